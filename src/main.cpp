@@ -1,0 +1,104 @@
+#include "app/globals.h"
+#include "app/services.h"
+#include "app/settings.h"
+#include "db/database.h"
+#include "db/sampledata.h"
+#include "ui/main/startup.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace {
+
+void describeOptions(QCommandLineParser &p)
+{
+    p.setApplicationDescription(QStringLiteral("Quillbern: projects, authorized subcontractors and pick-ups."));
+    p.addHelpOption();
+    p.addOption({QStringLiteral("create-database"),
+                 QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
+                 QStringLiteral("folder")});
+    p.addOption({QStringLiteral("demo"),
+                 QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
+}
+
+int createDatabase(const QString &folder)
+{
+    const QString why = startup::createDatabaseInFolder(folder);
+    if (!why.isEmpty()) {
+        std::fprintf(stderr, "quillbern: cannot create the database: %s\n", qPrintable(why));
+        return 1;
+    }
+    std::printf("Created %s\n", qPrintable(QDir::toNativeSeparators(app::joinPath(folder, app::kDbFileName))));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The database can be made without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--create-database" || QByteArray(argv[i]).startsWith("--create-database=")) {
+            QCoreApplication core(argc, argv);
+            QCommandLineParser p;
+            describeOptions(p);
+            p.process(core);
+            return createDatabase(p.value(QStringLiteral("create-database")));
+        }
+    }
+
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quillbern"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillbern.png")));
+    QCommandLineParser p;
+    describeOptions(p);
+    p.process(qapp);
+
+    DialogMessages messages;
+    DialogFileChooser files;
+    SystemClock clock;
+    AppQuitter quitter;
+    Services &s = services();
+    s.messages = &messages;
+    s.files = &files;
+    s.clock = &clock;
+    s.quitter = &quitter;
+
+    std::unique_ptr<Settings> settings;
+    QTemporaryDir demoDir;
+    if (p.isSet(QStringLiteral("demo"))) {
+        // Everything in a temporary folder, settings included.
+        if (!demoDir.isValid()) {
+            std::fprintf(stderr, "quillbern: cannot make a temporary folder for the demo\n");
+            return 1;
+        }
+        settings = std::make_unique<Settings>(demoDir.filePath(QStringLiteral("qubern.conf")));
+        settings->write(QStringLiteral("paths"), QStringLiteral("ExportPath"), demoDir.path());
+        settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), demoDir.path());
+        if (const QString why = startup::createDatabaseInFolder(demoDir.path()); !why.isEmpty()) {
+            std::fprintf(stderr, "quillbern: %s\n", qPrintable(why));
+            return 1;
+        }
+        app::loadGlobals(*settings);
+        if (db::openMain(gDbFile).ok) {
+            SampleSpec spec;
+            spec.projects = 40;
+            spec.companiesPerProject = 8;
+            spec.pickupsPerCompany = 12;
+            spec.orphanEvery = 23;
+            generateSampleData(db::main(), spec);
+        }
+    } else {
+        settings = std::make_unique<Settings>();
+    }
+    s.settings = settings.get();
+
+    startup::run(*settings);
+    const int rc = qapp.exec();
+    s = Services();
+    return rc;
+}

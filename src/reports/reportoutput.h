@@ -1,0 +1,7 @@
+#pragma once
+// The report engine lands here.
+class ReportOutput
+{
+public:
+    virtual ~ReportOutput() = default;
+};

@@ -1,0 +1,355 @@
+#include "ui/main/frmMain.h"
+
+#include "app/dates.h"
+#include "app/globals.h"
+#include "app/services.h"
+#include "app/windowregistry.h"
+#include "db/datasource.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListView>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSqlQueryModel>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <utility>
+
+namespace {
+
+constexpr int twips(int t) { return (t + 7) / 15; }
+
+QRect twipRect(int l, int t, int w, int h) { return QRect(twips(l), twips(t), twips(w), twips(h)); }
+
+// Shows stored ISO dates in the short form.
+class ShortDateDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &) const override { return dates::toShort(value); }
+};
+
+struct GridColumn
+{
+    const char *caption;
+    bool shown;
+    int widthTwips;
+};
+// Captions are the field names; the select list is the table's own column order.
+const GridColumn kPickupColumns[] = {
+    {"id", false, 915},          {"idProject", false, 915}, {"idAuthorizedCompany", false, 1605},
+    {"PickupDate", true, 1740},  {"Pickupby", true, 1740},  {"Package", true, 1740},
+    {"note", true, 1740},
+};
+
+std::optional<qint64> idOf(const QVariant &v)
+{
+    bool ok = false;
+    const qint64 id = v.toLongLong(&ok);
+    if (v.isNull() || !ok)
+        return std::nullopt;
+    return id;
+}
+
+QVariant idValue(const QString &ids)
+{
+    bool ok = false;
+    const qint64 id = ids.trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : QVariant(ids);
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
+    , m_projects(new DataSource(this))
+    , m_companies(new DataSource(this))
+    , m_pickups(new DataSource(this))
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(app::kAppTitle);
+    m_projects->setObjectName(QStringLiteral("AdoProjects"));
+    m_companies->setObjectName(QStringLiteral("AdoSubcontractor"));
+    m_pickups->setObjectName(QStringLiteral("adopickups"));
+
+    buildMenus();
+    buildControls();
+
+    // Fixed single border: the client area is 752 x 451 pixels under the menu bar.
+    const QSize client(twips(11280), twips(6765));
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect r(QPoint(0, 0), size());
+        r.moveCenter(screen->availableGeometry().center());
+        move(r.topLeft());
+    }
+
+    Mostrar();
+    LoadList();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto addMenu = [&](const char *name, const QString &caption) {
+        QMenu *m = bar->addMenu(caption);
+        m->setObjectName(QLatin1String(name));
+        m->menuAction()->setObjectName(QLatin1String(name));
+        return m;
+    };
+    auto addItem = [&](QMenu *menu, const char *name, const QString &caption, auto handler) {
+        QAction *a = menu->addAction(caption);
+        a->setObjectName(QLatin1String(name));
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+
+    QMenu *project = addMenu("mnuProject", QStringLiteral("         Project          "));
+    addItem(project, "mnuProNewProject", QStringLiteral("New Project"), [] {});
+    addItem(project, "mnuProListofProjects", QStringLiteral("List of Projects"), [] {});
+
+    QMenu *companies = addMenu("mnuAuthorizedCompanies", QStringLiteral("    Authorized Subcontractor"));
+    addItem(companies, "mnuAutNewCompany", QStringLiteral("New Subcontractor"), [] {});
+    addItem(companies, "mnuAutListOfCompany", QStringLiteral("List of Subcontractor"), [] {});
+    addItem(companies, "mnuAutImportDatabase", QStringLiteral("Import Database"), [this] { importDatabase(); });
+    addItem(companies, "Mexport", QStringLiteral("Export Database"), [] {});
+
+    QMenu *pickups = addMenu("mnuPickupLog", QStringLiteral("       Pick-up Log       "));
+    addItem(pickups, "mnuPicNewPickup", QStringLiteral("New Pick-up"), [] {});
+    addItem(pickups, "mnuPicListofPickups", QStringLiteral("List of Pick-ups"), [] {});
+    addItem(pickups, "mnuPicPrintListOfPickups", QStringLiteral("Print list of pick-ups"), [] {});
+
+    QMenu *reports = addMenu("mnuReports", QStringLiteral("        Reports       "));
+    addItem(reports, "Allpickupsbydate", QStringLiteral("All Pickups by date"), [] {});
+    addItem(reports, "mnuPpbydate", QStringLiteral("Project Pickups by date"), [] {});
+    addItem(reports, "mnuspbydate", QStringLiteral("Subcontractor Pickups by date"), [] {});
+    addItem(reports, "mnusubnotpckup", QStringLiteral("Subcontractors not picked-up"), [] {});
+
+    // A top-level entry that is itself the command.
+    QAction *options = bar->addAction(QStringLiteral("     Options     "));
+    options->setObjectName(QStringLiteral("mnuOptions"));
+}
+
+void frmMain::buildControls()
+{
+    m_container = new QLabel(this);
+    m_container->setObjectName(QStringLiteral("PicContainer"));
+    m_container->setPixmap(QPixmap(QStringLiteral(":/images/background.png")));
+    m_container->setScaledContents(true);
+    m_container->setFixedSize(twips(11280), twips(6735));
+    m_container->setContentsMargins(0, twips(30), 0, 0);
+    setCentralWidget(m_container);
+
+    QFont bold = font();
+    bold.setPointSizeF(8.25);
+    bold.setBold(true);
+    auto addLabel = [&](const char *name, const QString &text, QRect r) {
+        auto *l = new QLabel(text, m_container);
+        l->setObjectName(QLatin1String(name));
+        l->setFont(bold);
+        l->setAutoFillBackground(true); // readable over the picture
+        l->setGeometry(r);
+        return l;
+    };
+    QLabel *lProjects = addLabel("Label1_0", QStringLiteral("Projects:"), twipRect(345, 585, 1785, 255));
+    QLabel *lCompanies = addLabel("Label2", QStringLiteral("Subcontractor:"), twipRect(3030, 585, 1785, 255));
+    QLabel *lPickups = addLabel("Label1_1", QStringLiteral("Pickup Log:"), twipRect(5805, 585, 1785, 255));
+
+    auto makeList = [&](const char *name, DataSource *source, QRect r) {
+        auto *v = new QListView(m_container);
+        v->setObjectName(QLatin1String(name));
+        v->setModel(source->model());
+        v->setUniformItemSizes(true);
+        v->setSelectionMode(QAbstractItemView::SingleSelection);
+        v->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        v->setGeometry(r);
+        v->viewport()->installEventFilter(this);
+        v->installEventFilter(this);
+        return v;
+    };
+    m_dbProject = makeList("dbProject", m_projects, twipRect(330, 930, 2430, 4350));
+    m_dbSubcontractor = makeList("dbsubcontractor", m_companies, twipRect(3030, 930, 2490, 4350));
+    lProjects->setBuddy(m_dbProject);
+    lCompanies->setBuddy(m_dbSubcontractor);
+
+    m_dbgPickup = new QTableView(m_container);
+    m_dbgPickup->setObjectName(QStringLiteral("dbgPickup"));
+    m_dbgPickup->setModel(m_pickups->model());
+    m_dbgPickup->setGeometry(twipRect(5730, 915, 5100, 4350));
+    m_dbgPickup->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_dbgPickup->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_dbgPickup->setItemDelegateForColumn(3, new ShortDateDelegate(m_dbgPickup));
+    m_dbgPickup->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_dbgPickup->verticalHeader()->setDefaultSectionSize(m_dbgPickup->fontMetrics().height() + 6);
+    m_dbgPickup->verticalHeader()->setMinimumWidth(12);
+    m_dbgPickup->setWordWrap(false);
+    lPickups->setBuddy(m_dbgPickup);
+    configurePickupGrid();
+    connect(m_pickups, &DataSource::refreshed, this, &frmMain::configurePickupGrid);
+
+    m_cmdPrint = new QPushButton(QStringLiteral("Print"), m_container);
+    m_cmdPrint->setObjectName(QStringLiteral("CmdPrint"));
+    m_cmdPrint->setGeometry(twipRect(10020, 5415, 825, 285));
+    connect(m_cmdPrint, &QPushButton::clicked, this, &frmMain::cmdPrintClicked);
+
+    m_container->setFocusPolicy(Qt::NoFocus);
+    setTabOrder(m_dbProject, m_dbSubcontractor);
+    setTabOrder(m_dbSubcontractor, m_dbgPickup);
+    setTabOrder(m_dbgPickup, m_cmdPrint);
+
+    auto keyboardPick = [this](QListView *view, void (frmMain::*handler)()) {
+        connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+                [this, view, handler](const QModelIndex &current) {
+                    // Mouse clicks are handled on release; this follows the keyboard only,
+                    // and not the reset that a new query causes.
+                    if (m_reselecting || !current.isValid() || QApplication::mouseButtons() != Qt::NoButton
+                        || !view->selectionModel()->hasSelection())
+                        return;
+                    m_handledBeforeRelease = true;
+                    (this->*handler)();
+                });
+    };
+    keyboardPick(m_dbProject, &frmMain::projectClicked);
+    keyboardPick(m_dbSubcontractor, &frmMain::subcontractorClicked);
+}
+
+void frmMain::configurePickupGrid()
+{
+    QSqlQueryModel *m = m_pickups->model();
+    const int n = int(std::size(kPickupColumns));
+    for (int c = 0; c < n && c < m->columnCount(); ++c) {
+        m->setHeaderData(c, Qt::Horizontal, QString::fromLatin1(kPickupColumns[c].caption));
+        m_dbgPickup->setColumnHidden(c, !kPickupColumns[c].shown);
+        m_dbgPickup->setColumnWidth(c, twips(kPickupColumns[c].widthTwips));
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress)
+        m_handledBeforeRelease = false;
+    if (event->type() == QEvent::MouseButtonRelease
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        // Synthesised clicks may already have been followed as a change of row.
+        const bool handled = std::exchange(m_handledBeforeRelease, false);
+        if (!handled && watched == m_dbProject->viewport())
+            QMetaObject::invokeMethod(this, &frmMain::projectClicked, Qt::QueuedConnection);
+        else if (!handled && watched == m_dbSubcontractor->viewport())
+            QMetaObject::invokeMethod(this, &frmMain::subcontractorClicked, Qt::QueuedConnection);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Mostrar()
+{
+}
+
+void frmMain::Ocultar()
+{
+    close();
+}
+
+void frmMain::LoadList()
+{
+    m_projects->setQuery(QStringLiteral("select * from project"));
+    if (m_projects->refresh())
+        m_dbProject->setModelColumn(qMax(0, m_projects->column(QStringLiteral("Projectname"))));
+}
+
+void frmMain::RefreshSubcontractor(const QString &ids)
+{
+    m_companies->setQuery(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {idValue(ids)});
+    if (m_companies->refresh())
+        m_dbSubcontractor->setModelColumn(qMax(0, m_companies->column(QStringLiteral("name"))));
+}
+
+void frmMain::RefreshPickup(const QString &ids)
+{
+    // The chosen project, not whichever project row happens to be current.
+    if (!m_projectId)
+        return;
+    m_pickupProject = m_projectId;
+    m_pickupCompany = idOf(idValue(ids));
+    m_pickups->setQuery(QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
+                                       "order by pickupdate"),
+                        {idValue(ids), *m_projectId});
+    m_pickups->refresh();
+    m_dbgPickup->viewport()->update();
+}
+
+void frmMain::projectClicked()
+{
+    if (!m_projects->setCurrentFromSelection(m_dbProject->selectionModel())) {
+        message(QStringLiteral("Please select an item on the list"), QStringLiteral("PROJECT"));
+        return;
+    }
+    const auto id = idOf(m_projects->field(QStringLiteral("id")));
+    if (!id)
+        return;
+    m_projectId = id;
+    m_companyId.reset();
+    RefreshSubcontractor(QString::number(*id));
+}
+
+void frmMain::subcontractorClicked()
+{
+    if (!m_companies->setCurrentFromSelection(m_dbSubcontractor->selectionModel())) {
+        message(QStringLiteral("Please select an item on the list"), QStringLiteral("PROJECT"));
+        return;
+    }
+    const auto id = idOf(m_companies->field(QStringLiteral("id")));
+    if (!id)
+        return;
+    m_companyId = id;
+    RefreshPickup(QString::number(*id));
+}
+
+void frmMain::reselect(QListView *view, DataSource *source, const std::optional<qint64> &id)
+{
+    m_reselecting = true;
+    view->selectionModel()->clearSelection();
+    const int row = id ? source->findRow(QStringLiteral("id"), *id) : -1;
+    if (row >= 0) {
+        const QModelIndex idx = source->model()->index(row, view->modelColumn());
+        view->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
+        source->setCurrentRow(row);
+    }
+    m_reselecting = false;
+}
+
+void frmMain::RefreshInterface()
+{
+    if (m_projects->hasQuery() && m_projects->refresh())
+        reselect(m_dbProject, m_projects, m_projectId);
+    if (m_companies->hasQuery() && m_companies->refresh())
+        reselect(m_dbSubcontractor, m_companies, m_companyId);
+    if (m_pickups->hasQuery())
+        m_pickups->refresh();
+    m_dbgPickup->viewport()->update();
+}
+
+void frmMain::importDatabase()
+{
+    // The dialog keeps the name chosen last; cancelling leaves it as it was.
+    if (services().files) {
+        if (const auto chosen = services().files->openFile(this, m_lastImportFile))
+            m_lastImportFile = *chosen;
+    }
+    if (m_lastImportFile.isEmpty())
+        return;
+    emit importFileChosen(m_lastImportFile);
+}
+
+void frmMain::cmdPrintClicked()
+{
+}

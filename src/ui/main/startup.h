@@ -1,0 +1,24 @@
+#pragma once
+#include <QString>
+
+class Settings;
+
+namespace startup {
+
+// Reads the folders into the globals, offers to create a missing database, opens the
+// main connection (reporting a file that cannot be used, once), and shows the main
+// window. Returns false only when the application should not go on.
+void run(Settings &settings);
+
+// When `gDbFile` is missing, asks whether to create an empty database there. Returns
+// true when the file exists afterwards; `declined` tells whether the user said No.
+bool offerToCreateDatabase(bool *declined);
+
+// Opens the main connection on `gDbFile` and tells the user once if it cannot be used.
+bool openDatabase();
+
+// `quillbern --create-database FOLDER`: db1.mdb and the transfer template in FOLDER.
+// Returns an empty text or the reason it failed.
+QString createDatabaseInFolder(const QString &folder);
+
+} // namespace startup

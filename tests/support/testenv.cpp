@@ -1,0 +1,87 @@
+#include "support/testenv.h"
+
+#include "app/globals.h"
+#include "app/settings.h"
+#include "app/windowregistry.h"
+#include "db/database.h"
+#include "db/sampledata.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+TestEnv::TestEnv()
+{
+    settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("qubern.conf")));
+    Services &s = services();
+    s.messages = &messages;
+    s.files = &files;
+    s.clock = &clock;
+    s.quitter = &quitter;
+    s.settings = settings.get();
+    gDbPath = m_dir.path();
+    gExportPath = m_dir.path();
+    gDbFile = app::joinPath(gDbPath, app::kDbFileName);
+}
+
+TestEnv::~TestEnv()
+{
+    WindowRegistry::destroyAll();
+    db::closeMain();
+    Services &s = services();
+    s.messages = nullptr;
+    s.files = nullptr;
+    s.clock = nullptr;
+    s.quitter = nullptr;
+    s.settings = nullptr;
+}
+
+bool TestEnv::createDatabase()
+{
+    const QString err = db::createDatabaseFile(gDbFile);
+    if (!err.isEmpty()) {
+        QWARN(qPrintable(err));
+        return false;
+    }
+    db::createTemplateFile(app::joinPath(gExportPath, app::kTemplateFileName));
+    const db::OpenResult r = db::openMain(gDbFile);
+    if (!r.ok)
+        QWARN(qPrintable(r.message));
+    return r.ok;
+}
+
+bool TestEnv::createDatabase(const SampleSpec &sample)
+{
+    if (!createDatabase())
+        return false;
+    const QString err = generateSampleData(db::main(), sample);
+    if (!err.isEmpty())
+        QWARN(qPrintable(err));
+    return err.isEmpty();
+}
+
+QVariant TestEnv::scalar(const QString &sql, const QVariantList &binds) const
+{
+    QSqlQuery q(db::main());
+    q.prepare(sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec() || !q.next()) {
+        QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
+        return {};
+    }
+    return q.value(0);
+}
+
+bool TestEnv::exec(const QString &sql, const QVariantList &binds) const
+{
+    QSqlQuery q(db::main());
+    q.prepare(sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    if (!q.exec()) {
+        QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,40 @@
+#pragma once
+#include "support/testservices.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+class Settings;
+struct SampleSpec;
+
+// Everything one test needs of its own: a temporary folder with a database file
+// and settings, the globals pointing there, and recording services installed.
+class TestEnv
+{
+public:
+    TestEnv();
+    ~TestEnv();
+
+    QString folder() const { return m_dir.path(); }
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // Creates db1.mdb (and the transfer template) in the folder, sets the globals
+    // and opens the main connection. Returns false (with a QWARN) on failure.
+    bool createDatabase();
+    bool createDatabase(const SampleSpec &sample);
+
+    // Plain SQL on the main connection, for checks: the first column of the first row.
+    QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
+    // Plain SQL that changes data; false on failure.
+    bool exec(const QString &sql, const QVariantList &binds = {}) const;
+
+    RecordingMessages messages;
+    ScriptedFiles files;
+    FixedClock clock;
+    RecordingQuitter quitter;
+    std::unique_ptr<Settings> settings;
+
+private:
+    QTemporaryDir m_dir;
+};
