@@ -54,3 +54,9 @@ d.text((tb[0] + 8, tb[1] + 4), "QUILLBERN", fill=INK, font=big)
 d.text((tb[0] + 8, tb[1] + 29), "PICK-UP REGISTER  -  SHEET A-1", fill=INK, font=font)
 
 img.save("images/background.png", optimize=True)
+
+# The application loads raw pixels in the layout of QImage::Format_RGB32 on a
+# little-endian host (B, G, R, 255): decoding a PNG, or even converting pixels,
+# at start-up costs more than building the rest of the window.
+with open("images/background.rgb", "wb") as raw:
+    raw.write(img.convert("RGBA").tobytes("raw", "BGRA"))

@@ -9,7 +9,11 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 namespace {
@@ -21,8 +25,31 @@ void describeOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("create-database"),
                  QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
                  QStringLiteral("folder")});
+    p.addOption({QStringLiteral("quit-when-shown"),
+                 QStringLiteral("End as soon as the main window is shown with its lists filled (for benchmarks).")});
     p.addOption({QStringLiteral("demo"),
                  QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
+}
+
+// Drawn rather than decoded: reading a PNG this early costs a look-up of every
+// image-format plugin. The same picture is resources/images/quillbern.png.
+QIcon appIcon()
+{
+    QPixmap pm(64, 64);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(22, 62, 122));
+    p.drawRoundedRect(QRectF(2, 2, 59, 59), 10, 10);
+    const QColor ink(196, 220, 245);
+    p.setPen(QPen(ink, 3));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(14, 26, 36, 26));
+    p.drawPolyline(QPolygonF({QPointF(10, 28), QPointF(32, 10), QPointF(54, 28)}));
+    p.fillRect(QRectF(28, 38, 8, 14), ink);
+    p.end();
+    return QIcon(pm);
 }
 
 int createDatabase(const QString &folder)
@@ -53,7 +80,7 @@ int main(int argc, char **argv)
 
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbern"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/quillbern.png")));
+    QApplication::setWindowIcon(appIcon());
     QCommandLineParser p;
     describeOptions(p);
     p.process(qapp);
@@ -98,6 +125,8 @@ int main(int argc, char **argv)
     s.settings = settings.get();
 
     startup::run(*settings);
+    if (p.isSet(QStringLiteral("quit-when-shown")))
+        QTimer::singleShot(0, &qapp, &QCoreApplication::quit);
     const int rc = qapp.exec();
     s = Services();
     return rc;

@@ -16,6 +16,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QResource>
 #include <QScreen>
 #include <QSqlQueryModel>
 #include <QStyledItemDelegate>
@@ -49,6 +50,20 @@ const GridColumn kPickupColumns[] = {
     {"PickupDate", true, 1740},  {"Pickupby", true, 1740},  {"Package", true, 1740},
     {"note", true, 1740},
 };
+
+// Raw pixels in QImage::Format_RGB32, 770 x 523 (see resources/make_background.py);
+// used in place, without decoding or converting.
+QPixmap backgroundPicture()
+{
+    const QSize size(770, 523);
+    QResource res(QStringLiteral(":/images/background.rgb"));
+    const QByteArray data = res.uncompressedData();
+    if (data.size() != qsizetype(size.width()) * size.height() * 3)
+        return {};
+    const QImage img(reinterpret_cast<const uchar *>(data.constData()), size.width(), size.height(),
+                     size.width() * 4, QImage::Format_RGB32);
+    return QPixmap::fromImage(img); // copies the pixels
+}
 
 std::optional<qint64> idOf(const QVariant &v)
 {
@@ -144,7 +159,7 @@ void frmMain::buildControls()
 {
     m_container = new QLabel(this);
     m_container->setObjectName(QStringLiteral("PicContainer"));
-    m_container->setPixmap(QPixmap(QStringLiteral(":/images/background.png")));
+    m_container->setPixmap(backgroundPicture());
     m_container->setScaledContents(true);
     m_container->setFixedSize(twips(11280), twips(6735));
     m_container->setContentsMargins(0, twips(30), 0, 0);
