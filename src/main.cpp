@@ -3,6 +3,7 @@
 #include "app/settings.h"
 #include "db/database.h"
 #include "db/sampledata.h"
+#include "reports/reportoutput.h"
 #include "ui/main/startup.h"
 
 #include <QApplication>
@@ -89,11 +90,13 @@ int main(int argc, char **argv)
     DialogFileChooser files;
     SystemClock clock;
     AppQuitter quitter;
+    PrintingReportOutput reports;
     Services &s = services();
     s.messages = &messages;
     s.files = &files;
     s.clock = &clock;
     s.quitter = &quitter;
+    s.reports = &reports;
 
     std::unique_ptr<Settings> settings;
     QTemporaryDir demoDir;

@@ -62,6 +62,8 @@ private slots:
     void pickupQueryUsesChosenProject();
     void importDialogKeepsLastName();
     void backgroundClickDoesNothing();
+    void printPreviewsTheGrid();
+    void printWithoutPickupsOrChoice();
 
 private:
     std::unique_ptr<TestEnv> env;
@@ -356,6 +358,59 @@ void TestMainWindow::backgroundClickDoesNothing()
     QCoreApplication::processEvents();
     QVERIFY(env->messages.calls.isEmpty());
     QCOMPARE(listTexts(companies), before);
+}
+
+void TestMainWindow::printPreviewsTheGrid()
+{
+    seed();
+    open();
+    clickRow(projects, rowOf(projects, "NORTH TOWER"));
+    clickRow(companies, rowOf(companies, "ACME ELECTRIC"));
+    // Another project becomes the first row meanwhile; the title still names the chosen one.
+    QVERIFY(env->exec(QStringLiteral("INSERT INTO project (id, projectname) VALUES (0, 'A FIRST ONE')")));
+    w->RefreshInterface();
+    auto *print = w->findChild<QPushButton *>(QStringLiteral("CmdPrint"));
+    QTest::mouseClick(print, Qt::LeftButton);
+    QVERIFY(env->messages.calls.isEmpty());
+    QCOMPARE(env->reports.calls.size(), 1);
+    const auto &call = env->reports.calls.first();
+    QCOMPARE(call.kind, RecordingReports::Kind::Preview);
+    QCOMPARE(call.layoutName, QStringLiteral("DrpListofPickupsOnly"));
+    QCOMPARE(call.title, QStringLiteral("Project: NORTH TOWER   Subcontractor: ACME ELECTRIC"));
+    QStringList who;
+    for (int r = 0; r < call.rows.size(); ++r)
+        who << call.rows.value(r, QStringLiteral("pickupby")).toString();
+    QCOMPARE(who, QStringList({"M. GARCIA", "L. CHEN", "J. SMITH"}));
+    QVERIFY(pdftools::available());
+    const QString text = pdftools::text(call.pdfPath);
+    QVERIFY2(text.contains(QStringLiteral("Project: NORTH TOWER")), qPrintable(text));
+    QVERIFY(text.indexOf(QStringLiteral("M. GARCIA")) < text.indexOf(QStringLiteral("J. SMITH")));
+    QVERIFY(text.contains(QStringLiteral("12/31/2025")));
+    // The report holds its own rows: deleting them now changes nothing printed.
+    QVERIFY(env->exec(QStringLiteral("DELETE FROM pickuplog")));
+    QCOMPARE(call.rows.size(), 3);
+}
+
+void TestMainWindow::printWithoutPickupsOrChoice()
+{
+    seed();
+    open();
+    auto *print = w->findChild<QPushButton *>(QStringLiteral("CmdPrint"));
+    // No subcontractor chosen yet: a numbered error, and no report.
+    QTest::mouseClick(print, Qt::LeftButton);
+    QCOMPARE(env->messages.calls.size(), 1);
+    QVERIFY(env->messages.calls.first().text.at(0).isDigit());
+    QCOMPARE(env->messages.calls.first().title, QStringLiteral("Quillbern"));
+    QVERIFY(env->reports.calls.isEmpty());
+    // A subcontractor without pick-ups on the project.
+    clickRow(projects, rowOf(projects, "NORTH TOWER"));
+    clickRow(companies, rowOf(companies, "O'NEIL PLUMBING"));
+    QCOMPARE(grid->model()->rowCount(), 0);
+    env->messages.clear();
+    QTest::mouseClick(print, Qt::LeftButton);
+    QCOMPARE(env->messages.texts(), QStringList({"There are not Registers"}));
+    QCOMPARE(env->messages.calls.first().title, QStringLiteral("Quillbern"));
+    QVERIFY(env->reports.calls.isEmpty());
 }
 
 QTEST_MAIN(TestMainWindow)

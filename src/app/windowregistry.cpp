@@ -25,3 +25,17 @@ void WindowRegistry::destroyAll()
     for (const QPointer<QWidget> &w : all)
         delete w.data();
 }
+
+namespace app {
+
+void refreshMainWindow()
+{
+    for (const QPointer<QWidget> &w : registrySlots()) {
+        if (WindowRegistry::aliveWindow(w) && w->objectName() == QLatin1String("frmMain")) {
+            QMetaObject::invokeMethod(w.data(), "RefreshInterface", Qt::DirectConnection);
+            return;
+        }
+    }
+}
+
+} // namespace app

@@ -1,7 +1,67 @@
 #pragma once
-// The report engine lands here.
+#include "db/rowset.h"
+#include "reports/reportlayout.h"
+
+#include <QDate>
+#include <QHash>
+#include <QPointer>
+#include <QString>
+
+class QWidget;
+namespace reports {
+struct ReportDocument;
+class ReportPreview;
+} // namespace reports
+
+// One report to output: a layout, the detached rows it prints, its title line and
+// the date "%d" prints.
+struct ReportJob
+{
+    const reports::ReportLayout *layout = nullptr;
+    RowSet rows;
+    QString title; // a null title prints the layout's default title
+    QDate date;    // an invalid date prints today's
+};
+
+// The report-output service: windows hand it their reports instead of printing.
 class ReportOutput
 {
 public:
-    virtual ~ReportOutput() = default;
+    virtual ~ReportOutput();
+    // Shows the report in a modeless preview window.
+    virtual void preview(const ReportJob &job) = 0;
+    // Prints every page on the default printer, with no dialog.
+    virtual void print(const ReportJob &job) = 0;
 };
+
+// Lays the job out and writes it to a PDF file; false with the reason in `error`.
+bool writePdf(const ReportJob &job, const QString &path, QString *error);
+
+// The layout pass for a job, with its defaults filled in.
+reports::ReportDocument layoutJob(const ReportJob &job);
+
+// The application's report output: preview windows on screen and the default
+// printer. With no printer installed it says so and offers a PDF file instead.
+class PrintingReportOutput : public ReportOutput
+{
+public:
+    PrintingReportOutput();
+    ~PrintingReportOutput() override;
+    void preview(const ReportJob &job) override;
+    void print(const ReportJob &job) override;
+
+    // The open preview window of a layout, or nullptr.
+    QWidget *previewWindow(const QString &layoutName) const;
+
+private:
+    // One preview per layout: a new preview of the same report replaces its pages.
+    QHash<QString, QPointer<reports::ReportPreview>> m_previews;
+};
+
+namespace reports {
+// Prints on the default printer with no dialog; with none, offers a PDF file.
+// True when the pages went to a printer or a file.
+bool printOnDefaultPrinter(const ReportDocument &doc, QWidget *parent);
+// Asks for a file name and writes the document there; true when written.
+bool saveAsPdf(const ReportDocument &doc, QWidget *parent);
+} // namespace reports

@@ -6,18 +6,22 @@
 #include "db/database.h"
 #include "db/sampledata.h"
 
+#include <QDir>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 
 TestEnv::TestEnv()
+    : reports(m_dir.filePath(QStringLiteral("reports")))
 {
     settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("qubern.conf")));
+    QDir(m_dir.path()).mkpath(QStringLiteral("reports"));
     Services &s = services();
     s.messages = &messages;
     s.files = &files;
     s.clock = &clock;
     s.quitter = &quitter;
+    s.reports = &reports;
     s.settings = settings.get();
     gDbPath = m_dir.path();
     gExportPath = m_dir.path();
@@ -33,6 +37,7 @@ TestEnv::~TestEnv()
     s.files = nullptr;
     s.clock = nullptr;
     s.quitter = nullptr;
+    s.reports = nullptr;
     s.settings = nullptr;
 }
 

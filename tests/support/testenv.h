@@ -1,4 +1,5 @@
 #pragma once
+#include "support/recordingreports.h"
 #include "support/testservices.h"
 
 #include <QString>
@@ -37,4 +38,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
+
+public:
+    // Every preview and print, written as PDF files into the folder's "reports".
+    RecordingReports reports;
 };

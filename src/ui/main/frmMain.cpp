@@ -5,6 +5,12 @@
 #include "app/services.h"
 #include "app/windowregistry.h"
 #include "db/datasource.h"
+#include "db/rowset.h"
+#include "reports/reportlayout.h"
+#include "reports/reportoutput.h"
+#include "reports/frmreportdate.h"
+#include "ui/editors/frmNewProject.h"
+#include "ui/lists/frmListofProjects.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +24,7 @@
 #include <QPushButton>
 #include <QResource>
 #include <QScreen>
+#include <QSqlError>
 #include <QSqlQueryModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -58,7 +65,7 @@ QPixmap backgroundPicture()
     const QSize size(770, 523);
     QResource res(QStringLiteral(":/images/background.rgb"));
     const QByteArray data = res.uncompressedData();
-    if (data.size() != qsizetype(size.width()) * size.height() * 3)
+    if (data.size() != qsizetype(size.width()) * size.height() * 4)
         return {};
     const QImage img(reinterpret_cast<const uchar *>(data.constData()), size.width(), size.height(),
                      size.width() * 4, QImage::Format_RGB32);
@@ -130,25 +137,33 @@ void frmMain::buildMenus()
     };
 
     QMenu *project = addMenu("mnuProject", QStringLiteral("         Project          "));
-    addItem(project, "mnuProNewProject", QStringLiteral("New Project"), [] {});
-    addItem(project, "mnuProListofProjects", QStringLiteral("List of Projects"), [] {});
+    addItem(project, "mnuProNewProject", QStringLiteral("New Project"), [] { WindowRegistry::get<frmNewProject>()->NewProject(); });
+    addItem(project, "mnuProListofProjects", QStringLiteral("List of Projects"),
+            [] { WindowRegistry::get<frmListofProjects>()->showlist(); });
+    auto chooser = [](const char *origen) {
+        return [origen] { WindowRegistry::get<frmListofProjects>()->Mostrar(QLatin1String(origen)); };
+    };
 
     QMenu *companies = addMenu("mnuAuthorizedCompanies", QStringLiteral("    Authorized Subcontractor"));
-    addItem(companies, "mnuAutNewCompany", QStringLiteral("New Subcontractor"), [] {});
-    addItem(companies, "mnuAutListOfCompany", QStringLiteral("List of Subcontractor"), [] {});
+    addItem(companies, "mnuAutNewCompany", QStringLiteral("New Subcontractor"), chooser("newcompany"));
+    addItem(companies, "mnuAutListOfCompany", QStringLiteral("List of Subcontractor"), chooser("listofcompanies"));
     addItem(companies, "mnuAutImportDatabase", QStringLiteral("Import Database"), [this] { importDatabase(); });
-    addItem(companies, "Mexport", QStringLiteral("Export Database"), [] {});
+    addItem(companies, "Mexport", QStringLiteral("Export Database"), chooser("export"));
 
     QMenu *pickups = addMenu("mnuPickupLog", QStringLiteral("       Pick-up Log       "));
-    addItem(pickups, "mnuPicNewPickup", QStringLiteral("New Pick-up"), [] {});
-    addItem(pickups, "mnuPicListofPickups", QStringLiteral("List of Pick-ups"), [] {});
-    addItem(pickups, "mnuPicPrintListOfPickups", QStringLiteral("Print list of pick-ups"), [] {});
+    addItem(pickups, "mnuPicNewPickup", QStringLiteral("New Pick-up"), chooser("newpickup"));
+    addItem(pickups, "mnuPicListofPickups", QStringLiteral("List of Pick-ups"), chooser("listofpickups"));
+    addItem(pickups, "mnuPicPrintListOfPickups", QStringLiteral("Print list of pick-ups"), chooser("listofpickups"));
 
     QMenu *reports = addMenu("mnuReports", QStringLiteral("        Reports       "));
-    addItem(reports, "Allpickupsbydate", QStringLiteral("All Pickups by date"), [] {});
-    addItem(reports, "mnuPpbydate", QStringLiteral("Project Pickups by date"), [] {});
-    addItem(reports, "mnuspbydate", QStringLiteral("Subcontractor Pickups by date"), [] {});
-    addItem(reports, "mnusubnotpckup", QStringLiteral("Subcontractors not picked-up"), [] {});
+    auto byDate = [](const char *mode) {
+        return [mode] { WindowRegistry::get<frmreportdate>()->showdate(QLatin1String(mode)); };
+    };
+    addItem(reports, "Allpickupsbydate", QStringLiteral("All Pickups by date"), byDate("all"));
+    addItem(reports, "mnuPpbydate", QStringLiteral("Project Pickups by date"), byDate("project"));
+    addItem(reports, "mnuspbydate", QStringLiteral("Subcontractor Pickups by date"), byDate("subcontractor"));
+    addItem(reports, "mnusubnotpckup", QStringLiteral("Subcontractors not picked-up"),
+            chooser("subcontractornotpickups"));
 
     // A top-level entry that is itself the command.
     QAction *options = bar->addAction(QStringLiteral("     Options     "));
@@ -365,6 +380,47 @@ void frmMain::importDatabase()
     emit importFileChosen(m_lastImportFile);
 }
 
+void frmMain::ExportDatabase(const QString &Projectselected, const QString &pname)
+{
+    Q_UNUSED(Projectselected);
+    Q_UNUSED(pname);
+}
+
 void frmMain::cmdPrintClicked()
 {
+    // Failures are numbered messages and the next step runs; without rows there is
+    // no report.
+    std::optional<RowSet> rows;
+    DbFailure failure;
+    if (!m_pickups->hasQuery())
+        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print.")};
+    else
+        rows = readRows(m_pickups->sql(), m_pickups->binds(), &failure);
+    if (!rows) {
+        message(failure.text());
+        return;
+    }
+
+    // The names of the project and subcontractor the grid was queried with.
+    auto nameOf = [](const char *sql, const std::optional<qint64> &id) {
+        DbFailure f;
+        const auto r = id ? readRows(QLatin1String(sql), {*id}, &f) : std::nullopt;
+        if (id && !r)
+            message(f.text());
+        return (r && !r->isEmpty()) ? r->value(0, QStringLiteral("name")).toString() : QString();
+    };
+    const QString project = nameOf("SELECT projectname AS name FROM project WHERE id = ?", m_pickupProject);
+    const QString company = nameOf("SELECT name FROM authorizedcompanies WHERE id = ?", m_pickupCompany);
+
+    ReportJob job;
+    job.layout = &reports::DrpListofPickupsOnly();
+    job.title = QStringLiteral("Project: ") + project + QStringLiteral("   Subcontractor: ") + company;
+    job.date = services().clock ? services().clock->now().date() : QDate::currentDate();
+    if (rows->isEmpty()) {
+        message(QStringLiteral("There are not Registers"));
+        return;
+    }
+    job.rows = std::move(*rows);
+    if (services().reports)
+        services().reports->preview(job);
 }

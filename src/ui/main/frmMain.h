@@ -25,7 +25,11 @@ public:
     void LoadList();
     void RefreshSubcontractor(const QString &ids);
     void RefreshPickup(const QString &ids);
+    void ExportDatabase(const QString &Projectselected, const QString &pname);
+public slots:
     void RefreshInterface();
+
+public:
 
     // The file chosen last in the import dialog (kept for the whole run).
     QString lastImportFile() const { return m_lastImportFile; }

@@ -57,7 +57,7 @@ void run(Settings &settings)
     bool declined = false;
     if (offerToCreateDatabase(&declined))
         openDatabase();
-    frmMain *w = window<frmMain>();
+    frmMain *w = WindowRegistry::get<frmMain>();
     w->show();
 }
 

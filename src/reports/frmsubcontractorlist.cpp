@@ -1,0 +1,15 @@
+#include "reports/frmsubcontractorlist.h"
+
+#include "app/windowregistry.h"
+#include "ui/lists/frmListofPickups.h"
+
+frmsubcontractorlist::frmsubcontractorlist()
+    : ReportPicker(QStringLiteral("frmsubcontractorlist"), QStringLiteral("Subcontractor List"),
+                   QStringLiteral("SELECT * FROM authorizedcompanies order by name"), QStringLiteral("name"))
+{
+}
+
+void frmsubcontractorlist::handOver(const QString &fromdate, const QString &todate, const QString &ids)
+{
+    WindowRegistry::get<frmListofPickups>()->showSubcontractor(fromdate, todate, ids);
+}

@@ -1,0 +1,67 @@
+#pragma once
+#include <QList>
+#include <QPair>
+#include <QWidget>
+
+#include "db/recordsource.h"
+
+class QCheckBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace conventions {
+class EditorKeys;
+}
+
+// What the three record editors share: a fixed-size dialog with a field panel
+// (PicContainer) over a button panel (PicButtons) holding "Save" and "Cancel",
+// window-level keys (Enter walks, capitals), and fields bound to one record.
+class EditorWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    EditorWindow(const QString &objectName, const QString &caption, QSize inside, int buttonPanelHeight,
+                 const QString &table);
+
+    void Ocultar() { close(); }
+
+protected:
+    QLabel *addLabel(const char *name, const QString &text, QRect r, int position);
+    QLineEdit *addField(const char *name, QLabel *label, QRect r, int maxLength, int position);
+    QCheckBox *addCheck(const char *name, QLabel *label, QRect r, int position);
+    void addButtons(int savePosition, int cancelPosition);
+
+    // Field <-> column bindings; a date field shows the short form and stores ISO text.
+    void bind(QLineEdit *field, const QString &column, bool isDate = false);
+    void bind(QCheckBox *box, const QString &column);
+    void showRecord();  // record -> fields
+    void storeRecord(); // fields -> record
+    void clearFields();
+
+    // "Draws the field panel without a border".
+    void removeContainerBorder();
+    // Writes the record; when the database refuses, tells the user why and keeps
+    // the window open with what was typed. `what` names the record in the message.
+    bool writeRecord(const QString &what);
+    // Shows the window centred and brings it up.
+    void present();
+
+    RecordSource m_record;
+    QFrame *m_container;
+    QFrame *m_buttons;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_cancel = nullptr;
+    conventions::EditorKeys *m_keys = nullptr;
+
+private:
+    struct Binding
+    {
+        QWidget *widget;
+        QString column;
+        bool isDate;
+    };
+    QList<Binding> m_bindings;
+    bool m_centred = false;
+};

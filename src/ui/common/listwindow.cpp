@@ -1,0 +1,196 @@
+#include "ui/common/listwindow.h"
+
+#include "app/dates.h"
+#include "app/services.h"
+#include "app/windowregistry.h"
+#include "db/rowset.h"
+#include "reports/reportoutput.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPushButton>
+#include <QScreen>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Dates in short form and yes/no as the check the user knows; everything else as stored.
+class ListDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant &value, const QLocale &locale) const override
+    {
+        if (isDate)
+            return dates::toShort(value);
+        // As the printed lists show a yes/no column.
+        if (isYesNo && !value.isNull() && !value.toString().isEmpty())
+            return value.toInt() == 0 ? QStringLiteral("No") : QStringLiteral("Yes");
+        return QStyledItemDelegate::displayText(value, locale);
+    }
+    bool isDate = false;
+    bool isYesNo = false;
+};
+
+} // namespace
+
+QString idText(const QVariant &id)
+{
+    return QString::number(id.toLongLong());
+}
+
+ListWindow::ListWindow(const QString &objectName, const QString &caption, const char *gridName)
+    : QWidget(nullptr, Qt::Window)
+    , m_list(new DataSource(this))
+{
+    setObjectName(objectName);
+    setWindowTitle(caption);
+    m_list->setObjectName(QStringLiteral("ADOlist"));
+    resize(760, 420);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    m_container = new QFrame(this);
+    m_container->setObjectName(QStringLiteral("PicContainer"));
+    auto *inner = new QVBoxLayout(m_container);
+    inner->setContentsMargins(4, 4, 4, 4);
+    m_grid = new QTableView(m_container);
+    m_grid->setObjectName(QLatin1String(gridName));
+    m_grid->setAccessibleName(caption);
+    m_grid->setModel(m_list->model());
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setWordWrap(false);
+    m_grid->horizontalHeader()->setStretchLastSection(true);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
+    m_grid->verticalHeader()->setMinimumWidth(16);
+    inner->addWidget(m_grid);
+    outer->addWidget(m_container, 1);
+
+    m_buttons = new QFrame(this);
+    m_buttons->setObjectName(QStringLiteral("PicButtons"));
+    m_buttons->setFrameShape(QFrame::StyledPanel);
+    m_buttonRow = new QHBoxLayout(m_buttons);
+    m_buttonRow->setContentsMargins(8, 6, 8, 6);
+    outer->addWidget(m_buttons);
+    connect(m_list, &DataSource::refreshed, this, &ListWindow::applyColumns);
+}
+
+QPushButton *ListWindow::addButton(const char *name, const QString &caption)
+{
+    auto *b = new QPushButton(caption, m_buttons);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    m_buttonRow->addWidget(b);
+    return b;
+}
+
+void ListWindow::setColumns(const QList<Column> &columns)
+{
+    m_columns = columns;
+}
+
+void ListWindow::applyColumns()
+{
+    // The grid shows the listed columns in their order, whatever the select list.
+    QSqlQueryModel *m = m_list->model();
+    QHeaderView *h = m_grid->horizontalHeader();
+    const QSqlRecord rec = m->record();
+    for (int c = 0; c < rec.count(); ++c)
+        m_grid->setColumnHidden(c, true);
+    int visual = 0;
+    for (const Column &col : m_columns) {
+        const int c = rec.indexOf(QLatin1String(col.field));
+        if (c < 0 || !m_grid->isColumnHidden(c))
+            continue; // a column bound twice shows once
+        m->setHeaderData(c, Qt::Horizontal, QLatin1String(col.caption));
+        m_grid->setColumnHidden(c, !col.shown);
+        m_grid->setColumnWidth(c, col.width);
+        h->moveSection(h->visualIndex(c), visual++);
+        auto *d = new ListDelegate(m_grid);
+        d->isDate = QByteArray(col.field).compare("pickupdate", Qt::CaseInsensitive) == 0;
+        d->isYesNo = QByteArray(col.field).compare("active", Qt::CaseInsensitive) == 0;
+        m_grid->setItemDelegateForColumn(c, d);
+    }
+}
+
+bool ListWindow::fill(const QString &sql, const QVariantList &binds)
+{
+    m_list->setQuery(sql, binds);
+    return requery();
+}
+
+bool ListWindow::requery()
+{
+    if (m_list->refresh())
+        return true;
+    message(QStringLiteral("The list cannot be read: %1").arg(m_list->lastFailure().description), QString(),
+            QMessageBox::Warning);
+    return false;
+}
+
+bool ListWindow::choose()
+{
+    if (m_list->setCurrentFromSelection(m_grid->selectionModel()))
+        return true;
+    const QModelIndex cursor = m_grid->currentIndex();
+    if (cursor.isValid())
+        return m_list->setCurrentRow(cursor.row());
+    return m_list->setCurrentRow(m_list->currentRow());
+}
+
+void ListWindow::printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
+                             const QString &title)
+{
+    DbFailure failure;
+    std::optional<RowSet> rows = readRows(sql, binds, &failure);
+    if (!rows) {
+        message(failure.text());
+        return;
+    }
+    if (rows->isEmpty()) {
+        message(QStringLiteral("There are not Registers"));
+        return;
+    }
+    if (!services().reports)
+        return;
+    ReportJob job;
+    job.layout = &layout;
+    job.rows = std::move(*rows);
+    job.title = title;
+    job.date = services().clock ? services().clock->now().date() : QDate::currentDate();
+    services().reports->print(job);
+}
+
+void ListWindow::present()
+{
+    if (!m_centred) {
+        if (const QScreen *s = QGuiApplication::primaryScreen()) {
+            QRect r(QPoint(0, 0), size());
+            r.moveCenter(s->availableGeometry().center());
+            move(r.topLeft());
+        }
+        m_centred = true;
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void ListWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        app::refreshMainWindow();
+}

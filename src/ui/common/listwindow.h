@@ -1,0 +1,77 @@
+#pragma once
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include "db/datasource.h"
+
+class QFrame;
+class QPushButton;
+class QTableView;
+class QHBoxLayout;
+
+namespace reports {
+struct ReportLayout;
+}
+
+// What the three list windows share: a grid over the query holder ADOlist in a
+// panel (PicContainer), a button panel (PicButtons) along the bottom, the rule for
+// the chosen row, printing a report at once, and refreshing the main window when
+// the window closes.
+class ListWindow : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Column
+    {
+        const char *caption;
+        const char *field;
+        bool shown;
+        int width; // pixels
+    };
+
+    ListWindow(const QString &objectName, const QString &caption, const char *gridName);
+
+    void Ocultar() { close(); }
+    DataSource *ADOlist() const { return m_list; }
+    QTableView *grid() const { return m_grid; }
+
+protected:
+    QPushButton *addButton(const char *name, const QString &caption);
+    QHBoxLayout *buttonRow() const { return m_buttonRow; }
+    void setColumns(const QList<Column> &columns);
+
+    // Runs the query into the grid; a list that cannot be read says so.
+    bool fill(const QString &sql, const QVariantList &binds);
+    // Re-runs the current query.
+    bool requery();
+
+    // The chosen row: the row selected first, else the row holding the cursor.
+    // False when the list is empty.
+    bool choose();
+    QVariant chosen(const QString &column) const { return m_list->field(column); }
+
+    // Reads the rows, then prints them at once on the default printer. Failures
+    // show their number and description and the next step runs; no rows gives
+    // "There are not Registers".
+    void printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
+                     const QString &title);
+
+    void present();
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void applyColumns();
+
+    DataSource *m_list;
+    QFrame *m_container;
+    QFrame *m_buttons;
+    QTableView *m_grid;
+    QHBoxLayout *m_buttonRow;
+    QList<Column> m_columns;
+    bool m_centred = false;
+};
+
+// The id of a row as the windows hand it on: its plain decimal text.
+QString idText(const QVariant &id);

@@ -1,0 +1,28 @@
+#pragma once
+#include "ui/common/editorwindow.h"
+
+class QLineEdit;
+
+// Records a subcontractor authorized on one project, or changes one.
+class frmAuthorizedCompanies : public EditorWindow
+{
+    Q_OBJECT
+public:
+    frmAuthorizedCompanies();
+
+    void NewCompany(qint64 ids);
+    void EditCompany(qint64 ids);
+    void Mostrar();
+
+    qint64 ProjectId() const { return m_projectId; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void cmdsaveClicked();
+    void cmdCancelClicked();
+
+    QLineEdit *m_name;
+    qint64 m_projectId = 0;
+};

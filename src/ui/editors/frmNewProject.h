@@ -1,0 +1,25 @@
+#pragma once
+#include "ui/common/editorwindow.h"
+
+class QCheckBox;
+class QLineEdit;
+
+// Creates or changes one project.
+class frmNewProject : public EditorWindow
+{
+    Q_OBJECT
+public:
+    frmNewProject();
+
+    void NewProject();
+    void EditProject(qint64 ids);
+    void Mostrar();
+
+private:
+    void cmdsaveClicked();
+    void cmdCancelClicked();
+
+    QLineEdit *m_company;
+    QLineEdit *m_projectName;
+    QCheckBox *m_active;
+};

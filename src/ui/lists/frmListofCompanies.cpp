@@ -1,0 +1,123 @@
+#include "ui/lists/frmListofCompanies.h"
+
+#include "app/windowregistry.h"
+#include "db/database.h"
+#include "reports/reportlayout.h"
+#include "ui/editors/frmAuthorizedCompanies.h"
+#include "ui/editors/frmPickupForm.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+
+namespace {
+const QString kProjectSql = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?");
+const QString kNotPickedUpSql = QStringLiteral(
+    "SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
+    "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
+
+QVariant idValue(const QString &ids)
+{
+    bool ok = false;
+    const qint64 id = ids.trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : QVariant(ids);
+}
+} // namespace
+
+frmListofCompanies::frmListofCompanies()
+    : ListWindow(QStringLiteral("frmListofCompanies"), QStringLiteral("List of Companies"), "DbgList")
+{
+    setColumns({{"id", "id", false, 50},           {"idproject", "idproject", false, 50},
+                {"Name", "Name", true, 200},        {"Address1", "Address1", true, 160},
+                {"Address2", "Address2", true, 120}, {"city", "city", true, 90},
+                {"state", "state", true, 50},       {"zipcode", "zipcode", true, 70},
+                {"Telephone", "Telephone", true, 110}, {"Fax", "Fax", true, 110},
+                {"pickupdate", "pickupdate", true, 90}, {"pickupby", "pickupby", true, 120},
+                {"package", "package", true, 140},  {"active", "active", true, 50},
+                {"note", "note", true, 200},        {"Email", "Email", true, 180},
+                {"website", "website", true, 160}});
+    buttonRow()->addStretch(1);
+    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
+    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
+    QPushButton *del = addButton("CmdDelete", QStringLiteral("Delete"));
+    QPushButton *edit = addButton("CmdEdit", QStringLiteral("Edit"));
+    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
+    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
+    connect(print, &QPushButton::clicked, this, &frmListofCompanies::cmdPrintClicked);
+    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
+    connect(del, &QPushButton::clicked, this, &frmListofCompanies::cmdDeleteClicked);
+    connect(edit, &QPushButton::clicked, this, &frmListofCompanies::cmdEditClicked);
+    connect(acept, &QPushButton::clicked, this, &frmListofCompanies::cmdAceptClicked);
+    connect(cancel, &QPushButton::clicked, this, &frmListofCompanies::Ocultar);
+    connect(grid(), &QTableView::activated, this, &frmListofCompanies::cmdAceptClicked);
+}
+
+void frmListofCompanies::Mostrar()
+{
+    findChild<QFrame *>(QStringLiteral("PicContainer"))->setFrameShape(QFrame::NoFrame);
+    present();
+}
+
+void frmListofCompanies::showlist(const QString &ids)
+{
+    fill(kProjectSql, {idValue(ids)});
+    present();
+    m_ids = ids;
+    m_listmode = QStringLiteral("showlist");
+}
+
+void frmListofCompanies::Selectedcompanies(qint64 ids)
+{
+    showlist(QString::number(ids));
+    m_origen = QStringLiteral("SelectCompanyFromPickup");
+    m_ids = QString::number(ids);
+    m_listmode = QStringLiteral("selectcompanyfrompickup");
+}
+
+void frmListofCompanies::showNotPickedUp(const QString &ids)
+{
+    fill(kNotPickedUpSql, {idValue(ids)});
+    present();
+    m_ids = ids;
+    m_listmode = QStringLiteral("notpickedup");
+}
+
+void frmListofCompanies::cmdPrintClicked()
+{
+    if (m_listmode == QLatin1String("showlist") || m_listmode == QLatin1String("selectcompanyfrompickup"))
+        printReport(reports::DrpListofCompanies(), kProjectSql, {idValue(m_ids)}, QStringLiteral(" "));
+    else if (m_listmode == QLatin1String("notpickedup"))
+        printReport(reports::DrpListofCompanies(), kNotPickedUpSql, {idValue(m_ids)},
+                    QStringLiteral("Subcontractors not picked-up"));
+}
+
+void frmListofCompanies::cmdDeleteClicked()
+{
+    if (!choose())
+        return;
+    // No question: the subcontractor's pick-ups stay in the log.
+    QSqlQuery q(db::main());
+    q.prepare(QStringLiteral("DELETE FROM authorizedcompanies WHERE id = ?"));
+    q.addBindValue(chosen(QStringLiteral("id")));
+    q.exec();
+    requery();
+    app::refreshMainWindow();
+}
+
+void frmListofCompanies::cmdEditClicked()
+{
+    if (!choose())
+        return;
+    WindowRegistry::get<frmAuthorizedCompanies>()->EditCompany(chosen(QStringLiteral("id")).toLongLong());
+}
+
+void frmListofCompanies::cmdAceptClicked()
+{
+    // An editor closed meanwhile has nothing to receive the choice.
+    if (m_origen == QLatin1String("SelectCompanyFromPickup") && choose())
+        if (auto *editor = WindowRegistry::existing<frmPickupForm>())
+            editor->ShowSelectedcompany(chosen(QStringLiteral("id")).toLongLong());
+    close();
+}

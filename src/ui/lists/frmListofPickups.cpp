@@ -1,0 +1,197 @@
+#include "ui/lists/frmListofPickups.h"
+
+#include "app/dates.h"
+#include "app/services.h"
+#include "app/windowregistry.h"
+#include "db/database.h"
+#include "reports/reportlayout.h"
+#include "ui/editors/frmPickupForm.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSqlQuery>
+
+namespace {
+
+const QString kBase = QStringLiteral(
+    "SELECT pickuplog.id,pickuplog.pickupdate, pickuplog.pickupby, pickuplog.package,pickuplog.note, "
+    "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
+    "authorizedcompanies.id ");
+
+QVariant idValue(const QString &ids)
+{
+    bool ok = false;
+    const qint64 id = ids.trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : QVariant(ids);
+}
+
+// The bounds of a date range as stored ISO texts, lower inclusive, upper exclusive:
+// an end date without a time of day takes in the whole day, pick-ups that carry a
+// time of day included.
+std::optional<QPair<QString, QString>> range(const QString &fromdate, const QString &todate)
+{
+    const QDate today = services().clock ? services().clock->now().date() : QDate::currentDate();
+    const auto from = dates::parse(fromdate, today);
+    const auto to = dates::parse(todate, today);
+    if (!from || !to)
+        return std::nullopt;
+    const QString upper = to->time() == QTime(0, 0) ? to->date().addDays(1).toString(Qt::ISODate)
+                                                     : dates::isoText(to->addSecs(1));
+    return QPair<QString, QString>(dates::isoText(*from), upper);
+}
+
+} // namespace
+
+frmListofPickups::frmListofPickups()
+    : ListWindow(QStringLiteral("frmListofPickups"), QStringLiteral("List of Pick ups"), "DataGrid1")
+{
+    setColumns({{"id", "id", false, 50},
+                {"Subcontractor", "name", true, 170},
+                {"idProject", "idProject", false, 50},
+                {"idAuthorizedCompany", "name", false, 50},
+                {"PickupDate", "PickupDate", true, 150},
+                {"Pickupby", "Pickupby", true, 130},
+                {"Package", "Package", true, 120},
+                {"note", "note", true, 180}});
+    buttonRow()->addStretch(1);
+    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
+    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
+    QPushButton *del = addButton("CmdDelete", QStringLiteral("Delete"));
+    QPushButton *edit = addButton("CmdEdit", QStringLiteral("Edit"));
+    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
+    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
+    connect(print, &QPushButton::clicked, this, &frmListofPickups::cmdPrintClicked);
+    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
+    connect(del, &QPushButton::clicked, this, &frmListofPickups::cmdDeleteClicked);
+    connect(edit, &QPushButton::clicked, this, &frmListofPickups::cmdEditClicked);
+    connect(acept, &QPushButton::clicked, this, &frmListofPickups::Ocultar);
+    connect(cancel, &QPushButton::clicked, this, &frmListofPickups::Ocultar);
+}
+
+std::optional<frmListofPickups::Query> frmListofPickups::queryFor(const QString &listmode, const QString &ids,
+                                                                  const QString &fromdate,
+                                                                  const QString &todate) const
+{
+    if (listmode == QLatin1String("showlist"))
+        return Query{kBase + QStringLiteral("WHERE pickuplog.idproject=?"), {idValue(ids)},
+                     QStringLiteral("List of Pick-ups")};
+
+    QString filter, title;
+    QVariantList binds;
+    if (listmode == QLatin1String("showall")) {
+        title = QStringLiteral("All Pikups By date");
+    } else if (listmode == QLatin1String("showproject")) {
+        filter = QStringLiteral("pickuplog.idproject = ? AND ");
+        binds << idValue(ids);
+        title = QStringLiteral("Project Pickups by date");
+    } else if (listmode == QLatin1String("showsubcontractor")) {
+        filter = QStringLiteral("pickuplog.idauthorizedcompany = ? AND ");
+        binds << idValue(ids);
+        title = QStringLiteral("Subcontractor Pickups by date");
+    } else {
+        return Query{QStringLiteral(" "), {}, QString()};
+    }
+    const auto r = range(fromdate, todate);
+    if (!r)
+        return std::nullopt;
+    binds << r->first << r->second;
+    return Query{kBase + QStringLiteral("WHERE ") + filter
+                     + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
+                 binds, title};
+}
+
+bool frmListofPickups::fillMode(const QString &listmode, const QString &ids, const QString &fromdate,
+                                const QString &todate)
+{
+    const auto q = queryFor(listmode, ids, fromdate, todate);
+    if (!q) {
+        // Never a query on dates that cannot be read: the list stays as it was.
+        message(QStringLiteral("please check dates"), QStringLiteral("Report"));
+        if (!isVisible())
+            close(); // made only for this call: not left behind hidden
+        return false;
+    }
+    fill(q->sql, q->binds);
+    present();
+    m_listmode = listmode;
+    return true;
+}
+
+void frmListofPickups::showlist(const QString &ids)
+{
+    if (fillMode(QStringLiteral("showlist"), ids, m_fromdate, m_todate))
+        m_ids = ids;
+}
+
+void frmListofPickups::showall(const QString &fromdate, const QString &todate)
+{
+    if (!fillMode(QStringLiteral("showall"), m_ids, fromdate, todate))
+        return;
+    m_fromdate = fromdate;
+    m_todate = todate;
+}
+
+void frmListofPickups::showProject(const QString &fromdate, const QString &todate, const QString &ids)
+{
+    if (!fillMode(QStringLiteral("showproject"), ids, fromdate, todate))
+        return;
+    m_fromdate = fromdate;
+    m_todate = todate;
+    m_ids = ids;
+}
+
+void frmListofPickups::showSubcontractor(const QString &fromdate, const QString &todate, const QString &ids)
+{
+    if (!fillMode(QStringLiteral("showsubcontractor"), ids, fromdate, todate))
+        return;
+    m_fromdate = fromdate;
+    m_todate = todate;
+    m_ids = ids;
+}
+
+void frmListofPickups::RefreshList()
+{
+    if (!isVisible())
+        return;
+    requery();
+}
+
+void frmListofPickups::Mostrar()
+{
+    findChild<QFrame *>(QStringLiteral("PicContainer"))->setFrameShape(QFrame::NoFrame);
+    present();
+}
+
+void frmListofPickups::cmdPrintClicked()
+{
+    const auto q = queryFor(m_listmode, m_ids, m_fromdate, m_todate);
+    if (!q) {
+        message(QStringLiteral("please check dates"), QStringLiteral("Report"));
+        return;
+    }
+    printReport(reports::DrpListofPickups(), q->sql, q->binds, q->title);
+}
+
+void frmListofPickups::cmdDeleteClicked()
+{
+    if (!choose())
+        return;
+    // No question; the subcontractor it was made for is not touched.
+    QSqlQuery q(db::main());
+    q.prepare(QStringLiteral("DELETE FROM pickuplog WHERE id = ?"));
+    q.addBindValue(chosen(QStringLiteral("id")));
+    q.exec();
+    requery();
+    app::refreshMainWindow();
+}
+
+void frmListofPickups::cmdEditClicked()
+{
+    if (!choose())
+        return;
+    const QVariant id = chosen(QStringLiteral("id"));
+    if (id.isNull())
+        return;
+    WindowRegistry::get<frmPickupForm>()->EditPickup(id.toLongLong());
+}

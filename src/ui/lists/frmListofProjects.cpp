@@ -1,0 +1,154 @@
+#include "ui/lists/frmListofProjects.h"
+
+#include "app/services.h"
+#include "app/windowregistry.h"
+#include "db/database.h"
+#include "reports/reportlayout.h"
+#include "ui/editors/frmAuthorizedCompanies.h"
+#include "ui/editors/frmNewProject.h"
+#include "ui/editors/frmPickupForm.h"
+#include "ui/lists/frmListofCompanies.h"
+#include "ui/lists/frmListofPickups.h"
+#include "ui/main/frmMain.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTableView>
+
+namespace {
+const QString kActiveSql = QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company");
+const QString kNotActiveSql = QStringLiteral("SELECT * FROM project WHERE active <> -1");
+} // namespace
+
+frmListofProjects::frmListofProjects()
+    : ListWindow(QStringLiteral("frmListofProjects"), QStringLiteral("List of Projects"), "DbgList")
+{
+    setColumns({{"id", "id", false, 60},
+                {"ProjectName", "ProjectName", true, 330},
+                {"Company", "Company", true, 300},
+                {"Active", "Active", false, 60}});
+    m_active = new QCheckBox(QStringLiteral("Active"));
+    m_active->setObjectName(QStringLiteral("chkactive"));
+    m_active->setChecked(true);
+    buttonRow()->addWidget(m_active);
+    buttonRow()->addStretch(1);
+    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
+    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
+    m_delete = addButton("CmdDelete", QStringLiteral("Delete"));
+    m_edit = addButton("CmdEdit", QStringLiteral("Edit"));
+    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
+    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
+
+    connect(m_active, &QCheckBox::clicked, this, &frmListofProjects::chkactiveClicked);
+    connect(print, &QPushButton::clicked, this, &frmListofProjects::cmdPrintClicked);
+    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
+    connect(m_delete, &QPushButton::clicked, this, &frmListofProjects::cmdDeleteClicked);
+    connect(m_edit, &QPushButton::clicked, this, &frmListofProjects::cmdEditClicked);
+    connect(acept, &QPushButton::clicked, this, &frmListofProjects::cmdAceptClicked);
+    connect(cancel, &QPushButton::clicked, this, &frmListofProjects::Ocultar);
+    // Enter on a row accepts it, as a double click does.
+    connect(grid(), &QTableView::activated, this, &frmListofProjects::cmdAceptClicked);
+}
+
+void frmListofProjects::Mostrar(const QString &origen)
+{
+    showlist();
+    m_origen = origen;
+    HideEditButtons();
+    present();
+}
+
+void frmListofProjects::showlist()
+{
+    present();
+    fill(kActiveSql, {});
+    m_listmode = QStringLiteral("showlist");
+}
+
+void frmListofProjects::ShowListNotActive()
+{
+    present();
+    fill(kNotActiveSql, {});
+    m_listmode = QStringLiteral("showlistnotactive");
+}
+
+void frmListofProjects::RefreshList()
+{
+    if (!isVisible())
+        return;
+    requery();
+}
+
+void frmListofProjects::HideEditButtons()
+{
+    m_delete->setVisible(false);
+    m_edit->setVisible(false);
+}
+
+void frmListofProjects::chkactiveClicked()
+{
+    if (m_active->isChecked())
+        showlist();
+    else
+        ShowListNotActive();
+}
+
+void frmListofProjects::cmdPrintClicked()
+{
+    if (m_listmode == QLatin1String("showlist"))
+        printReport(reports::DrpListofProjects(), kActiveSql, {}, QStringLiteral("Projects order by project"));
+    else if (m_listmode == QLatin1String("showlistnotactive"))
+        printReport(reports::DrpListofProjects(), kNotActiveSql, {}, QStringLiteral("Projects list not active"));
+}
+
+void frmListofProjects::cmdDeleteClicked()
+{
+    if (!choose())
+        return;
+    // No question and no cascade: the project's subcontractors and pick-ups stay.
+    QSqlQuery q(db::main());
+    q.prepare(QStringLiteral("DELETE FROM project WHERE id = ?"));
+    q.addBindValue(chosen(QStringLiteral("id")));
+    q.exec();
+    requery();
+    app::refreshMainWindow();
+}
+
+void frmListofProjects::cmdEditClicked()
+{
+    if (!choose())
+        return;
+    WindowRegistry::get<frmNewProject>()->EditProject(chosen(QStringLiteral("id")).toLongLong());
+}
+
+void frmListofProjects::cmdAceptClicked()
+{
+    if (m_origen == QLatin1String("newcompany")) {
+        if (choose())
+            WindowRegistry::get<frmAuthorizedCompanies>()->NewCompany(chosen(QStringLiteral("id")).toLongLong());
+    } else if (m_origen == QLatin1String("export")) {
+        if (choose())
+            WindowRegistry::get<frmMain>()->ExportDatabase(idText(chosen(QStringLiteral("id"))),
+                                              chosen(QStringLiteral("ProjectName")).toString());
+    } else if (m_origen == QLatin1String("listofcompanies")) {
+        if (choose())
+            WindowRegistry::get<frmListofCompanies>()->showlist(idText(chosen(QStringLiteral("id"))));
+    } else if (m_origen == QLatin1String("newpickup")) {
+        if (choose())
+            WindowRegistry::get<frmPickupForm>()->NewPickup(chosen(QStringLiteral("id")).toLongLong());
+    } else if (m_origen == QLatin1String("listofpickups")) {
+        // The row holding the grid's cursor; a selection is not consulted here.
+        const QModelIndex cursor = grid()->currentIndex();
+        const QVariant id = ADOlist()->value(cursor.isValid() ? cursor.row() : ADOlist()->currentRow(),
+                                             QStringLiteral("id"));
+        if (!id.isNull())
+            WindowRegistry::get<frmListofPickups>()->showlist(idText(id));
+    } else if (m_origen == QLatin1String("subcontractornotpickups")) {
+        if (choose())
+            WindowRegistry::get<frmListofCompanies>()->showNotPickedUp(idText(chosen(QStringLiteral("id"))));
+    } else {
+        Ocultar();
+    }
+}
