@@ -239,6 +239,14 @@ void TestMainWindow::linkedLists()
     clickRow(companies, rowOf(companies, "ACME ELECTRIC"));
     QCOMPARE(grid->model()->rowCount(), 3);
     QVERIFY(env->messages.calls.isEmpty());
+    // A later query keeps the grid's columns as they were set up.
+    clickRow(companies, rowOf(companies, "O'NEIL PLUMBING"));
+    clickRow(companies, rowOf(companies, "ACME ELECTRIC"));
+    for (int c = 0; c < captions.size(); ++c) {
+        QCOMPARE(grid->model()->headerData(c, Qt::Horizontal).toString(), captions.at(c));
+        QCOMPARE(grid->isColumnHidden(c), c < 3);
+    }
+    QCOMPARE(grid->columnWidth(6), widths.at(6));
 }
 
 void TestMainWindow::emptyListClickAsksForSelection()

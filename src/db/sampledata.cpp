@@ -28,7 +28,7 @@ const char *const kCities[] = {"AUSTIN", "DENVER", "BOSTON", "TAMPA", "RENO", "F
 const char *const kStates[] = {"TX", "CO", "MA", "FL", "NV", "CA", "OH", "NE", "OR", "AZ", "OK"};
 const char *const kPeople[] = {"J. SMITH", "M. GARCIA", "R. JOHNSON", "L. CHEN", "D. O'BRIEN", "K. PATEL",
                                "S. MILLER", "T. NGUYEN", "A. KOWALSKI", "B. DUBOIS", "C. MÜLLER"};
-const char *const kPackages[] = {"DRAWINGS SET A", "SPECIFICATIONS VOL. 2", "SHOP DRAWINGS", "SUBMITTAL BINDER",
+const char *const kPackages[] = {"DRAWINGS SET A", "PROJECT MANUAL VOL. 2", "SHOP DRAWINGS", "SUBMITTAL BINDER",
                                  "ADDENDUM 3", "PERMIT COPIES", "KEYS (4)", "SAMPLE BOARD", "RFI RESPONSES",
                                  "CHANGE ORDER #12", "AS-BUILT PLANS", "SITE LOGISTICS PLAN"};
 const char *const kNotes[] = {"", "", "PICKED UP AT FRONT DESK.", "SIGNED FOR BY FOREMAN.",

@@ -256,6 +256,11 @@ void frmMain::buildControls()
 void frmMain::configurePickupGrid()
 {
     QSqlQueryModel *m = m_pickups->model();
+    // Captions and widths outlive a new query of the same columns; setting them
+    // again on every click would lay the grid out twice.
+    if (m->columnCount() == m_configuredColumns)
+        return;
+    m_configuredColumns = m->columnCount();
     const int n = int(std::size(kPickupColumns));
     for (int c = 0; c < n && c < m->columnCount(); ++c) {
         m->setHeaderData(c, Qt::Horizontal, QString::fromLatin1(kPickupColumns[c].caption));

@@ -72,5 +72,6 @@ private:
     std::optional<qint64> m_pickupCompany;
     bool m_reselecting = false;
     bool m_handledBeforeRelease = false;
+    int m_configuredColumns = -1;
     QString m_lastImportFile;
 };
