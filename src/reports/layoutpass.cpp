@@ -3,6 +3,7 @@
 #include "app/dates.h"
 
 #include <QFontMetricsF>
+#include <QRegularExpression>
 #include <QHash>
 #include <QImage>
 #include <algorithm>
@@ -96,16 +97,24 @@ QList<TextLine> wrapText(const QString &text, qreal width, FontEntry &f)
     norm.remove(QLatin1Char('\r'));
     norm.replace(QLatin1Char('\t'), QLatin1Char(' '));
     const QStringList paragraphs = norm.split(QLatin1Char('\n'));
+    static const QRegularExpression word(QStringLiteral("\\S+"));
     for (const QString &para : paragraphs) {
         QString cur;
         qreal curW = 0;
-        const QStringList words = para.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        for (QString w : words) {
+        qsizetype end = 0; // where the previous word ended
+        // The blanks between words print as typed ("Project: X   Subcontractor: Y");
+        // a line break swallows them.
+        for (auto it = word.globalMatch(para); it.hasNext();) {
+            const auto m = it.next();
+            const QString gap = para.mid(end, m.capturedStart() - end);
+            end = m.capturedEnd();
+            QString w = m.captured();
             qreal ww = f.width(w);
             if (!cur.isEmpty()) {
-                const qreal joined = curW + f.space + ww;
+                const qreal gapW = gap.size() == 1 ? f.space : f.width(gap);
+                const qreal joined = curW + gapW + ww;
                 if (joined <= width + kEps) {
-                    cur += QLatin1Char(' ') + w;
+                    cur += gap + w;
                     curW = joined;
                     continue;
                 }

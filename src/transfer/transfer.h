@@ -1,5 +1,14 @@
 #pragma once
+#include "db/rowset.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QSqlDatabase>
 #include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
 
 // Export of one project into a transfer file, and its import.
 namespace transfer {
@@ -10,5 +19,67 @@ QString templatePath(const QString &exportFolder);
 // Creates the empty template in `exportFolder` when it is missing. Returns an empty
 // text, or why it could not.
 QString ensureTemplate(const QString &exportFolder);
+
+// A number as the messages write it: one blank before a number that is not negative.
+QString numberText(qint64 n);
+
+// Told the rows copied so far and the rows to copy in all; the first call has done 0.
+using Progress = std::function<void(qint64 done, qint64 total)>;
+
+// Transfers of at least this many rows show a progress dialog.
+constexpr qint64 kProgressThreshold = 5000;
+
+// ---- export ----------------------------------------------------------------------
+
+// The project name with every character a file name cannot hold turned into "_"
+// (shortened when the name would not fit a file name), then " hhss_mmdd" and ".mdb".
+QString transferFileName(const QString &pname, const QDateTime &when);
+
+struct ExportResult
+{
+    bool ok = false;
+    DbFailure failure;
+    QString path; // the transfer file written
+    qint64 companies = 0;
+    qint64 pickups = 0;
+};
+
+// Writes project `projectId` of the database `mainFile`, with its subcontractors and
+// their pick-ups, into a new transfer file in `exportFolder` named after `pname` and
+// `when`. The file appears only when complete; an existing file is never replaced.
+ExportResult exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
+                           const QString &pname, const QDateTime &when, const Progress &progress = {});
+
+// The export as the user starts it: `gDbFile` into `gExportPath`, the time from the
+// clock service, a progress dialog for large projects, and the outcome in a message.
+void ExportDatabase(const QString &Projectselected, const QString &pname, QWidget *parent = nullptr);
+
+// ---- import ----------------------------------------------------------------------
+
+struct ProjectEntry
+{
+    qint64 id = 0;
+    QString name;
+};
+
+// The projects of a transfer file, ascending by name, once the whole file has passed
+// the checks an import makes. Nothing when it cannot be used; `failure` says why.
+std::optional<QList<ProjectEntry>> listProjects(const QString &file, DbFailure *failure);
+
+struct ImportResult
+{
+    bool ok = false;
+    DbFailure failure;
+    qint64 projectId = 0; // the new project's id
+    qint64 companies = 0;
+    qint64 pickups = 0;
+};
+
+// Adds project `projectId` of the transfer file (its first project when none is
+// given), with that project's subcontractors and their pick-ups, to the database
+// open on `mainDb`, under new ids. One transaction: everything or nothing. The file
+// is opened read-only and checked as untrusted input first.
+ImportResult importProject(QSqlDatabase mainDb, const QString &file, std::optional<qint64> projectId = std::nullopt,
+                           const Progress &progress = {});
 
 } // namespace transfer

@@ -9,7 +9,10 @@
 #include "reports/reportlayout.h"
 #include "reports/reportoutput.h"
 #include "reports/frmreportdate.h"
+#include "transfer/frmimport.h"
+#include "transfer/transfer.h"
 #include "ui/editors/frmNewProject.h"
+#include "ui/options/frmOptions.h"
 #include "ui/lists/frmListofProjects.h"
 
 #include <QAction>
@@ -168,6 +171,12 @@ void frmMain::buildMenus()
     // A top-level entry that is itself the command.
     QAction *options = bar->addAction(QStringLiteral("     Options     "));
     options->setObjectName(QStringLiteral("mnuOptions"));
+    connect(options, &QAction::triggered, this, [] {
+        auto *w = WindowRegistry::get<frmOptions>();
+        w->show();
+        w->raise();
+        w->activateWindow();
+    });
 }
 
 void frmMain::buildControls()
@@ -383,12 +392,12 @@ void frmMain::importDatabase()
     if (m_lastImportFile.isEmpty())
         return;
     emit importFileChosen(m_lastImportFile);
+    WindowRegistry::get<frmimport>()->showlist(m_lastImportFile);
 }
 
 void frmMain::ExportDatabase(const QString &Projectselected, const QString &pname)
 {
-    Q_UNUSED(Projectselected);
-    Q_UNUSED(pname);
+    transfer::ExportDatabase(Projectselected, pname, this);
 }
 
 void frmMain::cmdPrintClicked()

@@ -1,0 +1,217 @@
+#include "ui/options/frmOptions.h"
+
+#include "app/globals.h"
+#include "app/services.h"
+#include "app/settings.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileSystemModel>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTreeView>
+
+namespace {
+
+// Positions are given in twips; 15 twips make a pixel at 96 dots per inch.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+QStringList driveLetters()
+{
+    static const QRegularExpression letter(QStringLiteral("^[A-Za-z]:"));
+    QStringList out;
+    for (const QFileInfo &d : QDir::drives())
+        if (letter.match(d.filePath()).hasMatch())
+            out << QDir::toNativeSeparators(d.filePath());
+    return out;
+}
+
+} // namespace
+
+frmOptions::frmOptions(QWidget *parent)
+    : QWidget(parent, Qt::Window | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName(QStringLiteral("frmOptions"));
+    setWindowTitle(QStringLiteral("Options"));
+    setFixedSize(7365 / 15, 4035 / 15);
+
+    m_frame = new QGroupBox(QStringLiteral("Folder: "), this);
+    m_frame->setObjectName(QStringLiteral("Frame1"));
+    m_frame->setGeometry(twips(465, 390, 6180, 2190));
+
+    QFont bold = font();
+    bold.setBold(true);
+    const auto label = [&](const char *name, const QString &text, const QRect &r) {
+        auto *l = new QLabel(text, m_frame);
+        l->setObjectName(QLatin1String(name));
+        l->setFont(bold);
+        // Kept tall enough for its text whatever the font.
+        l->setGeometry(r.adjusted(0, 0, 0, std::max(0, l->sizeHint().height() - r.height())));
+        return l;
+    };
+    const auto box = [&](const char *name, const QString &text, const QRect &r) {
+        auto *e = new QLineEdit(text, m_frame);
+        e->setObjectName(QLatin1String(name));
+        e->setGeometry(r);
+        return e;
+    };
+    const auto button = [&](QWidget *owner, const char *name, const QString &text, const QRect &r) {
+        auto *b = new QPushButton(text, owner);
+        b->setObjectName(QLatin1String(name));
+        b->setGeometry(r);
+        return b;
+    };
+
+    m_label1 = label("Label1", QStringLiteral("Export folder:"), twips(315, 375, 1500, 195));
+    m_txtPath = box("txtpath1", gExportPath, twips(300, 615, 4560, 345));
+    m_cmdExp = button(m_frame, "cmdexp1", QStringLiteral("Explore"), twips(5040, 600, 750, 360));
+    m_label2 = label("Label2", QStringLiteral("Main Database folder:"), twips(315, 1050, 2085, 195));
+    m_txtDatabase = box("txtdatabase", gDbPath, twips(300, 1290, 4560, 345));
+    m_cmdDatabase = button(m_frame, "cmddatabase", QStringLiteral("Explore"), twips(5040, 1275, 750, 360));
+    m_label1->setBuddy(m_txtPath);
+    m_label2->setBuddy(m_txtDatabase);
+    m_cmdSave = button(this, "cmdsave", QStringLiteral("Save"), twips(5310, 3435, 1350, 360));
+
+    m_picture = new QWidget(this);
+    m_picture->setObjectName(QStringLiteral("Picture1"));
+    m_picture->setGeometry(twips(2640, 240, 3270, 3465));
+    m_picture->setAutoFillBackground(true);
+    QPalette pal = m_picture->palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
+    m_picture->setPalette(pal);
+
+    m_dirModel = new QFileSystemModel(this);
+    m_dirModel->setFilter(QDir::AllDirs | QDir::Drives | QDir::NoDotAndDotDot);
+    m_dirModel->setRootPath(QString());
+    m_dir = new QTreeView(m_picture);
+    m_dir->setObjectName(QStringLiteral("Dir1"));
+    m_dir->setGeometry(twips(165, 570, 2850, 2340));
+    m_dir->setModel(m_dirModel);
+    for (int c = 1; c < m_dirModel->columnCount(); ++c)
+        m_dir->hideColumn(c);
+    m_dir->header()->hide();
+    m_dir->setUniformRowHeights(true);
+    m_dir->setExpandsOnDoubleClick(false); // a double click opens the folder instead
+    m_dir->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    connect(m_dir, &QTreeView::doubleClicked, this, &frmOptions::openFolder);
+
+    const QStringList drives = driveLetters();
+    if (!drives.isEmpty()) {
+        m_drive = new QComboBox(m_picture);
+        m_drive->setObjectName(QStringLiteral("Drive1"));
+        m_drive->setGeometry(twips(165, 150, 2865, 315));
+        m_drive->addItems(drives);
+        connect(m_drive, &QComboBox::activated, this, [this](int i) { setCurrentFolder(m_drive->itemText(i)); });
+    }
+    m_cmdOkExp = button(m_picture, "cmdokexp", QStringLiteral("OK"), twips(180, 2970, 2850, 345));
+    m_picture->hide();
+
+    connect(m_cmdExp, &QPushButton::clicked, this, [this] { explore(QStringLiteral("export")); });
+    connect(m_cmdDatabase, &QPushButton::clicked, this, [this] { explore(QStringLiteral("database")); });
+    connect(m_cmdOkExp, &QPushButton::clicked, this, &frmOptions::pickerOk);
+    connect(m_cmdSave, &QPushButton::clicked, this, &frmOptions::save);
+
+    setTabOrder(m_txtPath, m_cmdExp);
+    setTabOrder(m_cmdExp, m_txtDatabase);
+    setTabOrder(m_txtDatabase, m_cmdDatabase);
+    setTabOrder(m_cmdDatabase, m_dir);
+    QWidget *last = m_dir;
+    if (m_drive) {
+        setTabOrder(m_dir, m_drive);
+        last = m_drive;
+    }
+    setTabOrder(last, m_cmdOkExp);
+    setTabOrder(m_cmdOkExp, m_cmdSave);
+
+    setCurrentFolder(QDir::currentPath());
+    // The window sees every key before the focused control does.
+    watchKeys(this);
+}
+
+frmOptions::~frmOptions() = default;
+
+void frmOptions::watchKeys(QWidget *w)
+{
+    for (QWidget *child : w->findChildren<QWidget *>())
+        child->installEventFilter(this);
+}
+
+bool frmOptions::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
+        m_picture->hide();
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmOptions::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape)
+        m_picture->hide();
+    QWidget::keyPressEvent(event);
+}
+
+void frmOptions::showEvent(QShowEvent *event)
+{
+    if (!m_placed) {
+        m_placed = true;
+        if (QScreen *s = screen())
+            move(s->availableGeometry().center() - rect().center());
+    }
+    QWidget::showEvent(event);
+}
+
+void frmOptions::explore(const QString &target)
+{
+    m_target = target;
+    m_picture->show();
+    m_picture->raise();
+}
+
+void frmOptions::setCurrentFolder(const QString &path)
+{
+    const QModelIndex index = m_dirModel->index(QDir::fromNativeSeparators(path));
+    m_currentFolder = index.isValid() ? m_dirModel->filePath(index) : QDir::fromNativeSeparators(path);
+    if (index.isValid()) {
+        m_dir->setCurrentIndex(index);
+        m_dir->expand(index);
+        m_dir->scrollTo(index);
+    }
+}
+
+void frmOptions::openFolder(const QModelIndex &index)
+{
+    if (index.isValid())
+        setCurrentFolder(m_dirModel->filePath(index));
+}
+
+void frmOptions::pickerOk()
+{
+    const QString folder = QDir::toNativeSeparators(m_currentFolder);
+    if (m_target == QLatin1String("export"))
+        m_txtPath->setText(folder);
+    else if (m_target == QLatin1String("database"))
+        m_txtDatabase->setText(folder);
+    m_picture->hide();
+}
+
+void frmOptions::save()
+{
+    if (Settings *s = services().settings) {
+        s->write(QStringLiteral("paths"), QStringLiteral("ExportPath"), m_txtPath->text());
+        s->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), m_txtDatabase->text());
+        s->sync();
+    }
+    message(QStringLiteral("The application need to be restarted to make these changes take effect"),
+            QStringLiteral("Option"));
+    if (services().quitter)
+        services().quitter->quit();
+}

@@ -1,0 +1,57 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+
+class QComboBox;
+class QFileSystemModel;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QModelIndex;
+class QPushButton;
+class QTreeView;
+
+// Changes the export and database folders kept in the settings; "Save" stores them
+// and ends the application, since the folders are read only at start-up.
+class frmOptions : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit frmOptions(QWidget *parent = nullptr);
+    ~frmOptions() override;
+
+    // The folder the picker's folder list has open (the one opened last).
+    QString currentFolder() const { return m_currentFolder; }
+    // "export", "database" or empty: which box the picker's "OK" fills.
+    QString pickerTarget() const { return m_target; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void explore(const QString &target);
+    void openFolder(const QModelIndex &index);
+    void setCurrentFolder(const QString &path);
+    void pickerOk();
+    void save();
+    void watchKeys(QWidget *w);
+
+    QGroupBox *m_frame;
+    QLabel *m_label1;
+    QLineEdit *m_txtPath;
+    QPushButton *m_cmdExp;
+    QLabel *m_label2;
+    QLineEdit *m_txtDatabase;
+    QPushButton *m_cmdDatabase;
+    QPushButton *m_cmdSave;
+    QWidget *m_picture;
+    QTreeView *m_dir;
+    QComboBox *m_drive = nullptr; // only where the host has drive letters
+    QPushButton *m_cmdOkExp;
+    QFileSystemModel *m_dirModel;
+    QString m_currentFolder;
+    QString m_target;
+    bool m_placed = false;
+};
