@@ -14,44 +14,36 @@ public:
     struct Call
     {
         Kind kind;
-        QString layoutName;
-        QString title;
+        QString layoutName, title;
         RowSet rows;
-        QDate date;
         QString pdfPath; // empty when the PDF could not be written
         int pages = 0;
     };
 
-    explicit RecordingReports(const QString &folder = QString());
-
+    explicit RecordingReports(const QString &folder) : folder(folder) {}
     QString folder;
     QList<Call> calls;
 
-    void preview(const ReportJob &job) override;
-    void print(const ReportJob &job) override;
-    void clear() { calls.clear(); }
+    void preview(const ReportJob &job) override { record(Kind::Preview, job); }
+    void print(const ReportJob &job) override { record(Kind::Print, job); }
 
 private:
     void record(Kind kind, const ReportJob &job);
 };
 
-// Row sets shaped like the queries behind the four reports, with values that say
-// which record they belong to ("PICKUP BY 007"), so that output order can be read back.
+// Row sets shaped like the queries behind the reports, with values that say which record
+// they belong to ("PICKUP BY 007"), so that output order can be read back.
 namespace reportrows {
-// pickupdate, pickupby, package, note, name (and the ids); `note(i)` gives record i's note.
-RowSet pickups(int n, const std::function<QString(int)> &note = {});
-// ProjectName, Company, Active (-1 and 0 in turn).
-RowSet projects(int n);
-// The subcontractor columns the list of subcontractors prints.
-RowSet companies(int n);
-// `words` words of varied length, numbered so that their order can be checked.
-QString words(int count, int seed = 0);
+RowSet pickups(int n, const std::function<QString(int)> &note = {}); // `note(i)` gives record i's note
+RowSet projects(int n);  // Active is -1 and 0 in turn
+RowSet companies(int n); // the columns the list of subcontractors prints
+QString words(int count, int seed = 0); // words of varied length, numbered so that their order can be checked
 } // namespace reportrows
 
 // Reading PDF files back with poppler's tools.
 namespace pdftools {
-bool available(); // pdftotext and pdfinfo are installed
+bool available();                   // pdftotext and pdfinfo are installed
 int pageCount(const QString &path); // -1 when pdfinfo fails
-QString text(const QString &path); // pdftotext -layout; pages end with a form feed
+QString text(const QString &path);  // pdftotext -layout; pages end with a form feed
 QString title(const QString &path); // the document's title, as pdfinfo shows it
 } // namespace pdftools

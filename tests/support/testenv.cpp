@@ -32,13 +32,7 @@ TestEnv::~TestEnv()
 {
     WindowRegistry::destroyAll();
     db::closeMain();
-    Services &s = services();
-    s.messages = nullptr;
-    s.files = nullptr;
-    s.clock = nullptr;
-    s.quitter = nullptr;
-    s.reports = nullptr;
-    s.settings = nullptr;
+    services() = Services();
 }
 
 bool TestEnv::createDatabase()
@@ -65,28 +59,27 @@ bool TestEnv::createDatabase(const SampleSpec &sample)
     return err.isEmpty();
 }
 
-QVariant TestEnv::scalar(const QString &sql, const QVariantList &binds) const
+namespace {
+bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds)
 {
-    QSqlQuery q(db::main());
     q.prepare(sql);
     for (const QVariant &b : binds)
         q.addBindValue(b);
-    if (!q.exec() || !q.next()) {
-        QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
-        return {};
-    }
-    return q.value(0);
+    if (q.exec())
+        return true;
+    QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
+    return false;
+}
+} // namespace
+
+QVariant TestEnv::scalar(const QString &sql, const QVariantList &binds) const
+{
+    QSqlQuery q(db::main());
+    return run(q, sql, binds) && q.next() ? q.value(0) : QVariant();
 }
 
 bool TestEnv::exec(const QString &sql, const QVariantList &binds) const
 {
     QSqlQuery q(db::main());
-    q.prepare(sql);
-    for (const QVariant &b : binds)
-        q.addBindValue(b);
-    if (!q.exec()) {
-        QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
-        return false;
-    }
-    return true;
+    return run(q, sql, binds);
 }

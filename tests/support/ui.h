@@ -1,0 +1,124 @@
+#pragma once
+// Driving windows as a user does (clicks and keys delivered through the window, as
+// the window system delivers them) and reading back what they show.
+#include "db/rowset.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListView>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QTableView>
+#include <QTest>
+#include <QWindow>
+
+namespace drive {
+
+inline void click(QWidget *w, Qt::KeyboardModifiers mods = {})
+{
+    QWidget *top = w->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, w->mapTo(top, w->rect().center()));
+    QCoreApplication::processEvents();
+}
+
+inline QModelIndex firstVisible(QAbstractItemView *v, int row)
+{
+    if (auto *t = qobject_cast<QTableView *>(v))
+        for (int visual = 0; visual < t->horizontalHeader()->count(); ++visual)
+            if (!t->isColumnHidden(t->horizontalHeader()->logicalIndex(visual)))
+                return v->model()->index(row, t->horizontalHeader()->logicalIndex(visual));
+    if (auto *l = qobject_cast<QListView *>(v))
+        return v->model()->index(row, l->modelColumn());
+    return v->model()->index(row, 0);
+}
+
+inline void clickRow(QAbstractItemView *v, int row, Qt::KeyboardModifiers mods = {})
+{
+    const QModelIndex idx = firstVisible(v, row);
+    v->scrollTo(idx);
+    QWidget *top = v->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, v->viewport()->mapTo(top, v->visualRect(idx).center()));
+    QCoreApplication::processEvents();
+}
+
+// Types into whatever has the focus in `w`'s window.
+inline void type(QWidget *w, const QString &text)
+{
+    for (QChar c : text)
+        QTest::keyClick(w->window()->windowHandle(), c.toLatin1());
+}
+
+inline void key(QWidget *w, Qt::Key k, Qt::KeyboardModifiers mods = {})
+{
+    QTest::keyClick(w->window()->windowHandle(), k, mods);
+}
+
+} // namespace drive
+
+namespace ui {
+
+inline QAbstractButton *button(QWidget *w, const char *name)
+{
+    return w->findChild<QAbstractButton *>(QLatin1String(name));
+}
+
+inline QLineEdit *field(QWidget *w, const char *name)
+{
+    return w->findChild<QLineEdit *>(QLatin1String(name));
+}
+
+// A click on a visible, enabled button of `w`.
+inline void press(QWidget *w, const char *name)
+{
+    QAbstractButton *b = button(w, name);
+    QVERIFY2(b && b->isVisible() && b->isEnabled(), name);
+    QTest::mouseClick(b, Qt::LeftButton);
+}
+
+inline QStringList texts(QListView *v)
+{
+    QStringList out;
+    for (int r = 0; r < v->model()->rowCount(); ++r)
+        out << v->model()->index(r, v->modelColumn()).data().toString();
+    return out;
+}
+
+// One column of a query grid, every row fetched.
+inline QStringList column(QTableView *g, const QString &field)
+{
+    auto *m = qobject_cast<QSqlQueryModel *>(g->model());
+    while (m->canFetchMore())
+        m->fetchMore();
+    QStringList out;
+    for (int r = 0, c = m->record().indexOf(field); r < m->rowCount(); ++r)
+        out << m->index(r, c).data().toString();
+    return out;
+}
+
+inline QStringList column(const RowSet &rows, const QString &field)
+{
+    QStringList out;
+    for (int r = 0; r < rows.size(); ++r)
+        out << rows.value(r, field).toString();
+    return out;
+}
+
+// The captions of the shown columns, left to right.
+inline QStringList shownColumns(QTableView *g)
+{
+    QStringList out;
+    for (int v = 0; v < g->horizontalHeader()->count(); ++v)
+        if (const int c = g->horizontalHeader()->logicalIndex(v); !g->isColumnHidden(c))
+            out << g->model()->headerData(c, Qt::Horizontal).toString();
+    return out;
+}
+
+inline QStringList sorted(QStringList l)
+{
+    l.sort();
+    return l;
+}
+
+} // namespace ui
