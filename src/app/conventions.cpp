@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScreen>
 #include <QWidget>
 
 namespace conventions {
@@ -95,6 +96,21 @@ bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
     if (m_onCharacter && producesCharacter(key->key(), key->text()))
         m_onCharacter();
     return false;
+}
+
+void presentCentred(QWidget *window)
+{
+    if (!window->property("qb_centred").toBool()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect r(QPoint(0, 0), window->size());
+            r.moveCenter(screen->availableGeometry().center());
+            window->move(r.topLeft());
+        }
+        window->setProperty("qb_centred", true);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void installDateCheck(QLineEdit *field)

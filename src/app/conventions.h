@@ -41,6 +41,9 @@ private:
     std::function<void()> m_onCharacter;
 };
 
+// Shows a window (centred on the screen the first time) and brings it up.
+void presentCentred(QWidget *window);
+
 // Rewrites a date field in short form, or empties it, whenever it loses the focus.
 void installDateCheck(QLineEdit *field);
 

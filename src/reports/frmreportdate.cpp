@@ -50,17 +50,7 @@ frmreportdate::frmreportdate()
 void frmreportdate::showdate(const QString &menuselected)
 {
     m_menuselected = menuselected;
-    if (!m_centred) {
-        if (const QScreen *s = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), size());
-            r.moveCenter(s->availableGeometry().center());
-            move(r.topLeft());
-        }
-        m_centred = true;
-    }
-    show();
-    raise();
-    activateWindow();
+    conventions::presentCentred(this);
 }
 
 QString frmreportdate::startText() const

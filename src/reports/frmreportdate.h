@@ -29,5 +29,4 @@ private:
     QLineEdit *m_text2;
     QPushButton *m_report;
     QString m_menuselected;
-    bool m_centred = false;
 };

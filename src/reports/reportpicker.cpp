@@ -1,5 +1,6 @@
 #include "reports/reportpicker.h"
 
+#include "app/conventions.h"
 #include "app/services.h"
 #include "app/windowregistry.h"
 #include "db/datasource.h"
@@ -42,17 +43,7 @@ ReportPicker::ReportPicker(const QString &objectName, const QString &caption, co
 
 void ReportPicker::showlist()
 {
-    if (!m_centred) {
-        if (const QScreen *s = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), size());
-            r.moveCenter(s->availableGeometry().center());
-            move(r.topLeft());
-        }
-        m_centred = true;
-    }
-    show();
-    raise();
-    activateWindow();
+    conventions::presentCentred(this);
     m_list->setQuery(m_sql);
     if (!m_list->refresh()) {
         message(QStringLiteral("The list cannot be read: %1").arg(m_list->lastFailure().description), QString(),

@@ -30,5 +30,4 @@ private:
     QPushButton *m_ok;
     QString m_sql;
     QString m_column;
-    bool m_centred = false;
 };

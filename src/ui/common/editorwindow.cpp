@@ -149,15 +149,5 @@ bool EditorWindow::writeRecord(const QString &what)
 
 void EditorWindow::present()
 {
-    if (!m_centred) {
-        if (const QScreen *s = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), size());
-            r.moveCenter(s->availableGeometry().center());
-            move(r.topLeft());
-        }
-        m_centred = true;
-    }
-    show();
-    raise();
-    activateWindow();
+    conventions::presentCentred(this);
 }

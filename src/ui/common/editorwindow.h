@@ -63,5 +63,4 @@ private:
         bool isDate;
     };
     QList<Binding> m_bindings;
-    bool m_centred = false;
 };

@@ -1,8 +1,10 @@
 #include "ui/common/listwindow.h"
 
+#include "app/conventions.h"
 #include "app/dates.h"
 #include "app/services.h"
 #include "app/windowregistry.h"
+#include "db/database.h"
 #include "db/rowset.h"
 #include "reports/reportoutput.h"
 
@@ -14,6 +16,7 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
+#include <QSqlQuery>
 #include <QSqlQueryModel>
 #include <QSqlRecord>
 #include <QStyledItemDelegate>
@@ -150,6 +153,18 @@ bool ListWindow::choose()
     return m_list->setCurrentRow(m_list->currentRow());
 }
 
+void ListWindow::deleteChosen(const QString &table)
+{
+    if (!choose())
+        return;
+    QSqlQuery q(db::main());
+    q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
+    q.addBindValue(chosen(QStringLiteral("id")));
+    q.exec();
+    requery();
+    app::refreshMainWindow();
+}
+
 void ListWindow::printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
                              const QString &title)
 {
@@ -175,17 +190,7 @@ void ListWindow::printReport(const reports::ReportLayout &layout, const QString 
 
 void ListWindow::present()
 {
-    if (!m_centred) {
-        if (const QScreen *s = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), size());
-            r.moveCenter(s->availableGeometry().center());
-            move(r.topLeft());
-        }
-        m_centred = true;
-    }
-    show();
-    raise();
-    activateWindow();
+    conventions::presentCentred(this);
 }
 
 void ListWindow::closeEvent(QCloseEvent *event)

@@ -51,6 +51,9 @@ protected:
     // False when the list is empty.
     bool choose();
     QVariant chosen(const QString &column) const { return m_list->field(column); }
+    // Deletes the chosen row from `table`, with no question and nothing else touched,
+    // then re-reads this list and the main window's. A refused delete says nothing.
+    void deleteChosen(const QString &table);
 
     // Reads the rows, then prints them at once on the default printer. Failures
     // show their number and description and the next step runs; no rows gives
@@ -70,7 +73,6 @@ private:
     QTableView *m_grid;
     QHBoxLayout *m_buttonRow;
     QList<Column> m_columns;
-    bool m_centred = false;
 };
 
 // The id of a row as the windows hand it on: its plain decimal text.

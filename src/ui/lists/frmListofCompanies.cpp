@@ -95,15 +95,8 @@ void frmListofCompanies::cmdPrintClicked()
 
 void frmListofCompanies::cmdDeleteClicked()
 {
-    if (!choose())
-        return;
     // No question: the subcontractor's pick-ups stay in the log.
-    QSqlQuery q(db::main());
-    q.prepare(QStringLiteral("DELETE FROM authorizedcompanies WHERE id = ?"));
-    q.addBindValue(chosen(QStringLiteral("id")));
-    q.exec();
-    requery();
-    app::refreshMainWindow();
+    deleteChosen(QStringLiteral("authorizedcompanies"));
 }
 
 void frmListofCompanies::cmdEditClicked()

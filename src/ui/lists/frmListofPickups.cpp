@@ -175,15 +175,8 @@ void frmListofPickups::cmdPrintClicked()
 
 void frmListofPickups::cmdDeleteClicked()
 {
-    if (!choose())
-        return;
     // No question; the subcontractor it was made for is not touched.
-    QSqlQuery q(db::main());
-    q.prepare(QStringLiteral("DELETE FROM pickuplog WHERE id = ?"));
-    q.addBindValue(chosen(QStringLiteral("id")));
-    q.exec();
-    requery();
-    app::refreshMainWindow();
+    deleteChosen(QStringLiteral("pickuplog"));
 }
 
 void frmListofPickups::cmdEditClicked()

@@ -105,15 +105,8 @@ void frmListofProjects::cmdPrintClicked()
 
 void frmListofProjects::cmdDeleteClicked()
 {
-    if (!choose())
-        return;
     // No question and no cascade: the project's subcontractors and pick-ups stay.
-    QSqlQuery q(db::main());
-    q.prepare(QStringLiteral("DELETE FROM project WHERE id = ?"));
-    q.addBindValue(chosen(QStringLiteral("id")));
-    q.exec();
-    requery();
-    app::refreshMainWindow();
+    deleteChosen(QStringLiteral("project"));
 }
 
 void frmListofProjects::cmdEditClicked()
