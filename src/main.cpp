@@ -10,12 +10,14 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
+#include <thread>
 
 namespace {
 
@@ -82,6 +84,9 @@ int main(int argc, char **argv)
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillbern"));
     QApplication::setWindowIcon(appIcon());
+    // The font list is read on the side while the settings are read and the database
+    // opens: the first window's text needs it, and it is the largest cost of start-up.
+    std::jthread fonts([] { QFontDatabase::families(); });
     QCommandLineParser p;
     describeOptions(p);
     p.process(qapp);
@@ -128,6 +133,7 @@ int main(int argc, char **argv)
     s.settings = settings.get();
 
     startup::run(*settings);
+    fonts.join();
     if (p.isSet(QStringLiteral("quit-when-shown")))
         QTimer::singleShot(0, &qapp, &QCoreApplication::quit);
     const int rc = qapp.exec();
