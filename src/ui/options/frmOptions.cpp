@@ -54,8 +54,9 @@ frmOptions::frmOptions(QWidget *parent)
         auto *l = new QLabel(text, m_frame);
         l->setObjectName(QLatin1String(name));
         l->setFont(bold);
-        // Kept tall enough for its text whatever the font.
-        l->setGeometry(r.adjusted(0, 0, 0, std::max(0, l->sizeHint().height() - r.height())));
+        // Kept wide and tall enough for its text whatever the font.
+        l->setGeometry(r.adjusted(0, 0, std::max(0, l->sizeHint().width() - r.width()),
+                                  std::max(0, l->sizeHint().height() - r.height())));
         return l;
     };
     const auto box = [&](const char *name, const QString &text, const QRect &r) {
