@@ -180,6 +180,13 @@ QString createTemplateFile(const QString &path)
     return createWith(path, &schema::createTransferTemplate);
 }
 
+QVariant idValue(const QString &ids)
+{
+    bool ok = false;
+    const qint64 id = ids.trimmed().toLongLong(&ok);
+    return ok ? QVariant(id) : QVariant(ids);
+}
+
 QString cannotOpenMessage(const QString &path, const QString &reason)
 {
     return QStringLiteral("The database file \"%1\" cannot be opened: %2.").arg(QDir::toNativeSeparators(path), reason);

@@ -1,6 +1,7 @@
 #pragma once
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 // Every window's data sources run on one connection to the main database
 // (`gDbFile`): separate connections on one file block each other.
@@ -33,6 +34,10 @@ void closeConnection(const QString &connectionName);
 QString createDatabaseFile(const QString &path);
 // Creates the empty transfer template at `path` (refuses an existing file).
 QString createTemplateFile(const QString &path);
+
+// An id handed between windows as text, as the value to bind: a number when it is
+// one (so that it compares as an id), else the text itself (which matches nothing).
+QVariant idValue(const QString &ids);
 
 // The message shown when the database at `path` cannot be used for `reason`.
 QString cannotOpenMessage(const QString &path, const QString &reason);

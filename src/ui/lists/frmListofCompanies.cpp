@@ -18,12 +18,6 @@ const QString kNotPickedUpSql = QStringLiteral(
     "SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
     "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
 
-QVariant idValue(const QString &ids)
-{
-    bool ok = false;
-    const qint64 id = ids.trimmed().toLongLong(&ok);
-    return ok ? QVariant(id) : QVariant(ids);
-}
 } // namespace
 
 frmListofCompanies::frmListofCompanies()
@@ -62,7 +56,7 @@ void frmListofCompanies::Mostrar()
 
 void frmListofCompanies::showlist(const QString &ids)
 {
-    fill(kProjectSql, {idValue(ids)});
+    fill(kProjectSql, {db::idValue(ids)});
     present();
     m_ids = ids;
     m_listmode = QStringLiteral("showlist");
@@ -78,7 +72,7 @@ void frmListofCompanies::Selectedcompanies(qint64 ids)
 
 void frmListofCompanies::showNotPickedUp(const QString &ids)
 {
-    fill(kNotPickedUpSql, {idValue(ids)});
+    fill(kNotPickedUpSql, {db::idValue(ids)});
     present();
     m_ids = ids;
     m_listmode = QStringLiteral("notpickedup");
@@ -87,9 +81,9 @@ void frmListofCompanies::showNotPickedUp(const QString &ids)
 void frmListofCompanies::cmdPrintClicked()
 {
     if (m_listmode == QLatin1String("showlist") || m_listmode == QLatin1String("selectcompanyfrompickup"))
-        printReport(reports::DrpListofCompanies(), kProjectSql, {idValue(m_ids)}, QStringLiteral(" "));
+        printReport(reports::DrpListofCompanies(), kProjectSql, {db::idValue(m_ids)}, QStringLiteral(" "));
     else if (m_listmode == QLatin1String("notpickedup"))
-        printReport(reports::DrpListofCompanies(), kNotPickedUpSql, {idValue(m_ids)},
+        printReport(reports::DrpListofCompanies(), kNotPickedUpSql, {db::idValue(m_ids)},
                     QStringLiteral("Subcontractors not picked-up"));
 }
 

@@ -19,12 +19,6 @@ const QString kBase = QStringLiteral(
     "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
     "authorizedcompanies.id ");
 
-QVariant idValue(const QString &ids)
-{
-    bool ok = false;
-    const qint64 id = ids.trimmed().toLongLong(&ok);
-    return ok ? QVariant(id) : QVariant(ids);
-}
 
 // The bounds of a date range as stored ISO texts, lower inclusive, upper exclusive:
 // an end date without a time of day takes in the whole day, pick-ups that carry a
@@ -74,7 +68,7 @@ std::optional<frmListofPickups::Query> frmListofPickups::queryFor(const QString 
                                                                   const QString &todate) const
 {
     if (listmode == QLatin1String("showlist"))
-        return Query{kBase + QStringLiteral("WHERE pickuplog.idproject=?"), {idValue(ids)},
+        return Query{kBase + QStringLiteral("WHERE pickuplog.idproject=?"), {db::idValue(ids)},
                      QStringLiteral("List of Pick-ups")};
 
     QString filter, title;
@@ -83,11 +77,11 @@ std::optional<frmListofPickups::Query> frmListofPickups::queryFor(const QString 
         title = QStringLiteral("All Pikups By date");
     } else if (listmode == QLatin1String("showproject")) {
         filter = QStringLiteral("pickuplog.idproject = ? AND ");
-        binds << idValue(ids);
+        binds << db::idValue(ids);
         title = QStringLiteral("Project Pickups by date");
     } else if (listmode == QLatin1String("showsubcontractor")) {
         filter = QStringLiteral("pickuplog.idauthorizedcompany = ? AND ");
-        binds << idValue(ids);
+        binds << db::idValue(ids);
         title = QStringLiteral("Subcontractor Pickups by date");
     } else {
         return Query{QStringLiteral(" "), {}, QString()};

@@ -4,6 +4,7 @@
 #include "app/globals.h"
 #include "app/services.h"
 #include "app/windowregistry.h"
+#include "db/database.h"
 #include "db/datasource.h"
 #include "db/rowset.h"
 #include "reports/reportlayout.h"
@@ -84,12 +85,6 @@ std::optional<qint64> idOf(const QVariant &v)
     return id;
 }
 
-QVariant idValue(const QString &ids)
-{
-    bool ok = false;
-    const qint64 id = ids.trimmed().toLongLong(&ok);
-    return ok ? QVariant(id) : QVariant(ids);
-}
 
 } // namespace
 
@@ -312,7 +307,7 @@ void frmMain::LoadList()
 
 void frmMain::RefreshSubcontractor(const QString &ids)
 {
-    m_companies->setQuery(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {idValue(ids)});
+    m_companies->setQuery(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {db::idValue(ids)});
     if (m_companies->refresh())
         m_dbSubcontractor->setModelColumn(qMax(0, m_companies->column(QStringLiteral("name"))));
 }
@@ -323,10 +318,10 @@ void frmMain::RefreshPickup(const QString &ids)
     if (!m_projectId)
         return;
     m_pickupProject = m_projectId;
-    m_pickupCompany = idOf(idValue(ids));
+    m_pickupCompany = idOf(db::idValue(ids));
     m_pickups->setQuery(QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
                                        "order by pickupdate"),
-                        {idValue(ids), *m_projectId});
+                        {db::idValue(ids), *m_projectId});
     m_pickups->refresh();
     m_dbgPickup->viewport()->update();
 }
