@@ -99,6 +99,22 @@ QPushButton *ListWindow::addButton(const char *name, const QString &caption)
     return b;
 }
 
+ListWindow::Buttons ListWindow::addListButtons(std::function<void()> print, std::function<void()> del,
+                                               std::function<void()> edit, std::function<void()> acept)
+{
+    m_buttonRow->addStretch(1);
+    Buttons b{addButton("CmdPrint", QStringLiteral("Print")),   addButton("cmdrefresh", QStringLiteral("Refresh")),
+              addButton("CmdDelete", QStringLiteral("Delete")), addButton("CmdEdit", QStringLiteral("Edit")),
+              addButton("CmdAcept", QStringLiteral("Acept")),   addButton("CmdCancel", QStringLiteral("Cancel"))};
+    connect(b.print, &QPushButton::clicked, this, std::move(print));
+    connect(b.refresh, &QPushButton::clicked, this, [this] { requery(); });
+    connect(b.del, &QPushButton::clicked, this, std::move(del));
+    connect(b.edit, &QPushButton::clicked, this, std::move(edit));
+    connect(b.acept, &QPushButton::clicked, this, std::move(acept));
+    connect(b.cancel, &QPushButton::clicked, this, &ListWindow::Ocultar);
+    return b;
+}
+
 void ListWindow::setColumns(const QList<Column> &columns)
 {
     m_columns = columns;

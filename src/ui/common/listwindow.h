@@ -4,6 +4,8 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
+
 #include "db/datasource.h"
 
 class QFrame;
@@ -39,6 +41,14 @@ public:
 
 protected:
     QPushButton *addButton(const char *name, const QString &caption);
+    struct Buttons
+    {
+        QPushButton *print, *refresh, *del, *edit, *acept, *cancel;
+    };
+    // The row of buttons every list has, left to right after a stretch: "Print",
+    // "Refresh" (re-runs the query), "Delete", "Edit", "Acept" and "Cancel" (closes).
+    Buttons addListButtons(std::function<void()> print, std::function<void()> del, std::function<void()> edit,
+                           std::function<void()> acept);
     QHBoxLayout *buttonRow() const { return m_buttonRow; }
     void setColumns(const QList<Column> &columns);
 

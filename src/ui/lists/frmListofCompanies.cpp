@@ -32,19 +32,8 @@ frmListofCompanies::frmListofCompanies()
                 {"package", "package", true, 140},  {"active", "active", true, 50},
                 {"note", "note", true, 200},        {"Email", "Email", true, 180},
                 {"website", "website", true, 160}});
-    buttonRow()->addStretch(1);
-    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
-    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
-    QPushButton *del = addButton("CmdDelete", QStringLiteral("Delete"));
-    QPushButton *edit = addButton("CmdEdit", QStringLiteral("Edit"));
-    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
-    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
-    connect(print, &QPushButton::clicked, this, &frmListofCompanies::cmdPrintClicked);
-    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
-    connect(del, &QPushButton::clicked, this, &frmListofCompanies::cmdDeleteClicked);
-    connect(edit, &QPushButton::clicked, this, &frmListofCompanies::cmdEditClicked);
-    connect(acept, &QPushButton::clicked, this, &frmListofCompanies::cmdAceptClicked);
-    connect(cancel, &QPushButton::clicked, this, &frmListofCompanies::Ocultar);
+    addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
+                   [this] { cmdAceptClicked(); });
     connect(grid(), &QTableView::activated, this, &frmListofCompanies::cmdAceptClicked);
 }
 

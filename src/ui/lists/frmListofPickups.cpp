@@ -48,19 +48,8 @@ frmListofPickups::frmListofPickups()
                 {"Pickupby", "Pickupby", true, 130},
                 {"Package", "Package", true, 120},
                 {"note", "note", true, 180}});
-    buttonRow()->addStretch(1);
-    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
-    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
-    QPushButton *del = addButton("CmdDelete", QStringLiteral("Delete"));
-    QPushButton *edit = addButton("CmdEdit", QStringLiteral("Edit"));
-    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
-    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
-    connect(print, &QPushButton::clicked, this, &frmListofPickups::cmdPrintClicked);
-    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
-    connect(del, &QPushButton::clicked, this, &frmListofPickups::cmdDeleteClicked);
-    connect(edit, &QPushButton::clicked, this, &frmListofPickups::cmdEditClicked);
-    connect(acept, &QPushButton::clicked, this, &frmListofPickups::Ocultar);
-    connect(cancel, &QPushButton::clicked, this, &frmListofPickups::Ocultar);
+    addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
+                   [this] { Ocultar(); });
 }
 
 std::optional<frmListofPickups::Query> frmListofPickups::queryFor(const QString &listmode, const QString &ids,

@@ -33,21 +33,11 @@ frmListofProjects::frmListofProjects()
     m_active->setObjectName(QStringLiteral("chkactive"));
     m_active->setChecked(true);
     buttonRow()->addWidget(m_active);
-    buttonRow()->addStretch(1);
-    QPushButton *print = addButton("CmdPrint", QStringLiteral("Print"));
-    QPushButton *refresh = addButton("cmdrefresh", QStringLiteral("Refresh"));
-    m_delete = addButton("CmdDelete", QStringLiteral("Delete"));
-    m_edit = addButton("CmdEdit", QStringLiteral("Edit"));
-    QPushButton *acept = addButton("CmdAcept", QStringLiteral("Acept"));
-    QPushButton *cancel = addButton("CmdCancel", QStringLiteral("Cancel"));
-
+    const Buttons b = addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); },
+                                     [this] { cmdEditClicked(); }, [this] { cmdAceptClicked(); });
+    m_delete = b.del;
+    m_edit = b.edit;
     connect(m_active, &QCheckBox::clicked, this, &frmListofProjects::chkactiveClicked);
-    connect(print, &QPushButton::clicked, this, &frmListofProjects::cmdPrintClicked);
-    connect(refresh, &QPushButton::clicked, this, [this] { requery(); });
-    connect(m_delete, &QPushButton::clicked, this, &frmListofProjects::cmdDeleteClicked);
-    connect(m_edit, &QPushButton::clicked, this, &frmListofProjects::cmdEditClicked);
-    connect(acept, &QPushButton::clicked, this, &frmListofProjects::cmdAceptClicked);
-    connect(cancel, &QPushButton::clicked, this, &frmListofProjects::Ocultar);
     // Enter on a row accepts it, as a double click does.
     connect(grid(), &QTableView::activated, this, &frmListofProjects::cmdAceptClicked);
 }
