@@ -301,29 +301,13 @@ void ExportDatabase(const QString &Projectselected, const QString &pname, QWidge
         r.failure = {kMismatch, QStringLiteral("The project id \"%1\" is not a number.").arg(Projectselected)};
     } else {
         const QDateTime when = services().clock ? services().clock->now() : QDateTime::currentDateTime();
-        std::unique_ptr<QProgressDialog> dialog;
-        const Progress progress = [&](qint64 done, qint64 total) {
-            if (!dialog && total >= kProgressThreshold) {
-                dialog = std::make_unique<QProgressDialog>(parent);
-                dialog->setWindowTitle(title);
-                dialog->setLabelText(pname);
-                dialog->setCancelButton(nullptr); // all or nothing, and quick
-                dialog->setWindowModality(Qt::ApplicationModal);
-                dialog->setMinimumDuration(0);
-                dialog->setAutoClose(false);
-                dialog->setAutoReset(false);
-                dialog->setRange(0, 1000);
-            }
-            if (dialog)
-                dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
-        };
-        r = exportProject(gDbFile, gExportPath, projectId, pname, when, progress);
+        ProgressShown shown(parent, title, pname, Qt::ApplicationModal);
+        r = exportProject(gDbFile, gExportPath, projectId, pname, when, shown.callback());
     }
     if (r.ok)
         message(QStringLiteral("Export process complete"), title);
     else
-        message(QStringLiteral("ERROR: ") + numberText(r.failure.number) + QStringLiteral(": ") + r.failure.description,
-                title);
+        message(errorText(r.failure), title);
 }
 
 } // namespace transfer

@@ -85,29 +85,13 @@ void frmimport::Import(const QString &file)
 {
     const QString title = QStringLiteral("IMPORT DATABASE");
     const std::optional<qint64> project = file == m_file ? selectedProject() : std::nullopt;
-    std::unique_ptr<QProgressDialog> dialog;
-    const transfer::Progress progress = [&](qint64 done, qint64 total) {
-        if (!dialog && total >= transfer::kProgressThreshold) {
-            dialog = std::make_unique<QProgressDialog>(this);
-            dialog->setWindowTitle(title);
-            dialog->setCancelButton(nullptr); // all or nothing, and quick
-            dialog->setWindowModality(Qt::WindowModal);
-            dialog->setMinimumDuration(0);
-            dialog->setAutoClose(false);
-            dialog->setAutoReset(false);
-            dialog->setRange(0, 1000);
-        }
-        if (dialog)
-            dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
-    };
-    const transfer::ImportResult r = transfer::importProject(db::main(), file, project, progress);
-    dialog.reset();
+    std::optional<transfer::ProgressShown> shown(std::in_place, this, title, QString(), Qt::WindowModal);
+    const transfer::ImportResult r = transfer::importProject(db::main(), file, project, shown->callback());
+    shown.reset();
     if (r.ok)
         message(QStringLiteral("Import process complete"), title);
     else
-        message(QStringLiteral("ERROR: ") + transfer::numberText(r.failure.number) + QStringLiteral(": ")
-                    + r.failure.description,
-                title);
+        message(transfer::errorText(r.failure), title);
     close();
     app::refreshMainWindow();
 }

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressDialog>
 #include <QSqlError>
 
 namespace transfer {
@@ -21,6 +22,42 @@ QString ensureTemplate(const QString &exportFolder)
     if (QFileInfo::exists(path))
         return {};
     return db::createTemplateFile(path);
+}
+
+QString errorText(const DbFailure &failure)
+{
+    return QStringLiteral("ERROR: ") + numberText(failure.number) + QStringLiteral(": ") + failure.description;
+}
+
+ProgressShown::ProgressShown(QWidget *parent, const QString &title, const QString &label,
+                             Qt::WindowModality modality)
+    : m_parent(parent)
+    , m_title(title)
+    , m_label(label)
+    , m_modality(modality)
+{
+}
+
+ProgressShown::~ProgressShown() = default;
+
+Progress ProgressShown::callback()
+{
+    return [this](qint64 done, qint64 total) {
+        if (!m_dialog && total >= kProgressThreshold) {
+            m_dialog = std::make_unique<QProgressDialog>(m_parent);
+            m_dialog->setWindowTitle(m_title);
+            if (!m_label.isEmpty())
+                m_dialog->setLabelText(m_label);
+            m_dialog->setCancelButton(nullptr);
+            m_dialog->setWindowModality(m_modality);
+            m_dialog->setMinimumDuration(0);
+            m_dialog->setAutoClose(false);
+            m_dialog->setAutoReset(false);
+            m_dialog->setRange(0, 1000);
+        }
+        if (m_dialog)
+            m_dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
+    };
 }
 
 QString numberText(qint64 n)

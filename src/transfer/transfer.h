@@ -6,8 +6,10 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
+class QProgressDialog;
 class QWidget;
 
 // Export of one project into a transfer file, and its import.
@@ -28,6 +30,25 @@ using Progress = std::function<void(qint64 done, qint64 total)>;
 
 // Transfers of at least this many rows show a progress dialog.
 constexpr qint64 kProgressThreshold = 5000;
+
+// "ERROR: " with the number (its blank before it), ": " and the description.
+QString errorText(const DbFailure &failure);
+
+// A progress dialog that appears once a transfer turns out to be large, and goes
+// with this object. It has no Cancel: a transfer is all or nothing, and quick.
+class ProgressShown
+{
+public:
+    ProgressShown(QWidget *parent, const QString &title, const QString &label, Qt::WindowModality modality);
+    ~ProgressShown();
+    Progress callback();
+
+private:
+    QWidget *m_parent;
+    QString m_title, m_label;
+    Qt::WindowModality m_modality;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
 
 // ---- export ----------------------------------------------------------------------
 
