@@ -147,6 +147,20 @@ bool EditorWindow::writeRecord(const QString &what)
     return false;
 }
 
+bool EditorWindow::openRecord(qint64 id, const QString &what)
+{
+    RecordSource loaded(m_record.table());
+    QString why;
+    if (!loaded.loadById(id, &why)) {
+        message(QStringLiteral("The %1 cannot be opened: %2").arg(what, why), QString(), QMessageBox::Warning);
+        if (!isVisible())
+            close();
+        return false;
+    }
+    m_record = loaded; // an unsaved record in the open editor is dropped
+    return true;
+}
+
 void EditorWindow::present()
 {
     conventions::presentCentred(this);

@@ -45,6 +45,9 @@ protected:
     // Writes the record; when the database refuses, tells the user why and keeps
     // the window open with what was typed. `what` names the record in the message.
     bool writeRecord(const QString &what);
+    // Loads the record with this id. When it cannot be read the user is told why, an
+    // open editor keeps what it had, and a window opened only for this closes.
+    bool openRecord(qint64 id, const QString &what);
     // Shows the window centred and brings it up.
     void present();
 

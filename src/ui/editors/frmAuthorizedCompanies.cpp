@@ -92,13 +92,8 @@ void frmAuthorizedCompanies::NewCompany(qint64 ids)
 
 void frmAuthorizedCompanies::EditCompany(qint64 ids)
 {
-    QString why;
-    if (!m_record.loadById(ids, &why)) {
-        message(QStringLiteral("The subcontractor cannot be opened: %1").arg(why), QString(), QMessageBox::Warning);
-        if (!isVisible())
-            close();
+    if (!openRecord(ids, QStringLiteral("subcontractor")))
         return;
-    }
     showRecord();
     m_projectId = m_record.value(QStringLiteral("IDproject")).toLongLong();
     present();

@@ -56,13 +56,8 @@ void frmNewProject::NewProject()
 
 void frmNewProject::EditProject(qint64 ids)
 {
-    QString why;
-    if (!m_record.loadById(ids, &why)) {
-        message(QStringLiteral("The project cannot be opened: %1").arg(why), QString(), QMessageBox::Warning);
-        if (!isVisible())
-            close();
+    if (!openRecord(ids, QStringLiteral("project")))
         return;
-    }
     showRecord();
     m_save->setEnabled(true);
     present();

@@ -177,16 +177,8 @@ void frmPickupForm::ShowSelectedcompany(qint64 ids)
 
 void frmPickupForm::EditPickup(qint64 ids)
 {
-    // Read first, so that a pick-up that cannot be opened leaves an open one as it was.
-    RecordSource loaded(m_record.table());
-    QString why;
-    if (!loaded.loadById(ids, &why)) {
-        message(QStringLiteral("The pick-up cannot be opened: %1").arg(why), QString(), QMessageBox::Warning);
-        if (!isVisible())
-            close();
+    if (!openRecord(ids, QStringLiteral("pick-up")))
         return;
-    }
-    m_record = loaded; // an unsaved record in the open editor is dropped
     present();
     showRecord();
     m_projectId = m_record.value(QStringLiteral("IDproject")).toLongLong();
