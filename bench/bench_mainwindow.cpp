@@ -4,12 +4,12 @@
 //   bench_mainwindow [--projects N] [--companies N] [--pickups N] [--db FILE]
 //
 // The database is generated once and reused from FILE (default in /tmp).
-#include "app/globals.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/datasource.h"
-#include "db/sampledata.h"
+#include "core/app/globals.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "core/db/sampledata.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -28,6 +28,11 @@
 #include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>
+
+using namespace core;
+using namespace core::db;
+using namespace core::reports;
+using namespace ui;
 
 namespace {
 

@@ -3,16 +3,20 @@
 //
 //   bench_report [--rows N] [--layout NAME] [--out FILE.pdf] [--repeat K]
 
-#include "reports/layoutpass.h"
-#include "reports/reportlayout.h"
-#include "reports/reportpainter.h"
+#include "core/reports/layoutpass.h"
+#include "core/reports/reportlayout.h"
+#include "core/reports/reportpainter.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QDate>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
+
+using namespace core;
+using namespace core::db;
+using namespace core::reports;
 
 namespace {
 
@@ -73,7 +77,7 @@ int main(int argc, char **argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     int rows = 10000, repeat = 1;
     QString layoutName = QStringLiteral("DrpListofPickups"), out;
     const QStringList args = app.arguments();

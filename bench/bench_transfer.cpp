@@ -7,11 +7,11 @@
 // The register (1,000,000 pick-ups; one project of 1,000 subcontractors and
 // 100,000 pick-ups) is generated once and kept under /tmp.
 
-#include "app/globals.h"
-#include "db/database.h"
-#include "db/sampledata.h"
-#include "db/schema.h"
-#include "transfer/transfer.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/sampledata.h"
+#include "core/db/schema.h"
+#include "core/transfer/transfer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -24,6 +24,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+
+using namespace core;
+using namespace core::db;
+
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/globals.h"
-#include "app/services.h"
-#include "app/settings.h"
-#include "db/database.h"
-#include "db/sampledata.h"
-#include "reports/reportoutput.h"
+#include "core/app/globals.h"
+#include "ui/common/services.h"
+#include "core/app/settings.h"
+#include "core/db/database.h"
+#include "core/db/sampledata.h"
+#include "ui/reports/reportoutput.h"
 #include "ui/main/startup.h"
 
 #include <QApplication>
@@ -18,6 +18,10 @@
 #include <QTimer>
 #include <cstdio>
 #include <thread>
+
+using namespace core;
+using namespace core::db;
+using namespace ui;
 
 namespace {
 
@@ -62,7 +66,7 @@ int createDatabase(const QString &folder)
         std::fprintf(stderr, "quillbern: cannot create the database: %s\n", qPrintable(why));
         return 1;
     }
-    std::printf("Created %s\n", qPrintable(QDir::toNativeSeparators(app::joinPath(folder, app::kDbFileName))));
+    std::printf("Created %s\n", qPrintable(QDir::toNativeSeparators(core::joinPath(folder, core::kDbFileName))));
     return 0;
 }
 
@@ -93,13 +97,11 @@ int main(int argc, char **argv)
 
     DialogMessages messages;
     DialogFileChooser files;
-    SystemClock clock;
     AppQuitter quitter;
     PrintingReportOutput reports;
     Services &s = services();
     s.messages = &messages;
     s.files = &files;
-    s.clock = &clock;
     s.quitter = &quitter;
     s.reports = &reports;
 
@@ -118,7 +120,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "quillbern: %s\n", qPrintable(why));
             return 1;
         }
-        app::loadGlobals(*settings);
+        core::loadGlobals(*settings);
         if (db::openMain(gDbFile).ok) {
             SampleSpec spec;
             spec.projects = 40;

@@ -1,9 +1,9 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "app/conventions.h"
-#include "app/windowregistry.h"
-#include "reports/frmreportdate.h"
+#include "ui/common/conventions.h"
+#include "ui/common/windowregistry.h"
+#include "ui/reports/frmreportdate.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/editors/frmPickupForm.h"

@@ -1,9 +1,9 @@
 #include "support/testenv.h"
 
-#include "app/globals.h"
-#include "db/database.h"
-#include "db/recordsource.h"
-#include "db/schema.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/recordsource.h"
+#include "core/db/schema.h"
 
 #include <QCryptographicHash>
 #include <QFile>

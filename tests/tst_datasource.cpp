@@ -1,10 +1,10 @@
 #include "support/testenv.h"
 
-#include "db/database.h"
-#include "db/datasource.h"
-#include "db/recordsource.h"
-#include "db/rowset.h"
-#include "db/sampledata.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "core/db/recordsource.h"
+#include "core/db/rowset.h"
+#include "core/db/sampledata.h"
 
 #include <QItemSelectionModel>
 #include <QSqlQueryModel>
@@ -103,7 +103,7 @@ private slots:
         ds.setQuery(QStringLiteral("SELECT * FROM project"));
         QVERIFY(!ds.refresh());
         QVERIFY(!ds.lastFailure().description.isEmpty());
-        DbFailure f;
+        Failure f;
         QVERIFY(!readRows(QStringLiteral("SELECT * FROM project"), {}, &f));
         QVERIFY(!f.text().isEmpty());
         QVERIFY(f.text().startsWith(QString::number(f.number)));
@@ -112,7 +112,7 @@ private slots:
     void rowSetIsDetached()
     {
         QVERIFY(env->exec("INSERT INTO project (projectname, company, active) VALUES ('A', NULL, -1), ('B', 'b', 0)"));
-        DbFailure f;
+        Failure f;
         const auto rs = readRows(QStringLiteral("SELECT * FROM project WHERE id >= ? ORDER BY id"), {1}, &f);
         QVERIFY(rs);
         QCOMPARE(rs->size(), 2);

@@ -1,4 +1,5 @@
-#include "app/dates.h"
+#include "support/names.h"
+#include "core/app/dates.h"
 
 #include <QTest>
 

@@ -1,11 +1,12 @@
 #include "support/testenv.h"
 #include "transferfixtures.h"
 
-#include "app/globals.h"
-#include "db/database.h"
-#include "db/sampledata.h"
-#include "db/schema.h"
-#include "transfer/transfer.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/sampledata.h"
+#include "core/db/schema.h"
+#include "core/transfer/transfer.h"
+#include "ui/transfer/exportdatabase.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -108,7 +109,7 @@ void TestExport::writesTheProject()
     QStringList after = folderEntries(env.folder());
     const QString name = env.scalar(QStringLiteral("SELECT projectname FROM project WHERE id = ?"), {projectId}).toString();
 
-    transfer::ExportDatabase(QString::number(projectId), name, nullptr);
+    ui::ExportDatabase(QString::number(projectId), name, nullptr);
 
     QCOMPARE(said(env.messages), kDone);
     const QString file = name + QStringLiteral(" 1437_0307.mdb"); // the clock stands at 14:05:37 on 7 March
@@ -150,7 +151,7 @@ void TestExport::fileNames()
     QVERIFY(makeProjects(env, 1, 1, 1));
     QVERIFY(env.exec(QStringLiteral("UPDATE project SET projectname = ?"), {name}));
     env.clock.value = when;
-    transfer::ExportDatabase(QStringLiteral("1"), name, nullptr);
+    ui::ExportDatabase(QStringLiteral("1"), name, nullptr);
     QCOMPARE(said(env.messages), kDone);
     verifyTransferFile(env.path(expected), 1);
 }
@@ -160,18 +161,18 @@ void TestExport::exportFolder()
     // Quotes in both folders; the template missing; a file of that name already there.
     TestEnv env;
     gDbPath = env.path(QStringLiteral("db 'one' \"two\""));
-    gDbFile = app::joinPath(gDbPath, app::kDbFileName);
+    gDbFile = core::joinPath(gDbPath, core::kDbFileName);
     gExportPath = env.path(QStringLiteral("it's \"out\""));
     QVERIFY(QDir().mkpath(gExportPath));
     QVERIFY(makeProjects(env, 1, 2, 3));
-    const QString tpl = transfer::templatePath(gExportPath), taken = app::joinPath(gExportPath, QStringLiteral("O'BRIEN _QUOTED_ 1437_0307.mdb"));
+    const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, QStringLiteral("O'BRIEN _QUOTED_ 1437_0307.mdb"));
     QVERIFY(QFile::remove(tpl));
     QFile f(taken);
     QVERIFY(f.open(QIODevice::WriteOnly) && f.write("an earlier export, kept") > 0);
     f.close();
     const QByteArray hash = fileHash(taken);
     for (int i = 0; i < 2; ++i)
-        transfer::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
+        ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
     QCOMPARE(said(env.messages), kDone + kDone);
     QCOMPARE(fileHash(taken), hash);
     for (const char *n : {" (2).mdb", " (3).mdb"})
@@ -229,7 +230,7 @@ void TestExport::failures()
         std::optional<FileSizeLimit> full;
         if (setup == Setup::DiskFull)
             QVERIFY(full.emplace(48 * 1024).ok);
-        transfer::ExportDatabase(projectId, QStringLiteral("P"), nullptr);
+        ui::ExportDatabase(projectId, QStringLiteral("P"), nullptr);
     }
     QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -239,7 +240,7 @@ void TestExport::failures()
     QVERIFY2(text.startsWith(QStringLiteral("ERROR:  %1: ").arg(number)) && text.contains(says), qPrintable(text));
     QCOMPARE(folderEntries(out), before); // no partial or temporary file
     QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("gone"))));
-    QCOMPARE(fileHash(env.path(app::kDbFileName)), mainHash);
+    QCOMPARE(fileHash(env.path(core::kDbFileName)), mainHash);
 }
 
 QTEST_MAIN(TestExport)

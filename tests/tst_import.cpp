@@ -1,13 +1,14 @@
 #include "support/testenv.h"
 #include "transferfixtures.h"
 
-#include "app/globals.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/sampledata.h"
-#include "db/schema.h"
-#include "transfer/frmimport.h"
-#include "transfer/transfer.h"
+#include "core/app/globals.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/sampledata.h"
+#include "core/db/schema.h"
+#include "ui/transfer/frmimport.h"
+#include "core/transfer/transfer.h"
+#include "ui/transfer/exportdatabase.h"
 
 #include <QApplication>
 #include <QDir>
@@ -207,7 +208,7 @@ void TestImport::roundTrip()
             QVERIFY(a.exec(s));
         original = readProject(db::main(), pid);
         const QString name = original.project.value(0);
-        QCOMPARE(sawProgressDialog([&] { transfer::ExportDatabase(QString::number(pid), name, nullptr); }), large);
+        QCOMPARE(sawProgressDialog([&] { ui::ExportDatabase(QString::number(pid), name, nullptr); }), large);
         QCOMPARE(a.messages.texts(), QStringList{QStringLiteral("Export process complete")});
         QVERIFY(QFile::copy(a.path(transfer::transferFileName(name, a.clock.value)), file));
     }
@@ -356,11 +357,11 @@ void TestImport::rejectedFiles()
         QVERIFY(holder.emplace(bad == Bad::Locked ? QStringLiteral("lock") : QStringLiteral("write"), file).ready());
     const QByteArray mainHash = fileHash(gDbFile), fileBefore = fileHash(file);
 
-    DbFailure lf;
+    Failure lf;
     QVERIFY(!transfer::listProjects(file, &lf));
     const transfer::ImportResult r = transfer::importProject(db::main(), file);
     QVERIFY(!r.ok);
-    for (const DbFailure &failure : {lf, r.failure}) {
+    for (const Failure &failure : {lf, r.failure}) {
         QCOMPARE(failure.number, number);
         QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
     }

@@ -1,8 +1,8 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "app/windowregistry.h"
-#include "db/datasource.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/datasource.h"
 #include "ui/editors/frmPickupForm.h"
 #include "ui/lists/frmListofPickups.h"
 #include "ui/lists/frmListofProjects.h"

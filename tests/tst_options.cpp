@@ -1,8 +1,8 @@
 #include "support/testenv.h"
 
-#include "app/globals.h"
-#include "app/settings.h"
-#include "app/windowregistry.h"
+#include "core/app/globals.h"
+#include "core/app/settings.h"
+#include "ui/common/windowregistry.h"
 #include "ui/options/frmOptions.h"
 
 #include <QApplication>
@@ -234,10 +234,10 @@ void TestOptions::save()
     QCOMPARE(env.messages.calls.first().text, QStringLiteral("The application need to be restarted to make these changes take effect"));
     QCOMPARE(env.messages.calls.first().title, QStringLiteral("Option"));
     QCOMPARE(env.quitter.calls, 1);
-    app::loadGlobals(next); // the next start reads them back ("Dbpath" written, "dbpath" read)
+    core::loadGlobals(next); // the next start reads them back ("Dbpath" written, "dbpath" read)
     QCOMPARE(gExportPath, exportFolder);
     QCOMPARE(gDbPath, databaseFolder);
-    QCOMPARE(gDbFile, app::joinPath(databaseFolder, app::kDbFileName));
+    QCOMPARE(gDbFile, core::joinPath(databaseFolder, core::kDbFileName));
 }
 
 QTEST_MAIN(TestOptions)

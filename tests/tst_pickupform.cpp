@@ -1,9 +1,9 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "app/conventions.h"
-#include "app/windowregistry.h"
-#include "db/datasource.h"
+#include "ui/common/conventions.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/datasource.h"
 #include "ui/editors/frmPickupForm.h"
 #include "ui/lists/frmListofCompanies.h"
 #include "ui/lists/frmListofProjects.h"

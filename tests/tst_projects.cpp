@@ -2,8 +2,8 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "app/windowregistry.h"
-#include "db/datasource.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/datasource.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/lists/frmListofCompanies.h"

@@ -1,12 +1,12 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/datasource.h"
-#include "reports/frmprojectlist.h"
-#include "reports/frmreportdate.h"
-#include "reports/frmsubcontractorlist.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "ui/reports/frmprojectlist.h"
+#include "ui/reports/frmreportdate.h"
+#include "ui/reports/frmsubcontractorlist.h"
 #include "ui/lists/frmListofPickups.h"
 
 #include <QLabel>

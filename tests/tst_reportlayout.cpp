@@ -1,8 +1,8 @@
 // The layout pass: pages, bands on each page, line breaks, page numbers and the
 // row count, checked without drawing a pixel.
 
-#include "reports/layoutpass.h"
-#include "reports/reportlayout.h"
+#include "core/reports/layoutpass.h"
+#include "core/reports/reportlayout.h"
 #include "support/recordingreports.h"
 
 #include <QFontMetricsF>

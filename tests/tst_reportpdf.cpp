@@ -1,10 +1,10 @@
 // The painter and PDF output: each layout written to a PDF file and read back
 // with poppler's pdftotext and pdfinfo.
 
-#include "reports/layoutpass.h"
-#include "reports/reportlayout.h"
-#include "reports/reportoutput.h"
-#include "reports/reportpainter.h"
+#include "core/reports/layoutpass.h"
+#include "core/reports/reportlayout.h"
+#include "ui/reports/reportoutput.h"
+#include "core/reports/reportpainter.h"
 #include "support/recordingreports.h"
 
 #include <QDir>

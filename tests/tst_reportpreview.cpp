@@ -1,9 +1,9 @@
 // The preview window, and printing where no printer is installed.
 
-#include "reports/layoutpass.h"
-#include "reports/reportlayout.h"
-#include "reports/reportoutput.h"
-#include "reports/reportpreview.h"
+#include "core/reports/layoutpass.h"
+#include "core/reports/reportlayout.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/reports/reportpreview.h"
 #include "support/recordingreports.h"
 #include "support/testenv.h"
 

@@ -1,5 +1,6 @@
-#include "app/globals.h"
-#include "app/settings.h"
+#include "support/names.h"
+#include "core/app/globals.h"
+#include "core/app/settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -60,7 +61,7 @@ private slots:
         QCOMPARE(text.count("/old"), 0);
         QCOMPARE(text.toLower().count("dbpath="), 1);
         Settings next(path);
-        app::loadGlobals(next);
+        core::loadGlobals(next);
         QCOMPARE(gDbPath, QStringLiteral("/mnt/a,b"));
         QCOMPARE(gDbFile, QStringLiteral("/mnt/a,b") + QDir::separator() + QStringLiteral("db1.mdb"));
         QCOMPARE(gExportPath, QStringLiteral("/mnt/exports"));
@@ -98,7 +99,7 @@ private slots:
         QFETCH(QString, exportPath);
         QFETCH(QString, dbFile);
         Settings s(conf(fileText));
-        app::loadGlobals(s);
+        core::loadGlobals(s);
         QCOMPARE(gExportPath, exportPath);
         QCOMPARE(gDbFile, dbFile);
     }

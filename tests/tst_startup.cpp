@@ -1,10 +1,10 @@
 #include "support/testenv.h"
 
-#include "app/globals.h"
-#include "app/settings.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/datasource.h"
+#include "core/app/globals.h"
+#include "core/app/settings.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/startup.h"
 

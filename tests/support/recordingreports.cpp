@@ -1,7 +1,7 @@
 #include "support/recordingreports.h"
 
-#include "reports/layoutpass.h"
-#include "reports/reportpainter.h"
+#include "core/reports/layoutpass.h"
+#include "core/reports/reportpainter.h"
 
 #include <QDir>
 #include <QProcess>

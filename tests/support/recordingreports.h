@@ -1,5 +1,6 @@
 #pragma once
-#include "reports/reportoutput.h"
+#include "support/names.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QList>
 #include <QString>

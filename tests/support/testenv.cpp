@@ -1,10 +1,10 @@
 #include "support/testenv.h"
 
-#include "app/globals.h"
-#include "app/settings.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/sampledata.h"
+#include "core/app/globals.h"
+#include "core/app/settings.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/sampledata.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -19,13 +19,13 @@ TestEnv::TestEnv()
     Services &s = services();
     s.messages = &messages;
     s.files = &files;
-    s.clock = &clock;
     s.quitter = &quitter;
     s.reports = &reports;
     s.settings = settings.get();
+    core::setClock(&clock);
     gDbPath = m_dir.path();
     gExportPath = m_dir.path();
-    gDbFile = app::joinPath(gDbPath, app::kDbFileName);
+    gDbFile = core::joinPath(gDbPath, core::kDbFileName);
 }
 
 TestEnv::~TestEnv()
@@ -33,6 +33,7 @@ TestEnv::~TestEnv()
     WindowRegistry::destroyAll();
     db::closeMain();
     services() = Services();
+    core::setClock(nullptr);
 }
 
 bool TestEnv::createDatabase()
@@ -42,7 +43,7 @@ bool TestEnv::createDatabase()
         QWARN(qPrintable(err));
         return false;
     }
-    db::createTemplateFile(app::joinPath(gExportPath, app::kTemplateFileName));
+    db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
     const db::OpenResult r = db::openMain(gDbFile);
     if (!r.ok)
         QWARN(qPrintable(r.message));

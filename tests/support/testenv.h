@@ -1,13 +1,13 @@
 #pragma once
 #include "support/recordingreports.h"
 #include "support/testservices.h"
+#include "core/app/settings.h"
+#include "core/db/sampledata.h"
 
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
 
-class Settings;
-struct SampleSpec;
 
 // Everything one test needs of its own: a temporary folder with a database file
 // and settings, the globals pointing there, and recording services installed.

@@ -1,9 +1,12 @@
 #pragma once
-#include "app/services.h"
+#include "ui/common/services.h"
 
 #include <QList>
 #include <QQueue>
 #include <QStringList>
+
+#include "core/app/clock.h"
+#include "support/names.h"
 
 // Records every message instead of showing it; answers from a script (or with the
 // default button, else the first button offered).

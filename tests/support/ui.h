@@ -1,7 +1,8 @@
 #pragma once
+#include "support/names.h"
 // Driving windows as a user does (clicks and keys delivered through the window, as
 // the window system delivers them) and reading back what they show.
-#include "db/rowset.h"
+#include "core/db/rowset.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "ui/common/editorwindow.h"
 
-#include "app/conventions.h"
-#include "app/dates.h"
-#include "app/services.h"
+#include "ui/common/conventions.h"
+#include "core/app/dates.h"
+#include "ui/common/services.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+
+namespace ui {
 
 EditorWindow::EditorWindow(const QString &objectName, const QString &caption, QSize inside, int buttonPanelHeight,
                            const QString &table)
@@ -165,3 +167,5 @@ void EditorWindow::present()
 {
     conventions::presentCentred(this);
 }
+
+} // namespace ui

@@ -1,9 +1,10 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include <QList>
 #include <QPair>
 #include <QWidget>
 
-#include "db/recordsource.h"
+#include "core/db/recordsource.h"
 
 class QCheckBox;
 class QFrame;
@@ -11,9 +12,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace conventions {
+namespace ui::conventions {
 class EditorKeys;
 }
+
+namespace ui {
 
 // What the three record editors share: a fixed-size dialog with a field panel
 // (PicContainer) over a button panel (PicButtons) holding "Save" and "Cancel",
@@ -67,3 +70,5 @@ private:
     };
     QList<Binding> m_bindings;
 };
+
+} // namespace ui

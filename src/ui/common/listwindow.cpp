@@ -1,12 +1,13 @@
+#include "core/app/clock.h"
 #include "ui/common/listwindow.h"
 
-#include "app/conventions.h"
-#include "app/dates.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/rowset.h"
-#include "reports/reportoutput.h"
+#include "ui/common/conventions.h"
+#include "core/app/dates.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/rowset.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -22,6 +23,8 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+namespace ui {
 
 namespace {
 
@@ -178,13 +181,13 @@ void ListWindow::deleteChosen(const QString &table)
     q.addBindValue(chosen(QStringLiteral("id")));
     q.exec();
     requery();
-    app::refreshMainWindow();
+    refreshMainWindow();
 }
 
 void ListWindow::printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
                              const QString &title)
 {
-    DbFailure failure;
+    Failure failure;
     std::optional<RowSet> rows = readRows(sql, binds, &failure);
     if (!rows) {
         message(failure.text());
@@ -200,7 +203,7 @@ void ListWindow::printReport(const reports::ReportLayout &layout, const QString 
     job.layout = &layout;
     job.rows = std::move(*rows);
     job.title = title;
-    job.date = services().clock ? services().clock->now().date() : QDate::currentDate();
+    job.date = core::today();
     services().reports->print(job);
 }
 
@@ -213,5 +216,7 @@ void ListWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        app::refreshMainWindow();
+        refreshMainWindow();
 }
+
+} // namespace ui

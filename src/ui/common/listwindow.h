@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include <QList>
 #include <QString>
 #include <QVariant>
@@ -6,16 +7,15 @@
 
 #include <functional>
 
-#include "db/datasource.h"
+#include "core/db/datasource.h"
+#include "core/reports/reportlayout.h"
 
 class QFrame;
 class QPushButton;
 class QTableView;
 class QHBoxLayout;
 
-namespace reports {
-struct ReportLayout;
-}
+namespace ui {
 
 // What the three list windows share: a grid over the query holder ADOlist in a
 // panel (PicContainer), a button panel (PicButtons) along the bottom, the rule for
@@ -87,3 +87,5 @@ private:
 
 // The id of a row as the windows hand it on: its plain decimal text.
 QString idText(const QVariant &id);
+
+} // namespace ui

@@ -1,8 +1,8 @@
 #include "ui/editors/frmAuthorizedCompanies.h"
 
-#include "app/conventions.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
+#include "ui/common/conventions.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
 
@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace ui {
 
 frmAuthorizedCompanies::frmAuthorizedCompanies()
     : EditorWindow(QStringLiteral("frmAuthorizedCompanies"), QStringLiteral("Authorized Subcontractor"),
@@ -121,5 +123,7 @@ void frmAuthorizedCompanies::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        app::refreshMainWindow();
+        refreshMainWindow();
 }
+
+} // namespace ui

@@ -1,7 +1,10 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/editorwindow.h"
 
 class QLineEdit;
+
+namespace ui {
 
 // Records a subcontractor authorized on one project, or changes one.
 class frmAuthorizedCompanies : public EditorWindow
@@ -26,3 +29,5 @@ private:
     QLineEdit *m_name;
     qint64 m_projectId = 0;
 };
+
+} // namespace ui

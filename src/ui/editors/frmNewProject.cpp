@@ -1,8 +1,8 @@
 #include "ui/editors/frmNewProject.h"
 
-#include "app/conventions.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
+#include "ui/common/conventions.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
 
@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace ui {
 
 frmNewProject::frmNewProject()
     : EditorWindow(QStringLiteral("frmNewProject"), QStringLiteral("New Project"), QSize(562, 133), 49,
@@ -79,3 +81,5 @@ void frmNewProject::cmdCancelClicked()
     m_record.cancel();
     close();
 }
+
+} // namespace ui

@@ -1,8 +1,11 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/editorwindow.h"
 
 class QCheckBox;
 class QLineEdit;
+
+namespace ui {
 
 // Creates or changes one project.
 class frmNewProject : public EditorWindow
@@ -23,3 +26,5 @@ private:
     QLineEdit *m_projectName;
     QCheckBox *m_active;
 };
+
+} // namespace ui

@@ -1,9 +1,10 @@
+#include "core/app/clock.h"
 #include "ui/editors/frmPickupForm.h"
 
-#include "app/conventions.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
+#include "ui/common/conventions.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
 #include "ui/lists/frmListofCompanies.h"
 #include "ui/lists/frmListofPickups.h"
 #include "ui/main/frmMain.h"
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QSqlRecord>
+
+namespace ui {
 
 namespace {
 
@@ -161,7 +164,7 @@ void frmPickupForm::NewPickup(qint64 ids)
     present();
     m_record.addNew();
     clearFields();
-    const QDate today = services().clock ? services().clock->now().date() : QDate::currentDate();
+    const QDate today = core::today();
     m_pickupDate->setText(today.toString(QStringLiteral("MM/dd/yy")));
     m_pickupDate->setFocus();
 }
@@ -226,5 +229,7 @@ void frmPickupForm::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        app::refreshMainWindow();
+        refreshMainWindow();
 }
+
+} // namespace ui

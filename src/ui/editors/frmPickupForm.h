@@ -1,8 +1,11 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/editorwindow.h"
 
 class QLineEdit;
 class QPushButton;
+
+namespace ui {
 
 // Logs one pick-up for a subcontractor of a project, or changes one.
 class frmPickupForm : public EditorWindow
@@ -38,3 +41,5 @@ private:
     qint64 m_projectId = 0;
     qint64 m_companyId = 0;
 };
+
+} // namespace ui

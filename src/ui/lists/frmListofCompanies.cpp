@@ -1,8 +1,8 @@
 #include "ui/lists/frmListofCompanies.h"
 
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "reports/reportlayout.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/reports/reportlayout.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmPickupForm.h"
 
@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+
+namespace ui {
 
 namespace {
 const QString kProjectSql = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?");
@@ -97,3 +99,5 @@ void frmListofCompanies::cmdAceptClicked()
             editor->ShowSelectedcompany(chosen(QStringLiteral("id")).toLongLong());
     close();
 }
+
+} // namespace ui

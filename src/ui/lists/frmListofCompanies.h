@@ -1,5 +1,8 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/listwindow.h"
+
+namespace ui {
 
 // Lists the subcontractors of one project; also the subcontractor chooser of the
 // pick-up editor.
@@ -29,3 +32,5 @@ private:
     QString m_origen;
     QString m_listmode;
 };
+
+} // namespace ui

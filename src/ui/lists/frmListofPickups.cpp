@@ -1,16 +1,19 @@
+#include "core/app/clock.h"
 #include "ui/lists/frmListofPickups.h"
 
-#include "app/dates.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "reports/reportlayout.h"
+#include "core/app/dates.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/reports/reportlayout.h"
 #include "ui/editors/frmPickupForm.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QSqlQuery>
+
+namespace ui {
 
 namespace {
 
@@ -25,7 +28,7 @@ const QString kBase = QStringLiteral(
 // time of day included.
 std::optional<QPair<QString, QString>> range(const QString &fromdate, const QString &todate)
 {
-    const QDate today = services().clock ? services().clock->now().date() : QDate::currentDate();
+    const QDate today = core::today();
     const auto from = dates::parse(fromdate, today);
     const auto to = dates::parse(todate, today);
     if (!from || !to)
@@ -171,3 +174,5 @@ void frmListofPickups::cmdEditClicked()
         return;
     WindowRegistry::get<frmPickupForm>()->EditPickup(id.toLongLong());
 }
+
+} // namespace ui

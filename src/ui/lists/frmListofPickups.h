@@ -1,7 +1,10 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/listwindow.h"
 
 #include <optional>
+
+namespace ui {
 
 // Lists pick-ups with their subcontractor's name: those of one project, or those
 // of a date range (all, one project's, one subcontractor's), which it prints.
@@ -45,3 +48,5 @@ private:
     QString m_fromdate;
     QString m_todate;
 };
+
+} // namespace ui

@@ -1,9 +1,9 @@
 #include "ui/lists/frmListofProjects.h"
 
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "reports/reportlayout.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/reports/reportlayout.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/editors/frmPickupForm.h"
@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTableView>
+
+namespace ui {
 
 namespace {
 const QString kActiveSql = QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company");
@@ -135,3 +137,5 @@ void frmListofProjects::cmdAceptClicked()
         Ocultar();
     }
 }
+
+} // namespace ui

@@ -1,8 +1,11 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include "ui/common/listwindow.h"
 
 class QCheckBox;
 class QPushButton;
+
+namespace ui {
 
 // Lists projects, and serves as the project chooser of other commands.
 class frmListofProjects : public ListWindow
@@ -33,3 +36,5 @@ private:
     QString m_origen;
     QString m_listmode;
 };
+
+} // namespace ui

@@ -1,17 +1,18 @@
+#include "core/app/clock.h"
 #include "ui/main/frmMain.h"
 
-#include "app/dates.h"
-#include "app/globals.h"
-#include "app/services.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "db/datasource.h"
-#include "db/rowset.h"
-#include "reports/reportlayout.h"
-#include "reports/reportoutput.h"
-#include "reports/frmreportdate.h"
-#include "transfer/frmimport.h"
-#include "transfer/transfer.h"
+#include "core/app/dates.h"
+#include "core/app/globals.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "core/db/rowset.h"
+#include "core/reports/reportlayout.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/reports/frmreportdate.h"
+#include "ui/transfer/frmimport.h"
+#include "ui/transfer/exportdatabase.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/options/frmOptions.h"
 #include "ui/lists/frmListofProjects.h"
@@ -34,6 +35,8 @@
 #include <QTableView>
 
 #include <utility>
+
+namespace ui {
 
 namespace {
 
@@ -95,7 +98,7 @@ frmMain::frmMain(QWidget *parent)
     , m_pickups(new DataSource(this))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(app::kAppTitle);
+    setWindowTitle(core::kAppTitle);
     m_projects->setObjectName(QStringLiteral("AdoProjects"));
     m_companies->setObjectName(QStringLiteral("AdoSubcontractor"));
     m_pickups->setObjectName(QStringLiteral("adopickups"));
@@ -392,7 +395,7 @@ void frmMain::importDatabase()
 
 void frmMain::ExportDatabase(const QString &Projectselected, const QString &pname)
 {
-    transfer::ExportDatabase(Projectselected, pname, this);
+    ui::ExportDatabase(Projectselected, pname, this);
 }
 
 void frmMain::cmdPrintClicked()
@@ -400,7 +403,7 @@ void frmMain::cmdPrintClicked()
     // Failures are numbered messages and the next step runs; without rows there is
     // no report.
     std::optional<RowSet> rows;
-    DbFailure failure;
+    Failure failure;
     if (!m_pickups->hasQuery())
         failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print.")};
     else
@@ -412,7 +415,7 @@ void frmMain::cmdPrintClicked()
 
     // The names of the project and subcontractor the grid was queried with.
     auto nameOf = [](const char *sql, const std::optional<qint64> &id) {
-        DbFailure f;
+        Failure f;
         const auto r = id ? readRows(QLatin1String(sql), {*id}, &f) : std::nullopt;
         if (id && !r)
             message(f.text());
@@ -424,7 +427,7 @@ void frmMain::cmdPrintClicked()
     ReportJob job;
     job.layout = &reports::DrpListofPickupsOnly();
     job.title = QStringLiteral("Project: ") + project + QStringLiteral("   Subcontractor: ") + company;
-    job.date = services().clock ? services().clock->now().date() : QDate::currentDate();
+    job.date = core::today();
     if (rows->isEmpty()) {
         message(QStringLiteral("There are not Registers"));
         return;
@@ -433,3 +436,5 @@ void frmMain::cmdPrintClicked()
     if (services().reports)
         services().reports->preview(job);
 }
+
+} // namespace ui

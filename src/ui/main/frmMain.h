@@ -1,15 +1,20 @@
 #pragma once
+#include "ui/common/corenames.h"
+#include "core/db/datasource.h"
 #include <QMainWindow>
 #include <QString>
 #include <optional>
 
-class DataSource;
 class QLabel;
 class QListView;
 class QTableView;
 class QPushButton;
 class QMenu;
 class QAction;
+
+namespace ui {
+
+
 
 // The hub window: the projects, the subcontractors of the chosen project, and the
 // pick-ups of the chosen subcontractor, with the menus that open everything else.
@@ -75,3 +80,5 @@ private:
     int m_configuredColumns = -1;
     QString m_lastImportFile;
 };
+
+} // namespace ui

@@ -1,17 +1,17 @@
 #include "ui/main/startup.h"
 
-#include "app/globals.h"
-#include "app/services.h"
-#include "app/settings.h"
-#include "app/windowregistry.h"
-#include "db/database.h"
-#include "transfer/transfer.h"
+#include "core/app/globals.h"
+#include "ui/common/services.h"
+#include "core/app/settings.h"
+#include "ui/common/windowregistry.h"
+#include "core/db/database.h"
+#include "core/transfer/transfer.h"
 #include "ui/main/frmMain.h"
 
 #include <QDir>
 #include <QFileInfo>
 
-namespace startup {
+namespace ui::startup {
 
 bool offerToCreateDatabase(bool *declined)
 {
@@ -53,7 +53,7 @@ bool openDatabase()
 
 void run(Settings &settings)
 {
-    app::loadGlobals(settings);
+    core::loadGlobals(settings);
     bool declined = false;
     if (offerToCreateDatabase(&declined))
         openDatabase();
@@ -63,7 +63,7 @@ void run(Settings &settings)
 
 QString createDatabaseInFolder(const QString &folder)
 {
-    const QString file = app::joinPath(folder, app::kDbFileName);
+    const QString file = core::joinPath(folder, core::kDbFileName);
     if (QString why = db::createDatabaseFile(file); !why.isEmpty())
         return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), why);
     if (QString why = transfer::ensureTemplate(folder); !why.isEmpty())
@@ -71,4 +71,4 @@ QString createDatabaseInFolder(const QString &folder)
     return {};
 }
 
-} // namespace startup
+} // namespace ui::startup

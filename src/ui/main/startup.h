@@ -1,9 +1,12 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include <QString>
 
+namespace core {
 class Settings;
+}
 
-namespace startup {
+namespace ui::startup {
 
 // Reads the folders into the globals, offers to create a missing database, opens the
 // main connection (reporting a file that cannot be used, once), and shows the main
@@ -21,4 +24,4 @@ bool openDatabase();
 // Returns an empty text or the reason it failed.
 QString createDatabaseInFolder(const QString &folder);
 
-} // namespace startup
+} // namespace ui::startup

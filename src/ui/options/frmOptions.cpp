@@ -1,8 +1,8 @@
 #include "ui/options/frmOptions.h"
 
-#include "app/globals.h"
-#include "app/services.h"
-#include "app/settings.h"
+#include "core/app/globals.h"
+#include "ui/common/services.h"
+#include "core/app/settings.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -16,6 +16,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTreeView>
+
+namespace ui {
 
 namespace {
 
@@ -216,3 +218,5 @@ void frmOptions::save()
     if (services().quitter)
         services().quitter->quit();
 }
+
+} // namespace ui

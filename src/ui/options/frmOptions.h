@@ -1,4 +1,5 @@
 #pragma once
+#include "ui/common/corenames.h"
 #include <QString>
 #include <QWidget>
 
@@ -10,6 +11,8 @@ class QLineEdit;
 class QModelIndex;
 class QPushButton;
 class QTreeView;
+
+namespace ui {
 
 // Changes the export and database folders kept in the settings; "Save" stores them
 // and ends the application, since the folders are read only at start-up.
@@ -55,3 +58,5 @@ private:
     QString m_target;
     bool m_placed = false;
 };
+
+} // namespace ui

@@ -1,0 +1,63 @@
+#pragma once
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include "core/db/rowset.h"
+
+class QSqlQueryModel;
+class QItemSelectionModel;
+
+namespace core::db {
+
+// A query holder behind a list or grid: SQL text with bound values, a lazily
+// fetched model on the main connection, and a current row.
+class DataSource : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DataSource(QObject *parent = nullptr);
+    ~DataSource() override;
+
+    void setQuery(const QString &sql, const QVariantList &binds = {});
+    bool hasQuery() const { return !m_sql.isEmpty(); }
+    QString sql() const { return m_sql; }
+    QVariantList binds() const { return m_binds; }
+
+    // Re-runs the query; the first row becomes the current row. False when the
+    // query fails (no query, database not open, SQL error); see lastFailure().
+    bool refresh();
+    Failure lastFailure() const { return m_failure; }
+
+    QSqlQueryModel *model() const { return m_model; }
+
+    int currentRow() const { return m_current; }
+    bool setCurrentRow(int row);
+    // The first selected row becomes the current row; fails when nothing is selected.
+    bool setCurrentFromSelection(const QItemSelectionModel *selection);
+
+    // Column index by name, ignoring case; -1 when absent.
+    int column(const QString &name) const;
+    // The named column of the current row (NULL when there is none).
+    QVariant field(const QString &name) const;
+    QVariant value(int row, const QString &name) const;
+
+    bool isEmpty() const;
+    // Rows of the query, counted by the database (not by the lazily filled model).
+    qint64 count() const;
+    // The row whose `column` equals `value`, fetching further rows as needed; -1 if none.
+    int findRow(const QString &column, const QVariant &value);
+
+signals:
+    void refreshed();
+
+private:
+    QSqlQueryModel *m_model;
+    QString m_sql;
+    QVariantList m_binds;
+    int m_current = -1;
+    Failure m_failure;
+};
+
+} // namespace core::db

@@ -1,0 +1,67 @@
+#include "core/db/rowset.h"
+#include "core/db/database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace core::db {
+
+int RowSet::columnIndex(const QString &name) const
+{
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+QVariant RowSet::value(int row, const QString &name) const
+{
+    const int c = columnIndex(name);
+    if (c < 0 || row < 0 || row >= rows.size())
+        return {};
+    return rows.at(row).at(c);
+}
+
+std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *failure)
+{
+    QSqlDatabase d = db::main();
+    if (!d.isOpen()) {
+        if (failure)
+            *failure = Failure::notOpen();
+        return std::nullopt;
+    }
+    QSqlQuery q(d);
+    q.setForwardOnly(true);
+    bool ok = q.prepare(sql);
+    if (ok) {
+        for (const QVariant &b : binds)
+            q.addBindValue(b);
+        ok = q.exec();
+    }
+    if (!ok) {
+        if (failure)
+            *failure = Failure::from(q.lastError());
+        return std::nullopt;
+    }
+    RowSet rs;
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        rs.columns << rec.fieldName(i);
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(rec.count());
+        for (int i = 0; i < rec.count(); ++i)
+            row << q.value(i);
+        rs.rows << row;
+    }
+    if (q.lastError().isValid()) {
+        if (failure)
+            *failure = Failure::from(q.lastError());
+        return std::nullopt;
+    }
+    q.finish();
+    return rs;
+}
+
+} // namespace core::db

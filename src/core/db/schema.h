@@ -1,0 +1,41 @@
+#pragma once
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// The one place where the tables of the main database and of a transfer file are
+// described.
+namespace core::schema {
+
+// PRAGMA application_id of a main database ("QBN1") and of a transfer file ("QBNT").
+constexpr int kApplicationId = 0x51424E31;
+constexpr int kTransferApplicationId = 0x51424E54;
+constexpr int kVersion = 1;
+
+struct Table
+{
+    QString name;
+    QStringList columns; // in stored order, id first
+};
+
+// project, authorizedcompanies, pickuplog.
+const QList<Table> &tables();
+const Table &table(const QString &name);
+
+// CREATE TABLE statements of the three tables.
+QStringList createTableStatements();
+// The indexes of the main database.
+QStringList createIndexStatements();
+
+// Creates the three tables and their indexes, and stamps the file as ours. Runs in
+// one transaction. Returns an empty text, or why it failed.
+QString createMain(QSqlDatabase &db);
+
+// Stamps an empty file as a transfer template (no tables).
+QString createTransferTemplate(QSqlDatabase &db);
+
+// Checks that the open file is a main database of ours with every table and column.
+// Returns an empty text, or the reason it is not.
+QString validateMain(QSqlDatabase &db);
+
+} // namespace core::schema

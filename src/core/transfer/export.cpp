@@ -1,0 +1,292 @@
+#include "core/transfer/internal.h"
+#include "core/transfer/transfer.h"
+
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <limits>
+#include <memory>
+
+namespace core::transfer {
+
+using namespace detail;
+
+namespace {
+
+const QString kExportConnection = QStringLiteral("qb_export");
+// Pick-ups are copied in slices of this many rows so that progress can be shown.
+constexpr qint64 kSlice = 20000;
+// Most file systems allow 255 bytes in a name; the rest is " hhss_mmdd (nnnn).mdb".
+constexpr int kMaxNameBytes = 200;
+
+// A file that is removed when it goes out of scope, unless kept.
+class DiscardedUnlessKept
+{
+public:
+    explicit DiscardedUnlessKept(QString path) : m_path(std::move(path)) {}
+    ~DiscardedUnlessKept()
+    {
+        if (!m_kept && !m_path.isEmpty()) {
+            QFile::remove(m_path);
+            QFile::remove(m_path + QStringLiteral("-journal"));
+        }
+    }
+    void keep() { m_kept = true; }
+
+private:
+    QString m_path;
+    bool m_kept = false;
+};
+
+QString fileNameSafe(const QString &name)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    QString out;
+    int bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name.at(i);
+        QString piece;
+        int size = 0;
+        if (c.isHighSurrogate() && i + 1 < name.size() && name.at(i + 1).isLowSurrogate()) {
+            piece = name.mid(i, 2);
+            size = 4;
+            ++i;
+        } else if (c.isSurrogate() || c.unicode() < 0x20 || c.unicode() == 0x7f || forbidden.contains(c)) {
+            piece = QStringLiteral("_");
+            size = 1;
+        } else {
+            piece = c;
+            size = c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
+        }
+        if (bytes + size > kMaxNameBytes)
+            break;
+        out += piece;
+        bytes += size;
+    }
+    return out;
+}
+
+QString timePart(const QDateTime &when)
+{
+    // " hhss_mmdd": hour, seconds, month, day; the minutes are not part of it.
+    return QString::asprintf(" %02d%02d_%02d%02d", when.time().hour(), when.time().second(), when.date().month(),
+                             when.date().day());
+}
+
+QString numbered(const QString &fileName, int n)
+{
+    if (n <= 1)
+        return fileName;
+    return fileName.left(fileName.size() - 4) + QStringLiteral(" (%1).mdb").arg(n);
+}
+
+// "CREATE TABLE x (...)" made to create the table in the attached schema `alias`.
+QString inSchema(const QString &createStatement, const QString &alias)
+{
+    static const QString head = QStringLiteral("CREATE TABLE ");
+    Q_ASSERT(createStatement.startsWith(head));
+    return head + alias + QLatin1Char('.') + createStatement.mid(head.size());
+}
+
+// Ids at which the project's pick-ups are cut into slices of kSlice rows.
+bool sliceBounds(QSqlQuery &q, qint64 projectId, QList<qint64> *bounds)
+{
+    if (!run(q, QStringLiteral("SELECT id FROM (SELECT id, row_number() OVER (ORDER BY id) AS n FROM main.pickuplog "
+                               "WHERE idproject = ?) WHERE n % ? = 0"),
+             {projectId, kSlice}))
+        return false;
+    while (q.next())
+        bounds->append(q.value(0).toLongLong());
+    const bool ok = !q.lastError().isValid();
+    q.finish();
+    return ok;
+}
+
+// Copies the rows into the transfer file attached as "transfer", in one transaction.
+Failure copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, ExportResult *r)
+{
+    QSqlQuery q(d);
+    auto failed = [&](const QString &what) {
+        const Failure f = sqlFailure(q.lastError(), what);
+        q.finish();
+        QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
+        return f;
+    };
+    const QString reading = QStringLiteral("The database \"%1\" cannot be read").arg(shown(d.databaseName()));
+    const QString writing = QStringLiteral("The transfer file cannot be written");
+
+    if (!run(q, QStringLiteral("BEGIN")))
+        return failed(reading);
+    QVariant v;
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.project WHERE id = ?"), {projectId}, &v))
+        return failed(reading);
+    if (v.toLongLong() == 0) {
+        QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
+        return {kNotFound, QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId)};
+    }
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
+        return failed(reading);
+    r->companies = v.toLongLong();
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.pickuplog WHERE idproject = ?"), {projectId}, &v))
+        return failed(reading);
+    r->pickups = v.toLongLong();
+    const qint64 total = 1 + r->companies + r->pickups;
+    if (progress)
+        progress(0, total);
+
+    for (const QString &create : schema::createTableStatements())
+        if (!run(q, inSchema(create, QStringLiteral("transfer"))))
+            return failed(writing);
+
+    const QStringList projectCols = schema::table(QStringLiteral("project")).columns;
+    const QStringList companyCols = schema::table(QStringLiteral("authorizedcompanies")).columns;
+    const QStringList pickupCols = schema::table(QStringLiteral("pickuplog")).columns;
+    if (!run(q, QStringLiteral("INSERT INTO transfer.project (%1) SELECT %1 FROM main.project WHERE id = ?")
+                    .arg(columnList(projectCols)),
+             {projectId}))
+        return failed(writing);
+    if (!run(q, QStringLiteral("INSERT INTO transfer.authorizedcompanies (%1) SELECT %1 FROM main.authorizedcompanies "
+                               "WHERE idproject = ? ORDER BY id")
+                    .arg(columnList(companyCols)),
+             {projectId}))
+        return failed(writing);
+    qint64 done = 1 + r->companies;
+    if (progress)
+        progress(done, total);
+
+    QList<qint64> bounds;
+    if (r->pickups > kSlice && !sliceBounds(q, projectId, &bounds))
+        return failed(reading);
+    const QString pickups = QStringLiteral("INSERT INTO transfer.pickuplog (%1) SELECT %1 FROM main.pickuplog "
+                                           "WHERE idproject = ? AND id > ? AND id <= ? ORDER BY id")
+                                .arg(columnList(pickupCols));
+    qint64 from = std::numeric_limits<qint64>::min();
+    for (int i = 0; i <= bounds.size(); ++i) {
+        const qint64 to = i < bounds.size() ? bounds.at(i) : std::numeric_limits<qint64>::max();
+        if (!run(q, pickups, {projectId, from, to}))
+            return failed(writing);
+        done += q.numRowsAffected();
+        from = to;
+        if (progress)
+            progress(std::min(done, total), total);
+    }
+    q.finish();
+    if (!run(q, QStringLiteral("COMMIT")))
+        return failed(writing);
+    return {};
+}
+
+} // namespace
+
+QString transferFileName(const QString &pname, const QDateTime &when)
+{
+    return fileNameSafe(pname) + timePart(when) + QStringLiteral(".mdb");
+}
+
+ExportResult exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
+                           const QString &pname, const QDateTime &when, const Progress &progress)
+{
+    ExportResult r;
+    auto fail = [&r](int number, const QString &description) {
+        r.failure = {number, description};
+        return r;
+    };
+
+    // A missing folder must not be made here: the user named it and it is gone.
+    const QFileInfo folder(exportFolder);
+    if (exportFolder.isEmpty() || !folder.exists())
+        return fail(kCantOpen, QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
+    if (!folder.isDir())
+        return fail(kCantOpen, QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
+    if (const QString why = ensureTemplate(exportFolder); !why.isEmpty())
+        return fail(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be created: %2.")
+                                   .arg(shown(templatePath(exportFolder)), why));
+
+    // Written under a temporary name in the same folder, so that the rename that
+    // makes it visible cannot fail half-way.
+    QFile tpl(templatePath(exportFolder));
+    if (!tpl.open(QIODevice::ReadOnly))
+        return fail(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
+                                   .arg(shown(tpl.fileName()), tpl.errorString()));
+    const QByteArray templateBytes = tpl.readAll();
+    tpl.close();
+    QString tempPath;
+    QFile temp;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        tempPath = QDir(exportFolder).filePath(
+            QStringLiteral(".quillbern-export-%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        temp.setFileName(tempPath);
+        if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (temp.error() != QFileDevice::OpenError || !QFileInfo::exists(tempPath))
+            break;
+    }
+    if (!temp.isOpen())
+        return fail(kCantOpen, QStringLiteral("No file can be written in the export folder \"%1\": %2.")
+                                   .arg(shown(exportFolder), temp.errorString()));
+    DiscardedUnlessKept guard(tempPath);
+    if (temp.write(templateBytes) != templateBytes.size() || !temp.flush()) {
+        const QString why = temp.errorString();
+        temp.close();
+        return fail(kFull, QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), why));
+    }
+    temp.close();
+
+    Failure copyFailure;
+    {
+        if (const QString why = db::openConnection(kExportConnection, mainFile, false); !why.isEmpty()) {
+            db::closeConnection(kExportConnection);
+            return fail(kCantOpen, db::cannotOpenMessage(mainFile, why));
+        }
+        QSqlDatabase d = QSqlDatabase::database(kExportConnection, false);
+        if (const QString why = schema::validateMain(d); !why.isEmpty()) {
+            copyFailure = {kError, db::cannotOpenMessage(mainFile, why)};
+        } else {
+            QSqlQuery q(d);
+            if (!run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {tempPath})) {
+                copyFailure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be written"));
+            } else {
+                // The file only becomes visible once complete, so a journal buys nothing.
+                run(q, QStringLiteral("PRAGMA transfer.journal_mode = OFF"));
+                q.finish();
+                run(q, QStringLiteral("PRAGMA transfer.synchronous = FULL"));
+                q.finish();
+                copyFailure = copyRows(d, projectId, progress, &r);
+                if (!run(q, QStringLiteral("DETACH DATABASE transfer")) && copyFailure.number == 0)
+                    copyFailure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be closed"));
+            }
+        }
+    }
+    db::closeConnection(kExportConnection);
+    if (copyFailure.number != 0) {
+        r.failure = copyFailure;
+        return r;
+    }
+
+    // Never replace a file that is there: the next free " (n)" is taken instead.
+    const QString name = transferFileName(pname, when);
+    for (int n = 1; n < 10000; ++n) {
+        const QString target = QDir(exportFolder).filePath(numbered(name, n));
+        if (QFileInfo::exists(target))
+            continue;
+        QFile f(tempPath);
+        if (f.rename(target)) {
+            guard.keep();
+            r.ok = true;
+            r.path = target;
+            return r;
+        }
+        if (!QFileInfo::exists(target)) // taken meanwhile: try the next number
+            return fail(kCantOpen, QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
+    }
+    return fail(kCantOpen, QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
+}
+
+} // namespace core::transfer

@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the export and the import; not part of the public interface.
+#include "core/db/rowset.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+namespace core::transfer::detail {
+
+// SQLite's primary result codes, used as the numbers the user is shown.
+enum Code : int {
+    kError = 1,
+    kBusy = 5,
+    kLocked = 6,
+    kReadOnly = 8,
+    kIoErr = 10,
+    kCorrupt = 11,
+    kNotFound = 12,
+    kFull = 13,
+    kCantOpen = 14,
+    kMismatch = 20,
+    kNotADb = 26,
+};
+
+// Prepares `sql`, binds `binds` in order and runs it.
+bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds = {});
+
+// Runs `sql` and puts the first column of its first row (invalid when there is no
+// row) into `out`. False on failure, with the error left in `q`.
+bool scalar(QSqlQuery &q, const QString &sql, const QVariantList &binds, QVariant *out);
+
+// `what` followed by a plain reason for a database error, with the engine's own text.
+Failure sqlFailure(const QSqlError &e, const QString &what);
+
+// The columns of a table as a comma-separated list, optionally prefixed by `alias.`.
+QString columnList(const QStringList &columns, const QString &alias = {});
+
+// Path as the user reads it.
+QString shown(const QString &path);
+
+} // namespace core::transfer::detail

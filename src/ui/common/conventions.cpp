@@ -1,0 +1,136 @@
+#include "core/app/clock.h"
+#include "ui/common/conventions.h"
+#include "core/app/dates.h"
+#include "ui/common/services.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QScreen>
+#include <QWidget>
+
+namespace ui::conventions {
+
+namespace {
+const char *const kPosition = "qb_tabPosition";
+const char *const kOrder = "qb_loadOrder";
+} // namespace
+
+void setTabPosition(QWidget *control, int position)
+{
+    control->setProperty(kPosition, position);
+    // Remember the order in which the window's controls were set up.
+    QWidget *win = control->window();
+    QList<QPointer<QWidget>> order = win->property(kOrder).value<QList<QPointer<QWidget>>>();
+    order.append(control);
+    win->setProperty(kOrder, QVariant::fromValue(order));
+}
+
+int tabPosition(const QWidget *control)
+{
+    const QVariant v = control ? control->property(kPosition) : QVariant();
+    return v.isValid() ? v.toInt() : -1;
+}
+
+bool advanceOnEnter(QWidget *window)
+{
+    QWidget *focused = QApplication::focusWidget();
+    if (!focused || focused->window() != window)
+        return false;
+    // A composite control's inner widget stands for the control.
+    while (focused && tabPosition(focused) < 0 && focused != window)
+        focused = focused->parentWidget();
+    const int a = tabPosition(focused);
+    if (a < 0)
+        return false;
+    const auto order = window->property(kOrder).value<QList<QPointer<QWidget>>>();
+    for (const QPointer<QWidget> &c : order) {
+        if (!c || tabPosition(c) != a + 1)
+            continue;
+        if (!c->isEnabled() || !c->isVisible() || c->focusPolicy() == Qt::NoFocus)
+            return false; // never skips over it to a later position
+        c->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    return false;
+}
+
+bool producesCharacter(int key, const QString &text)
+{
+    if (key == Qt::Key_Backspace || key == Qt::Key_Return || key == Qt::Key_Enter)
+        return true;
+    if (key == Qt::Key_Delete || key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_Escape)
+        return false;
+    return !text.isEmpty() && text.at(0).isPrint();
+}
+
+EditorKeys::EditorKeys(QWidget *window, std::function<void()> onCharacter)
+    : QObject(window)
+    , m_window(window)
+    , m_onCharacter(std::move(onCharacter))
+{
+    qApp->installEventFilter(this);
+}
+
+bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    auto *w = static_cast<QWidget *>(watched);
+    // A key that the focused control ignores travels on to its parents; it has
+    // been handled at its first stop.
+    if (w->window() != m_window || w != QApplication::focusWidget())
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+        advanceOnEnter(m_window);
+
+    const QString upper = key->text().toUpper();
+    if (upper != key->text() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        // Deliver the capital instead; the control receives it as if typed.
+        QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), upper, key->isAutoRepeat(), ushort(key->count()));
+        QCoreApplication::sendEvent(w, &capital);
+        return true;
+    }
+    if (m_onCharacter && producesCharacter(key->key(), key->text()))
+        m_onCharacter();
+    return false;
+}
+
+void presentCentred(QWidget *window)
+{
+    if (!window->property("qb_centred").toBool()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            QRect r(QPoint(0, 0), window->size());
+            r.moveCenter(screen->availableGeometry().center());
+            window->move(r.topLeft());
+        }
+        window->setProperty("qb_centred", true);
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void installDateCheck(QLineEdit *field)
+{
+    class DateCheck : public QObject
+    {
+    public:
+        using QObject::QObject;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::FocusOut) {
+                auto *f = static_cast<QLineEdit *>(watched);
+                const QDate today = core::today();
+                f->setText(dates::checkedText(f->text(), today));
+            }
+            return false;
+        }
+    };
+    field->installEventFilter(new DateCheck(field));
+}
+
+} // namespace ui::conventions

@@ -1,0 +1,41 @@
+#include "ui/common/windowregistry.h"
+
+static QHash<const QMetaObject *, QPointer<QWidget>> &registrySlots()
+{
+    static QHash<const QMetaObject *, QPointer<QWidget>> s;
+    return s;
+}
+
+QPointer<QWidget> &WindowRegistry::slotFor(const QMetaObject *type)
+{
+    return registrySlots()[type];
+}
+
+bool WindowRegistry::alive(const QPointer<QWidget> &w)
+{
+    // A closed window waits for its deferred delete; Qt clears WA_DeleteOnClose
+    // when it schedules that, so such a window no longer counts as open.
+    return !w.isNull() && w->testAttribute(Qt::WA_DeleteOnClose);
+}
+
+void WindowRegistry::destroyAll()
+{
+    const auto all = registrySlots();
+    registrySlots().clear();
+    for (const QPointer<QWidget> &w : all)
+        delete w.data();
+}
+
+namespace ui {
+
+void refreshMainWindow()
+{
+    for (const QPointer<QWidget> &w : registrySlots()) {
+        if (WindowRegistry::aliveWindow(w) && w->objectName() == QLatin1String("frmMain")) {
+            QMetaObject::invokeMethod(w.data(), "RefreshInterface", Qt::DirectConnection);
+            return;
+        }
+    }
+}
+
+} // namespace ui

@@ -1,0 +1,20 @@
+#include "ui/reports/frmprojectlist.h"
+
+#include "ui/common/windowregistry.h"
+#include "ui/lists/frmListofPickups.h"
+
+namespace ui {
+
+frmprojectlist::frmprojectlist()
+    : ReportPicker(QStringLiteral("frmprojectlist"), QStringLiteral("Project list"),
+                   QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"),
+                   QStringLiteral("projectname"))
+{
+}
+
+void frmprojectlist::handOver(const QString &fromdate, const QString &todate, const QString &ids)
+{
+    WindowRegistry::get<frmListofPickups>()->showProject(fromdate, todate, ids);
+}
+
+} // namespace ui

@@ -1,0 +1,354 @@
+#include "ui/reports/reportpreview.h"
+
+#include "ui/reports/reportoutput.h"
+#include "core/reports/reportpainter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+namespace ui {
+
+namespace {
+
+const qreal kZoomSteps[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
+constexpr int kFitWidthChoice = 0;
+constexpr int kFitPageChoice = 1;
+constexpr int kFirstStepChoice = 2;
+
+} // namespace
+
+PageView::PageView(QWidget *parent) : QWidget(parent)
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAccessibleName(QStringLiteral("Report page"));
+}
+
+void PageView::setDocument(const ReportDocument *doc)
+{
+    m_doc = doc;
+    m_page = 0;
+    updateSize();
+    update();
+}
+
+void PageView::setPage(int index)
+{
+    m_page = index;
+    update();
+}
+
+void PageView::setZoom(qreal zoom)
+{
+    m_zoom = std::clamp(zoom, 0.1, 8.0);
+    updateSize();
+    update();
+}
+
+QSizeF PageView::paperSize() const
+{
+    const QSizeF ref = m_doc ? m_doc->pageSize : QSizeF(kPageWidthPt, kPageHeightPt) * kRefPerPoint;
+    return QSizeF(ref.width() * logicalDpiX() / kReferenceDpi, ref.height() * logicalDpiY() / kReferenceDpi);
+}
+
+void PageView::updateSize()
+{
+    const QSizeF paper = paperSize() * m_zoom;
+    setFixedSize(qCeil(paper.width()) + 2 * kMargin, qCeil(paper.height()) + 2 * kMargin);
+}
+
+void PageView::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    const QColor desk = palette().color(QPalette::Dark).darker(115);
+    p.fillRect(rect(), desk);
+    const QSizeF paper = paperSize() * m_zoom;
+    const QRectF sheet(kMargin, kMargin, paper.width(), paper.height());
+    p.fillRect(sheet.translated(3, 3), QColor(0, 0, 0, 70));
+    p.fillRect(sheet, Qt::white);
+    p.setPen(QColor(0, 0, 0, 90));
+    p.drawRect(sheet.adjusted(-0.5, -0.5, 0.5, 0.5));
+    if (!m_doc)
+        return;
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setClipRect(sheet);
+    p.translate(sheet.topLeft());
+    drawPage(p, *m_doc, m_page, m_zoom * logicalDpiX() / kReferenceDpi);
+}
+
+void PageView::wheelEvent(QWheelEvent *e)
+{
+    if (e->modifiers() & Qt::ControlModifier) {
+        const int steps = e->angleDelta().y() > 0 ? 1 : (e->angleDelta().y() < 0 ? -1 : 0);
+        if (steps)
+            emit zoomStepRequested(steps);
+        e->accept();
+        return;
+    }
+    QWidget::wheelEvent(e);
+}
+
+ReportPreview::ReportPreview(QWidget *parent) : QMainWindow(parent)
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlag(Qt::Window);
+    setObjectName(QStringLiteral("ReportPreview"));
+
+    QStyle *st = style();
+    m_first = makeAction(QStringLiteral("actFirstPage"), QStringLiteral("First Page"),
+                         st->standardIcon(QStyle::SP_MediaSkipBackward),
+                         {QKeySequence(Qt::CTRL | Qt::Key_Home), QKeySequence(Qt::Key_Home)});
+    m_previous = makeAction(QStringLiteral("actPreviousPage"), QStringLiteral("Previous Page"),
+                            st->standardIcon(QStyle::SP_MediaSeekBackward), {QKeySequence(Qt::Key_PageUp)});
+    m_next = makeAction(QStringLiteral("actNextPage"), QStringLiteral("Next Page"),
+                        st->standardIcon(QStyle::SP_MediaSeekForward), {QKeySequence(Qt::Key_PageDown)});
+    m_last = makeAction(QStringLiteral("actLastPage"), QStringLiteral("Last Page"),
+                        st->standardIcon(QStyle::SP_MediaSkipForward),
+                        {QKeySequence(Qt::CTRL | Qt::Key_End), QKeySequence(Qt::Key_End)});
+    m_zoomOut = makeAction(QStringLiteral("actZoomOut"), QStringLiteral("Zoom Out"),
+                           QIcon::fromTheme(QStringLiteral("zoom-out")), {QKeySequence::ZoomOut});
+    m_zoomIn = makeAction(QStringLiteral("actZoomIn"), QStringLiteral("Zoom In"),
+                          QIcon::fromTheme(QStringLiteral("zoom-in")),
+                          {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction *print = makeAction(QStringLiteral("actPrint"), QStringLiteral("Print"),
+                                QIcon::fromTheme(QStringLiteral("document-print")), {QKeySequence::Print});
+    QAction *save = makeAction(QStringLiteral("actSavePdf"), QStringLiteral("Save as PDF"),
+                               st->standardIcon(QStyle::SP_DialogSaveButton), {QKeySequence::Save});
+    QAction *close = makeAction(QStringLiteral("actClose"), QStringLiteral("Close"),
+                                st->standardIcon(QStyle::SP_DialogCloseButton),
+                                {QKeySequence(Qt::Key_Escape), QKeySequence::Close});
+    if (m_zoomOut->icon().isNull())
+        m_zoomOut->setText(QStringLiteral("\u2212"));
+    if (m_zoomIn->icon().isNull())
+        m_zoomIn->setText(QStringLiteral("+"));
+    m_zoomOut->setToolTip(QStringLiteral("Zoom Out (%1)").arg(QKeySequence(QKeySequence::ZoomOut).toString()));
+    m_zoomIn->setToolTip(QStringLiteral("Zoom In (%1)").arg(QKeySequence(QKeySequence::ZoomIn).toString()));
+
+    connect(m_first, &QAction::triggered, this, &ReportPreview::firstPage);
+    connect(m_previous, &QAction::triggered, this, &ReportPreview::previousPage);
+    connect(m_next, &QAction::triggered, this, &ReportPreview::nextPage);
+    connect(m_last, &QAction::triggered, this, &ReportPreview::lastPage);
+    connect(m_zoomIn, &QAction::triggered, this, &ReportPreview::zoomIn);
+    connect(m_zoomOut, &QAction::triggered, this, &ReportPreview::zoomOut);
+    connect(print, &QAction::triggered, this, &ReportPreview::printReport);
+    connect(save, &QAction::triggered, this, &ReportPreview::saveReport);
+    connect(close, &QAction::triggered, this, &QWidget::close);
+
+    m_pageBox = new QSpinBox;
+    m_pageBox->setObjectName(QStringLiteral("spnPage"));
+    m_pageBox->setAccessibleName(QStringLiteral("Page"));
+    m_pageBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
+    m_pageBox->setAlignment(Qt::AlignRight);
+    m_pageBox->setKeyboardTracking(false);
+    connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int v) { showPage(v - 1); });
+    m_pageCount = new QLabel;
+    m_pageCount->setObjectName(QStringLiteral("lblPageCount"));
+
+    m_zoomBox = new QComboBox;
+    m_zoomBox->setObjectName(QStringLiteral("cboZoom"));
+    m_zoomBox->setAccessibleName(QStringLiteral("Zoom"));
+    m_zoomBox->addItem(QStringLiteral("Fit Width"));
+    m_zoomBox->addItem(QStringLiteral("Whole Page"));
+    for (qreal z : kZoomSteps)
+        m_zoomBox->addItem(QStringLiteral("%1%").arg(qRound(z * 100)));
+    m_zoomBox->setCurrentIndex(kFitWidthChoice);
+    connect(m_zoomBox, &QComboBox::activated, this, &ReportPreview::applyZoomChoice);
+
+    QToolBar *bar = addToolBar(QStringLiteral("Preview"));
+    bar->setObjectName(QStringLiteral("tbPreview"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->toggleViewAction()->setEnabled(false);
+    bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    bar->addAction(m_first);
+    bar->addAction(m_previous);
+    auto *pageLabel = new QLabel(QStringLiteral(" Page "));
+    pageLabel->setBuddy(m_pageBox);
+    bar->addWidget(pageLabel);
+    bar->addWidget(m_pageBox);
+    bar->addWidget(m_pageCount);
+    bar->addAction(m_next);
+    bar->addAction(m_last);
+    bar->addSeparator();
+    bar->addAction(m_zoomOut);
+    bar->addWidget(m_zoomBox);
+    bar->addAction(m_zoomIn);
+    bar->addSeparator();
+    bar->addAction(print);
+    bar->addAction(save);
+    auto *spacer = new QWidget;
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    bar->addAction(close);
+    for (QAction *a : {print, save, close})
+        if (auto *b = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
+            b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    for (QAction *a : {m_zoomIn, m_zoomOut})
+        if (a->icon().isNull())
+            if (auto *b = qobject_cast<QToolButton *>(bar->widgetForAction(a)))
+                b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+
+    m_view = new PageView;
+    m_view->setObjectName(QStringLiteral("pageView"));
+    connect(m_view, &PageView::zoomStepRequested, this, &ReportPreview::stepZoom);
+    m_scroll = new QScrollArea;
+    m_scroll->setObjectName(QStringLiteral("scrollPage"));
+    m_scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    m_scroll->setBackgroundRole(QPalette::Dark);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_view);
+    m_scroll->viewport()->installEventFilter(this);
+    setCentralWidget(m_scroll);
+    m_view->setFocus();
+
+    const QRect avail = screen() ? screen()->availableGeometry() : QRect(0, 0, 1280, 1024);
+    resize(std::min(900, avail.width() * 9 / 10), std::min(1000, avail.height() * 9 / 10));
+    updateControls();
+}
+
+QAction *ReportPreview::makeAction(const QString &objectName, const QString &text, const QIcon &icon,
+                                   const QList<QKeySequence> &keys)
+{
+    auto *a = new QAction(icon, text, this);
+    a->setObjectName(objectName);
+    a->setShortcuts(keys);
+    a->setShortcutContext(Qt::WindowShortcut);
+    if (!keys.isEmpty())
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(text, keys.first().toString(QKeySequence::NativeText)));
+    QWidget::addAction(a);
+    return a;
+}
+
+void ReportPreview::setDocument(ReportDocument doc)
+{
+    m_doc = std::move(doc);
+    setWindowTitle(m_doc.caption);
+    m_view->setDocument(&m_doc);
+    m_page = -1;
+    showPage(0);
+    applyFit();
+}
+
+qreal ReportPreview::zoom() const
+{
+    return m_view->zoom();
+}
+
+void ReportPreview::showPage(int index)
+{
+    index = std::clamp(index, 0, std::max(0, pageCount() - 1));
+    if (index != m_page) {
+        m_page = index;
+        m_view->setPage(index);
+        m_scroll->verticalScrollBar()->setValue(0);
+    }
+    updateControls();
+}
+
+void ReportPreview::updateControls()
+{
+    const int n = pageCount();
+    {
+        const QSignalBlocker block(m_pageBox);
+        m_pageBox->setRange(n > 0 ? 1 : 0, std::max(n, 0));
+        m_pageBox->setValue(m_page + 1);
+        m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10))) +
+                                 24);
+    }
+    m_pageCount->setText(QStringLiteral(" of %1 ").arg(n));
+    m_first->setEnabled(m_page > 0);
+    m_previous->setEnabled(m_page > 0);
+    m_next->setEnabled(m_page < n - 1);
+    m_last->setEnabled(m_page < n - 1);
+    const qreal z = m_view->zoom();
+    m_zoomIn->setEnabled(z < kZoomSteps[std::size(kZoomSteps) - 1] - 1e-6);
+    m_zoomOut->setEnabled(z > kZoomSteps[0] + 1e-6);
+}
+
+void ReportPreview::stepZoom(int steps)
+{
+    const qreal z = m_view->zoom();
+    int choice = -1;
+    if (steps > 0) {
+        for (int i = 0; i < int(std::size(kZoomSteps)); ++i)
+            if (kZoomSteps[i] > z + 1e-6) {
+                choice = i;
+                break;
+            }
+    } else {
+        for (int i = int(std::size(kZoomSteps)) - 1; i >= 0; --i)
+            if (kZoomSteps[i] < z - 1e-6) {
+                choice = i;
+                break;
+            }
+    }
+    if (choice < 0)
+        return;
+    m_zoomBox->setCurrentIndex(kFirstStepChoice + choice);
+    applyZoomChoice(kFirstStepChoice + choice);
+}
+
+void ReportPreview::applyZoomChoice(int comboIndex)
+{
+    if (comboIndex == kFitWidthChoice) {
+        m_fit = Fit::Width;
+    } else if (comboIndex == kFitPageChoice) {
+        m_fit = Fit::Page;
+    } else {
+        m_fit = Fit::None;
+        m_view->setZoom(kZoomSteps[comboIndex - kFirstStepChoice]);
+    }
+    applyFit();
+    m_view->setFocus();
+}
+
+void ReportPreview::applyFit()
+{
+    if (m_fit != Fit::None) {
+        const QSize room = m_scroll->viewport()->size();
+        const QSizeF paper = m_view->paperSize();
+        const qreal margins = 2.0 * PageView::kMargin;
+        qreal z;
+        if (m_fit == Fit::Width) {
+            // At full width the page is taller than the window: leave room for the scroll bar.
+            const int scrollBar = m_scroll->verticalScrollBar()->sizeHint().width();
+            z = (room.width() - scrollBar - margins) / paper.width();
+        } else {
+            z = std::min((room.width() - margins) / paper.width(), (room.height() - margins) / paper.height());
+        }
+        m_view->setZoom(std::max(0.1, z));
+    }
+    updateControls();
+}
+
+bool ReportPreview::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_fit != Fit::None)
+        applyFit();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void ReportPreview::printReport()
+{
+    printOnDefaultPrinter(m_doc, this);
+}
+
+void ReportPreview::saveReport()
+{
+    saveAsPdf(m_doc, this);
+}
+
+} // namespace ui

@@ -1,0 +1,33 @@
+#pragma once
+#include "ui/common/corenames.h"
+#include "core/transfer/transfer.h"
+
+#include <QString>
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace ui {
+
+// A progress dialog that appears once a transfer turns out to be large, and goes
+// with this object. It has no Cancel: a transfer is all or nothing, and quick.
+class ProgressShown
+{
+public:
+    ProgressShown(QWidget *parent, const QString &title, const QString &label, Qt::WindowModality modality);
+    ~ProgressShown();
+    core::transfer::Progress callback();
+
+private:
+    QWidget *m_parent;
+    QString m_title, m_label;
+    Qt::WindowModality m_modality;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+
+// The export as the user starts it: `gDbFile` into `gExportPath`, the time from the
+// clock, a progress dialog for large projects, and the outcome in a message.
+void ExportDatabase(const QString &Projectselected, const QString &pname, QWidget *parent = nullptr);
+
+} // namespace ui
