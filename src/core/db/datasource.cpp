@@ -27,7 +27,7 @@ bool DataSource::refresh()
 {
     m_current = -1;
     if (m_sql.isEmpty()) {
-        m_failure = {0, QStringLiteral("The data source has no query.")};
+        m_failure = {0, QStringLiteral("The data source has no query."), {}};
         return false;
     }
     if (!db::mainIsOpen()) {

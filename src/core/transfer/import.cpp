@@ -105,7 +105,7 @@ QStringList withoutIds(const QString &table)
 
 Failure invalid(int number, const QString &file, const QString &why)
 {
-    return {number, QStringLiteral("The file \"%1\" cannot be imported: %2.").arg(shown(file), why)};
+    return {number, QStringLiteral("The file \"%1\" cannot be imported: %2.").arg(shown(file), why), {}};
 }
 
 // Checks that cost nothing and give the plainest messages, before SQLite sees the file.

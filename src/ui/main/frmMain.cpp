@@ -405,7 +405,7 @@ void frmMain::cmdPrintClicked()
     std::optional<RowSet> rows;
     Failure failure;
     if (!m_pickups->hasQuery())
-        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print.")};
+        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print."), {}};
     else
         rows = readRows(m_pickups->sql(), m_pickups->binds(), &failure);
     if (!rows) {
