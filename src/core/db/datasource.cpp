@@ -17,6 +17,11 @@ DataSource::DataSource(QObject *parent)
 
 DataSource::~DataSource() = default;
 
+QAbstractItemModel *DataSource::model() const
+{
+    return m_model;
+}
+
 void DataSource::setQuery(const QString &sql, const QVariantList &binds)
 {
     m_sql = sql;

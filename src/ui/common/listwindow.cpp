@@ -5,7 +5,7 @@
 #include "core/app/dates.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
-#include "core/db/database.h"
+#include "core/db/queries.h"
 #include "core/db/rowset.h"
 #include "ui/reports/reportoutput.h"
 
@@ -17,9 +17,6 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQuery>
-#include <QSqlQueryModel>
-#include <QSqlRecord>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -126,14 +123,13 @@ void ListWindow::setColumns(const QList<Column> &columns)
 void ListWindow::applyColumns()
 {
     // The grid shows the listed columns in their order, whatever the select list.
-    QSqlQueryModel *m = m_list->model();
+    QAbstractItemModel *m = m_list->model();
     QHeaderView *h = m_grid->horizontalHeader();
-    const QSqlRecord rec = m->record();
-    for (int c = 0; c < rec.count(); ++c)
+    for (int c = 0; c < m->columnCount(); ++c)
         m_grid->setColumnHidden(c, true);
     int visual = 0;
     for (const Column &col : m_columns) {
-        const int c = rec.indexOf(QLatin1String(col.field));
+        const int c = m_list->column(QLatin1String(col.field));
         if (c < 0 || !m_grid->isColumnHidden(c))
             continue; // a column bound twice shows once
         m->setHeaderData(c, Qt::Horizontal, QLatin1String(col.caption));
@@ -147,9 +143,9 @@ void ListWindow::applyColumns()
     }
 }
 
-bool ListWindow::fill(const QString &sql, const QVariantList &binds)
+bool ListWindow::fill(const Query &query)
 {
-    m_list->setQuery(sql, binds);
+    m_list->setQuery(query);
     return requery();
 }
 
@@ -176,19 +172,15 @@ void ListWindow::deleteChosen(const QString &table)
 {
     if (!choose())
         return;
-    QSqlQuery q(db::main());
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
-    q.addBindValue(chosen(QStringLiteral("id")));
-    q.exec();
+    deleteRecord(table, chosen(QStringLiteral("id")).toLongLong());
     requery();
     refreshMainWindow();
 }
 
-void ListWindow::printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
-                             const QString &title)
+void ListWindow::printReport(const reports::ReportLayout &layout, const Query &query, const QString &title)
 {
     Failure failure;
-    std::optional<RowSet> rows = readRows(sql, binds, &failure);
+    std::optional<RowSet> rows = readRows(query, &failure);
     if (!rows) {
         message(failure.text());
         return;

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "core/db/datasource.h"
+#include "core/db/queries.h"
 #include "core/reports/reportlayout.h"
 
 class QFrame;
@@ -53,7 +54,7 @@ protected:
     void setColumns(const QList<Column> &columns);
 
     // Runs the query into the grid; a list that cannot be read says so.
-    bool fill(const QString &sql, const QVariantList &binds);
+    bool fill(const Query &query);
     // Re-runs the current query.
     bool requery();
 
@@ -68,8 +69,7 @@ protected:
     // Reads the rows, then prints them at once on the default printer. Failures
     // show their number and description and the next step runs; no rows gives
     // "There are not Registers".
-    void printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
-                     const QString &title);
+    void printReport(const reports::ReportLayout &layout, const Query &query, const QString &title);
 
     void present();
     void closeEvent(QCloseEvent *event) override;
