@@ -1,5 +1,6 @@
 #include "core/db/queries.h"
 #include "core/db/database.h"
+#include "core/db/registers.h"
 #include "core/db/schema.h"
 
 #include <QSqlError>
@@ -141,12 +142,15 @@ bool deleteRecord(const QString &table, qint64 id, Failure *why)
         return fail(why, Failure::plain(QStringLiteral("There is no table \"%1\".").arg(table)));
     if (!mainIsOpen())
         return fail(why, Failure::notOpen());
-    QSqlQuery q(main());
-    if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(name)))
-        return fail(why, Failure::from(q.lastError()));
-    q.addBindValue(id);
-    if (!q.exec())
-        return fail(why, Failure::from(q.lastError()));
+    { // the statement is gone before anyone re-reads
+        QSqlQuery q(main());
+        if (!q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(name)))
+            return fail(why, Failure::from(q.lastError()));
+        q.addBindValue(id);
+        if (!q.exec())
+            return fail(why, Failure::from(q.lastError()));
+    }
+    registers().announce(name);
     return true;
 }
 

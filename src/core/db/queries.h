@@ -56,7 +56,7 @@ std::optional<QString> projectName(qint64 id, Failure *why = nullptr);
 std::optional<QString> subcontractorName(qint64 id, Failure *why = nullptr);
 
 // Deletes the row with this id from `table` (project, authorizedcompanies or
-// pickuplog), touching no other row.
+// pickuplog), touching no other row, and announces it.
 bool deleteRecord(const QString &table, qint64 id, Failure *why = nullptr);
 
 } // namespace core::db

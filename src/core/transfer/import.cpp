@@ -1,6 +1,7 @@
 #include "core/transfer/internal.h"
 #include "core/transfer/transfer.h"
 
+#include "core/db/registers.h"
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
@@ -492,7 +493,9 @@ ImportResult importProject(QSqlDatabase d, const QString &file, std::optional<qi
         r.projectId = 0;
         r.companies = 0;
         r.pickups = 0;
+        return r;
     }
+    db::registers().announce(); // rows of all three tables
     return r;
 }
 

@@ -4,8 +4,8 @@
 #include "ui/common/conventions.h"
 #include "core/app/dates.h"
 #include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "ui/reports/reportoutput.h"
 
@@ -168,13 +168,24 @@ bool ListWindow::choose()
     return m_list->setCurrentRow(m_list->currentRow());
 }
 
+void ListWindow::followChanges(const QStringList &tables, std::function<void()> refresh)
+{
+    m_followed = tables;
+    connect(&registers(), &Registers::changed, this, [this, refresh = std::move(refresh)](const QString &table) {
+        if (m_followed.contains(table, Qt::CaseInsensitive))
+            refresh();
+    });
+}
+
 void ListWindow::deleteChosen(const QString &table)
 {
     if (!choose())
         return;
-    deleteRecord(table, chosen(QStringLiteral("id")).toLongLong());
-    requery();
-    refreshMainWindow();
+    const bool deleted = deleteRecord(table, chosen(QStringLiteral("id")).toLongLong());
+    if (!deleted)
+        registers().announce(); // the main window re-reads all the same
+    if (!deleted || !m_followed.contains(table, Qt::CaseInsensitive))
+        requery(); // else the announcement has re-read this list already
 }
 
 void ListWindow::printReport(const reports::ReportLayout &layout, const Query &query, const QString &title)
@@ -208,7 +219,7 @@ void ListWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        refreshMainWindow();
+        registers().announce(); // the main window re-reads whenever a list closes
 }
 
 } // namespace ui

@@ -5,9 +5,8 @@
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
 #include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofPickups.h"
-#include "ui/main/frmMain.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -197,11 +196,7 @@ void frmPickupForm::cmdsaveClicked()
     m_record.setValue(QStringLiteral("idauthorizedcompany"), m_companyId);
     if (!writeRecord(QStringLiteral("pick-up")))
         return;
-    if (auto *list = WindowRegistry::existing<frmListofPickups>())
-        list->RefreshList();
     close();
-    if (auto *main = WindowRegistry::existing<frmMain>())
-        main->RefreshInterface();
 }
 
 void frmPickupForm::cmdCancelClicked()
@@ -214,7 +209,7 @@ void frmPickupForm::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        refreshMainWindow();
+        registers().announce(); // the main window re-reads whenever the editor closes
 }
 
 } // namespace ui

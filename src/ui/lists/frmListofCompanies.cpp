@@ -28,6 +28,7 @@ frmListofCompanies::frmListofCompanies()
     addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
                    [this] { cmdAceptClicked(); });
     connect(grid(), &QTableView::activated, this, &frmListofCompanies::cmdAceptClicked);
+    // Follows no changes: a subcontractor saved elsewhere shows its old values here until "Refresh".
 }
 
 void frmListofCompanies::Mostrar()

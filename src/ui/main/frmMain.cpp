@@ -8,6 +8,7 @@
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "core/reports/reportlayout.h"
 #include "ui/reports/reportoutput.h"
@@ -117,6 +118,8 @@ frmMain::frmMain(QWidget *parent)
 
     Mostrar();
     LoadList();
+    // Whatever is written anywhere, the three lists re-read.
+    connect(&registers(), &Registers::changed, this, &frmMain::RefreshInterface);
 }
 
 frmMain::~frmMain() = default;
