@@ -2,11 +2,14 @@
 
 #include "core/db/database.h"
 #include "core/db/datasource.h"
+#include "core/db/queries.h"
 #include "core/db/recordsource.h"
+#include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "core/db/sampledata.h"
 
 #include <QItemSelectionModel>
+#include <QSignalSpy>
 #include <QSqlQueryModel>
 #include <QTest>
 
@@ -179,6 +182,24 @@ private slots:
         QVERIFY2(error.contains(QStringLiteral("the register is closed")), qPrintable(error));
         QVERIFY(other.isNew());
         QCOMPARE(other.value(QStringLiteral("projectname")).toString(), QStringLiteral("Z"));
+    }
+
+    // Committed writes and deletes are announced with their table; refused ones are not.
+    void writesAreAnnounced()
+    {
+        QSignalSpy spy(&registers(), &Registers::changed);
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        QVERIFY(rec.write(nullptr));
+        QVERIFY(env->exec("CREATE TRIGGER no_update BEFORE UPDATE ON project BEGIN SELECT RAISE(ABORT, 'closed'); END"));
+        rec.setValue(QStringLiteral("projectname"), QStringLiteral("X"));
+        QVERIFY(!rec.write(nullptr));
+        QVERIFY(deleteRecord(QStringLiteral("pickuplog"), 1));
+        QVERIFY(!deleteRecord(QStringLiteral("sqlite_master"), 1));
+        QStringList tables;
+        for (const QVariantList &call : spy)
+            tables << call.first().toString();
+        QCOMPARE(tables, QStringList({"project", "pickuplog"}));
     }
 
     void largeIds()

@@ -4,6 +4,7 @@
 #include "core/app/globals.h"
 #include "ui/common/windowregistry.h"
 #include "core/db/database.h"
+#include "core/db/registers.h"
 #include "core/db/sampledata.h"
 #include "core/db/schema.h"
 #include "ui/transfer/frmimport.h"
@@ -30,12 +31,16 @@
 
 using namespace fixtures;
 
-// Stands in for the main window: counts the refreshes the import asks for.
+// Stands in for the main window: counts the re-reads the import asks for.
 class FakeMain : public QWidget
 {
     Q_OBJECT
 public:
-    FakeMain() { setObjectName(QStringLiteral("frmMain")); }
+    FakeMain()
+    {
+        setObjectName(QStringLiteral("frmMain"));
+        connect(&registers(), &Registers::changed, this, &FakeMain::RefreshInterface);
+    }
     int refreshes = 0;
 public slots:
     void RefreshInterface() { ++refreshes; }

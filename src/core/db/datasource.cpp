@@ -17,6 +17,11 @@ DataSource::DataSource(QObject *parent)
 
 DataSource::~DataSource() = default;
 
+QAbstractItemModel *DataSource::model() const
+{
+    return m_model;
+}
+
 void DataSource::setQuery(const QString &sql, const QVariantList &binds)
 {
     m_sql = sql;
@@ -27,7 +32,7 @@ bool DataSource::refresh()
 {
     m_current = -1;
     if (m_sql.isEmpty()) {
-        m_failure = {0, QStringLiteral("The data source has no query.")};
+        m_failure = {0, QStringLiteral("The data source has no query."), {}};
         return false;
     }
     if (!db::mainIsOpen()) {

@@ -4,10 +4,12 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include "core/db/queries.h"
 #include "core/db/rowset.h"
 
-class QSqlQueryModel;
+class QAbstractItemModel;
 class QItemSelectionModel;
+class QSqlQueryModel;
 
 namespace core::db {
 
@@ -21,16 +23,18 @@ public:
     ~DataSource() override;
 
     void setQuery(const QString &sql, const QVariantList &binds = {});
+    void setQuery(const Query &query) { setQuery(query.sql, query.binds); }
     bool hasQuery() const { return !m_sql.isEmpty(); }
     QString sql() const { return m_sql; }
     QVariantList binds() const { return m_binds; }
+    Query query() const { return {m_sql, m_binds}; }
 
     // Re-runs the query; the first row becomes the current row. False when the
     // query fails (no query, database not open, SQL error); see lastFailure().
     bool refresh();
     Failure lastFailure() const { return m_failure; }
 
-    QSqlQueryModel *model() const { return m_model; }
+    QAbstractItemModel *model() const;
 
     int currentRow() const { return m_current; }
     bool setCurrentRow(int row);

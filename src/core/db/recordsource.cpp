@@ -1,5 +1,6 @@
 #include "core/db/recordsource.h"
 #include "core/db/database.h"
+#include "core/db/registers.h"
 #include "core/db/schema.h"
 
 #include <QSqlError>
@@ -121,6 +122,8 @@ bool RecordSource::write(QString *error)
                 return fail(check.lastError().text());
             if (!check.next())
                 return fail(QStringLiteral("The record no longer exists: it was deleted meanwhile."));
+            check.finish();
+            registers().announce(m_table); // nothing to write, yet saved like any other
             return true;
         }
         QStringList sets;
@@ -142,6 +145,7 @@ bool RecordSource::write(QString *error)
         return fail(QStringLiteral("The record no longer exists: it was deleted meanwhile."));
     }
     m_loaded = m_values;
+    registers().announce(m_table);
     return true;
 }
 

@@ -29,8 +29,9 @@ public:
     QVariant value(const QString &column) const;
     void setValue(const QString &column, const QVariant &value);
 
-    // Writes the new row or the changed columns. Returns false with the database's
-    // reason when it refuses; the record keeps its values so that the user can retry.
+    // Writes the new row or the changed columns, then announces the table written.
+    // Returns false with the database's reason when it refuses; the record keeps its
+    // values so that the user can retry.
     bool write(QString *error);
     // Drops every pending change.
     void cancel();

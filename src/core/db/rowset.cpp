@@ -1,5 +1,6 @@
 #include "core/db/rowset.h"
 #include "core/db/database.h"
+#include "core/db/queries.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -62,6 +63,11 @@ std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Fa
     }
     q.finish();
     return rs;
+}
+
+std::optional<RowSet> readRows(const Query &query, Failure *why)
+{
+    return readRows(query.sql, query.binds, why);
 }
 
 } // namespace core::db

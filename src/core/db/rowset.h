@@ -9,6 +9,8 @@
 
 namespace core::db {
 
+struct Query;
+
 // A detached snapshot of a query's rows: it holds no statement open on the
 // database, so a report may keep it as long as it likes.
 class RowSet
@@ -28,5 +30,6 @@ public:
 // Runs `sql` with `binds` on the main connection and reads every row before it
 // returns. On failure returns nothing and fills `failure`.
 std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *failure);
+std::optional<RowSet> readRows(const Query &query, Failure *why = nullptr);
 
 } // namespace core::db

@@ -129,7 +129,7 @@ Failure copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Ex
         return failed(reading);
     if (v.toLongLong() == 0) {
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
-        return {kNotFound, QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId)};
+        return {kNotFound, QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId), {}};
     }
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
         return failed(reading);
@@ -195,7 +195,7 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
 {
     ExportResult r;
     auto fail = [&r](int number, const QString &description) {
-        r.failure = {number, description};
+        r.failure = {number, description, {}};
         return r;
     };
 
@@ -247,7 +247,7 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
         }
         QSqlDatabase d = QSqlDatabase::database(kExportConnection, false);
         if (const QString why = schema::validateMain(d); !why.isEmpty()) {
-            copyFailure = {kError, db::cannotOpenMessage(mainFile, why)};
+            copyFailure = {kError, db::cannotOpenMessage(mainFile, why), {}};
         } else {
             QSqlQuery q(d);
             if (!run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {tempPath})) {

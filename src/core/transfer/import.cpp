@@ -1,6 +1,7 @@
 #include "core/transfer/internal.h"
 #include "core/transfer/transfer.h"
 
+#include "core/db/registers.h"
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
@@ -105,7 +106,7 @@ QStringList withoutIds(const QString &table)
 
 Failure invalid(int number, const QString &file, const QString &why)
 {
-    return {number, QStringLiteral("The file \"%1\" cannot be imported: %2.").arg(shown(file), why)};
+    return {number, QStringLiteral("The file \"%1\" cannot be imported: %2.").arg(shown(file), why), {}};
 }
 
 // Checks that cost nothing and give the plainest messages, before SQLite sees the file.
@@ -492,7 +493,9 @@ ImportResult importProject(QSqlDatabase d, const QString &file, std::optional<qi
         r.projectId = 0;
         r.companies = 0;
         r.pickups = 0;
+        return r;
     }
+    db::registers().announce(); // rows of all three tables
     return r;
 }
 

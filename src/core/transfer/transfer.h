@@ -77,7 +77,8 @@ struct ImportResult
 // Adds project `projectId` of the transfer file (its first project when none is
 // given), with that project's subcontractors and their pick-ups, to the database
 // open on `mainDb`, under new ids. One transaction: everything or nothing. The file
-// is opened read-only and checked as untrusted input first.
+// is opened read-only and checked as untrusted input first. A committed import is
+// announced as a change of any table.
 ImportResult importProject(QSqlDatabase mainDb, const QString &file, std::optional<qint64> projectId = std::nullopt,
                            const Progress &progress = {});
 

@@ -4,8 +4,8 @@
 #include "ui/common/conventions.h"
 #include "core/app/dates.h"
 #include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
-#include "core/db/database.h"
+#include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "ui/reports/reportoutput.h"
 
@@ -17,9 +17,6 @@
 #include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQuery>
-#include <QSqlQueryModel>
-#include <QSqlRecord>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -126,14 +123,13 @@ void ListWindow::setColumns(const QList<Column> &columns)
 void ListWindow::applyColumns()
 {
     // The grid shows the listed columns in their order, whatever the select list.
-    QSqlQueryModel *m = m_list->model();
+    QAbstractItemModel *m = m_list->model();
     QHeaderView *h = m_grid->horizontalHeader();
-    const QSqlRecord rec = m->record();
-    for (int c = 0; c < rec.count(); ++c)
+    for (int c = 0; c < m->columnCount(); ++c)
         m_grid->setColumnHidden(c, true);
     int visual = 0;
     for (const Column &col : m_columns) {
-        const int c = rec.indexOf(QLatin1String(col.field));
+        const int c = m_list->column(QLatin1String(col.field));
         if (c < 0 || !m_grid->isColumnHidden(c))
             continue; // a column bound twice shows once
         m->setHeaderData(c, Qt::Horizontal, QLatin1String(col.caption));
@@ -147,9 +143,9 @@ void ListWindow::applyColumns()
     }
 }
 
-bool ListWindow::fill(const QString &sql, const QVariantList &binds)
+bool ListWindow::fill(const Query &query)
 {
-    m_list->setQuery(sql, binds);
+    m_list->setQuery(query);
     return requery();
 }
 
@@ -172,23 +168,30 @@ bool ListWindow::choose()
     return m_list->setCurrentRow(m_list->currentRow());
 }
 
+void ListWindow::followChanges(const QStringList &tables, std::function<void()> refresh)
+{
+    m_followed = tables;
+    connect(&registers(), &Registers::changed, this, [this, refresh = std::move(refresh)](const QString &table) {
+        if (m_followed.contains(table, Qt::CaseInsensitive))
+            refresh();
+    });
+}
+
 void ListWindow::deleteChosen(const QString &table)
 {
     if (!choose())
         return;
-    QSqlQuery q(db::main());
-    q.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
-    q.addBindValue(chosen(QStringLiteral("id")));
-    q.exec();
-    requery();
-    refreshMainWindow();
+    const bool deleted = deleteRecord(table, chosen(QStringLiteral("id")).toLongLong());
+    if (!deleted)
+        registers().announce(); // the main window re-reads all the same
+    if (!deleted || !m_followed.contains(table, Qt::CaseInsensitive))
+        requery(); // else the announcement has re-read this list already
 }
 
-void ListWindow::printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
-                             const QString &title)
+void ListWindow::printReport(const reports::ReportLayout &layout, const Query &query, const QString &title)
 {
     Failure failure;
-    std::optional<RowSet> rows = readRows(sql, binds, &failure);
+    std::optional<RowSet> rows = readRows(query, &failure);
     if (!rows) {
         message(failure.text());
         return;
@@ -216,7 +219,7 @@ void ListWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        refreshMainWindow();
+        registers().announce(); // the main window re-reads whenever a list closes
 }
 
 } // namespace ui

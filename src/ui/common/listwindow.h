@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "core/db/datasource.h"
+#include "core/db/queries.h"
 #include "core/reports/reportlayout.h"
 
 class QFrame;
@@ -19,8 +20,8 @@ namespace ui {
 
 // What the three list windows share: a grid over the query holder ADOlist in a
 // panel (PicContainer), a button panel (PicButtons) along the bottom, the rule for
-// the chosen row, printing a report at once, and refreshing the main window when
-// the window closes.
+// the chosen row, printing a report at once, and the re-read of the registers that
+// closing the window asks for.
 class ListWindow : public QWidget
 {
     Q_OBJECT
@@ -53,7 +54,7 @@ protected:
     void setColumns(const QList<Column> &columns);
 
     // Runs the query into the grid; a list that cannot be read says so.
-    bool fill(const QString &sql, const QVariantList &binds);
+    bool fill(const Query &query);
     // Re-runs the current query.
     bool requery();
 
@@ -61,15 +62,17 @@ protected:
     // False when the list is empty.
     bool choose();
     QVariant chosen(const QString &column) const { return m_list->field(column); }
+    // Calls `refresh` after each write to one of `tables` (the catch-all re-reads that
+    // closing windows ask for are the main window's alone).
+    void followChanges(const QStringList &tables, std::function<void()> refresh);
     // Deletes the chosen row from `table`, with no question and nothing else touched,
-    // then re-reads this list and the main window's. A refused delete says nothing.
+    // then this list and the main window's re-read. A refused delete says nothing.
     void deleteChosen(const QString &table);
 
     // Reads the rows, then prints them at once on the default printer. Failures
     // show their number and description and the next step runs; no rows gives
     // "There are not Registers".
-    void printReport(const reports::ReportLayout &layout, const QString &sql, const QVariantList &binds,
-                     const QString &title);
+    void printReport(const reports::ReportLayout &layout, const Query &query, const QString &title);
 
     void present();
     void closeEvent(QCloseEvent *event) override;
@@ -83,6 +86,7 @@ private:
     QTableView *m_grid;
     QHBoxLayout *m_buttonRow;
     QList<Column> m_columns;
+    QStringList m_followed;
 };
 
 // The id of a row as the windows hand it on: its plain decimal text.

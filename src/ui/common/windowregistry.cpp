@@ -25,17 +25,3 @@ void WindowRegistry::destroyAll()
     for (const QPointer<QWidget> &w : all)
         delete w.data();
 }
-
-namespace ui {
-
-void refreshMainWindow()
-{
-    for (const QPointer<QWidget> &w : registrySlots()) {
-        if (WindowRegistry::aliveWindow(w) && w->objectName() == QLatin1String("frmMain")) {
-            QMetaObject::invokeMethod(w.data(), "RefreshInterface", Qt::DirectConnection);
-            return;
-        }
-    }
-}
-
-} // namespace ui

@@ -29,7 +29,6 @@ public:
 
     // Closes and destroys every registered window at once (tests).
     static void destroyAll();
-    static bool aliveWindow(const QPointer<QWidget> &w) { return alive(w); }
 
 private:
     static QPointer<QWidget> &slotFor(const QMetaObject *type);
@@ -37,9 +36,3 @@ private:
 };
 
 template <class T> T *window() { return WindowRegistry::get<T>(); }
-
-namespace ui {
-// Asks the main window, if it is open, to re-read its lists (its RefreshInterface).
-// For the layers below the windows, which cannot name the main window's class.
-void refreshMainWindow();
-} // namespace ui

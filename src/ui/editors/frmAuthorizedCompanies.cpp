@@ -2,9 +2,7 @@
 
 #include "ui/common/conventions.h"
 #include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
+#include "core/db/registers.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -106,10 +104,6 @@ void frmAuthorizedCompanies::cmdsaveClicked()
     m_record.setValue(QStringLiteral("IDproject"), m_projectId);
     if (!writeRecord(QStringLiteral("subcontractor")))
         return;
-    if (auto *list = WindowRegistry::existing<frmListofProjects>())
-        list->RefreshList();
-    if (auto *main = WindowRegistry::existing<frmMain>())
-        main->RefreshInterface();
     close();
 }
 
@@ -123,7 +117,7 @@ void frmAuthorizedCompanies::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        refreshMainWindow();
+        registers().announce(); // the main window re-reads whenever the editor closes
 }
 
 } // namespace ui

@@ -2,9 +2,6 @@
 
 #include "ui/common/conventions.h"
 #include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -69,11 +66,7 @@ void frmNewProject::cmdsaveClicked()
 {
     if (!writeRecord(QStringLiteral("project")))
         return;
-    if (auto *list = WindowRegistry::existing<frmListofProjects>())
-        list->RefreshList();
     close();
-    if (auto *main = WindowRegistry::existing<frmMain>())
-        main->RefreshInterface();
 }
 
 void frmNewProject::cmdCancelClicked()

@@ -4,10 +4,9 @@
 #include "ui/common/conventions.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
-#include "core/db/database.h"
+#include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofPickups.h"
-#include "ui/main/frmMain.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -15,31 +14,16 @@
 #include <QLineEdit>
 #include <QPalette>
 #include <QPushButton>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace ui {
 
 namespace {
 
-// The row that `sql` finds for `id`; an empty record when there is none or the read fails
+// A column of the row looked up; empty when there is no row or the read failed
 // (the look-ups fail silently and leave their fields empty).
-QSqlRecord lookUp(const QString &sql, qint64 id)
+QString text(const std::optional<RowSet> &found, const QString &column)
 {
-    QSqlQuery q(db::main());
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        return {};
-    q.addBindValue(id);
-    if (!q.exec() || !q.next())
-        return {};
-    return q.record();
-}
-
-QString text(const QSqlRecord &rec, const QString &column)
-{
-    const int i = rec.indexOf(column);
-    return i < 0 ? QString() : rec.value(i).toString();
+    return found ? found->value(0, column).toString() : QString();
 }
 
 } // namespace
@@ -146,9 +130,9 @@ void frmPickupForm::Mostrar()
 
 void frmPickupForm::showProject(qint64 id)
 {
-    const QSqlRecord rec = lookUp(QStringLiteral("select * from project where id = ?"), id);
-    m_companyName->setText(text(rec, QStringLiteral("company")));
-    m_projectName->setText(text(rec, QStringLiteral("ProjectName")));
+    const std::optional<RowSet> project = projectById(id);
+    m_companyName->setText(text(project, QStringLiteral("company")));
+    m_projectName->setText(text(project, QStringLiteral("ProjectName")));
 }
 
 void frmPickupForm::NewPickup(qint64 ids)
@@ -171,9 +155,9 @@ void frmPickupForm::NewPickup(qint64 ids)
 
 void frmPickupForm::ShowSelectedcompany(qint64 ids)
 {
-    const QSqlRecord rec = lookUp(QStringLiteral("select * from authorizedcompanies where id = ?"), ids);
+    const std::optional<RowSet> company = subcontractorById(ids);
     for (const auto &[field, column] : m_shownCompany)
-        field->setText(text(rec, column));
+        field->setText(text(company, column));
     m_companyId = ids;
     m_pickupDate->setFocus();
 }
@@ -212,11 +196,7 @@ void frmPickupForm::cmdsaveClicked()
     m_record.setValue(QStringLiteral("idauthorizedcompany"), m_companyId);
     if (!writeRecord(QStringLiteral("pick-up")))
         return;
-    if (auto *list = WindowRegistry::existing<frmListofPickups>())
-        list->RefreshList();
     close();
-    if (auto *main = WindowRegistry::existing<frmMain>())
-        main->RefreshInterface();
 }
 
 void frmPickupForm::cmdCancelClicked()
@@ -229,7 +209,7 @@ void frmPickupForm::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
     if (event->isAccepted())
-        refreshMainWindow();
+        registers().announce(); // the main window re-reads whenever the editor closes
 }
 
 } // namespace ui

@@ -9,18 +9,9 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTableView>
 
 namespace ui {
-
-namespace {
-const QString kProjectSql = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?");
-const QString kNotPickedUpSql = QStringLiteral(
-    "SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
-    "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
-
-} // namespace
 
 frmListofCompanies::frmListofCompanies()
     : ListWindow(QStringLiteral("frmListofCompanies"), QStringLiteral("List of Companies"), "DbgList")
@@ -37,6 +28,7 @@ frmListofCompanies::frmListofCompanies()
     addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
                    [this] { cmdAceptClicked(); });
     connect(grid(), &QTableView::activated, this, &frmListofCompanies::cmdAceptClicked);
+    // Follows no changes: a subcontractor saved elsewhere shows its old values here until "Refresh".
 }
 
 void frmListofCompanies::Mostrar()
@@ -47,7 +39,7 @@ void frmListofCompanies::Mostrar()
 
 void frmListofCompanies::showlist(const QString &ids)
 {
-    fill(kProjectSql, {db::idValue(ids)});
+    fill(queries::listOfSubcontractors(db::idValue(ids)));
     present();
     m_ids = ids;
     m_listmode = QStringLiteral("showlist");
@@ -63,7 +55,7 @@ void frmListofCompanies::Selectedcompanies(qint64 ids)
 
 void frmListofCompanies::showNotPickedUp(const QString &ids)
 {
-    fill(kNotPickedUpSql, {db::idValue(ids)});
+    fill(queries::subcontractorsNotPickedUp(db::idValue(ids)));
     present();
     m_ids = ids;
     m_listmode = QStringLiteral("notpickedup");
@@ -72,9 +64,9 @@ void frmListofCompanies::showNotPickedUp(const QString &ids)
 void frmListofCompanies::cmdPrintClicked()
 {
     if (m_listmode == QLatin1String("showlist") || m_listmode == QLatin1String("selectcompanyfrompickup"))
-        printReport(reports::DrpListofCompanies(), kProjectSql, {db::idValue(m_ids)}, QStringLiteral(" "));
+        printReport(reports::DrpListofCompanies(), queries::listOfSubcontractors(db::idValue(m_ids)), QStringLiteral(" "));
     else if (m_listmode == QLatin1String("notpickedup"))
-        printReport(reports::DrpListofCompanies(), kNotPickedUpSql, {db::idValue(m_ids)},
+        printReport(reports::DrpListofCompanies(), queries::subcontractorsNotPickedUp(db::idValue(m_ids)),
                     QStringLiteral("Subcontractors not picked-up"));
 }
 

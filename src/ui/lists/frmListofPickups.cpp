@@ -11,17 +11,10 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSqlQuery>
 
 namespace ui {
 
 namespace {
-
-const QString kBase = QStringLiteral(
-    "SELECT pickuplog.id,pickuplog.pickupdate, pickuplog.pickupby, pickuplog.package,pickuplog.note, "
-    "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
-    "authorizedcompanies.id ");
-
 
 // The bounds of a date range as stored ISO texts, lower inclusive, upper exclusive:
 // an end date without a time of day takes in the whole day, pick-ups that carry a
@@ -53,38 +46,30 @@ frmListofPickups::frmListofPickups()
                 {"note", "note", true, 180}});
     addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
                    [this] { Ocultar(); });
+    followChanges({QStringLiteral("pickuplog")}, [this] { RefreshList(); });
 }
 
-std::optional<frmListofPickups::Query> frmListofPickups::queryFor(const QString &listmode, const QString &ids,
+std::optional<frmListofPickups::Listing> frmListofPickups::queryFor(const QString &listmode, const QString &ids,
                                                                   const QString &fromdate,
                                                                   const QString &todate) const
 {
     if (listmode == QLatin1String("showlist"))
-        return Query{kBase + QStringLiteral("WHERE pickuplog.idproject=?"), {db::idValue(ids)},
-                     QStringLiteral("List of Pick-ups")};
-
-    QString filter, title;
-    QVariantList binds;
-    if (listmode == QLatin1String("showall")) {
-        title = QStringLiteral("All Pikups By date");
-    } else if (listmode == QLatin1String("showproject")) {
-        filter = QStringLiteral("pickuplog.idproject = ? AND ");
-        binds << db::idValue(ids);
-        title = QStringLiteral("Project Pickups by date");
-    } else if (listmode == QLatin1String("showsubcontractor")) {
-        filter = QStringLiteral("pickuplog.idauthorizedcompany = ? AND ");
-        binds << db::idValue(ids);
-        title = QStringLiteral("Subcontractor Pickups by date");
-    } else {
-        return Query{QStringLiteral(" "), {}, QString()};
-    }
+        return Listing{queries::pickupsOfProject(db::idValue(ids)), QStringLiteral("List of Pick-ups")};
+    const bool dated = listmode == QLatin1String("showall") || listmode == QLatin1String("showproject")
+                       || listmode == QLatin1String("showsubcontractor");
+    if (!dated)
+        return Listing{Query{QStringLiteral(" "), {}}, QString()}; // a blank statement: reading it fails
     const auto r = range(fromdate, todate);
     if (!r)
         return std::nullopt;
-    binds << r->first << r->second;
-    return Query{kBase + QStringLiteral("WHERE ") + filter
-                     + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
-                 binds, title};
+    const auto &[from, upto] = *r;
+    if (listmode == QLatin1String("showall"))
+        return Listing{queries::pickupsBetween(from, upto), QStringLiteral("All Pikups By date")};
+    if (listmode == QLatin1String("showproject"))
+        return Listing{queries::projectPickupsBetween(db::idValue(ids), from, upto),
+                       QStringLiteral("Project Pickups by date")};
+    return Listing{queries::subcontractorPickupsBetween(db::idValue(ids), from, upto),
+                   QStringLiteral("Subcontractor Pickups by date")};
 }
 
 bool frmListofPickups::fillMode(const QString &listmode, const QString &ids, const QString &fromdate,
@@ -98,7 +83,7 @@ bool frmListofPickups::fillMode(const QString &listmode, const QString &ids, con
             close(); // made only for this call: not left behind hidden
         return false;
     }
-    fill(q->sql, q->binds);
+    fill(q->query);
     present();
     m_listmode = listmode;
     return true;
@@ -156,7 +141,7 @@ void frmListofPickups::cmdPrintClicked()
         message(QStringLiteral("please check dates"), QStringLiteral("Report"));
         return;
     }
-    printReport(reports::DrpListofPickups(), q->sql, q->binds, q->title);
+    printReport(reports::DrpListofPickups(), q->query, q->title);
 }
 
 void frmListofPickups::cmdDeleteClicked()

@@ -27,15 +27,14 @@ public:
     QString todate() const { return m_todate; }
 
 private:
-    struct Query
+    struct Listing
     {
-        QString sql;
-        QVariantList binds;
+        Query query;
         QString title;
     };
     // The query and report title of a list mode, from the kept ids and dates;
     // nothing when the dates cannot be read.
-    std::optional<Query> queryFor(const QString &listmode, const QString &ids, const QString &fromdate,
+    std::optional<Listing> queryFor(const QString &listmode, const QString &ids, const QString &fromdate,
                                   const QString &todate) const;
     bool fillMode(const QString &listmode, const QString &ids, const QString &fromdate, const QString &todate);
 

@@ -14,15 +14,9 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSqlQuery>
 #include <QTableView>
 
 namespace ui {
-
-namespace {
-const QString kActiveSql = QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company");
-const QString kNotActiveSql = QStringLiteral("SELECT * FROM project WHERE active <> -1");
-} // namespace
 
 frmListofProjects::frmListofProjects()
     : ListWindow(QStringLiteral("frmListofProjects"), QStringLiteral("List of Projects"), "DbgList")
@@ -42,6 +36,8 @@ frmListofProjects::frmListofProjects()
     connect(m_active, &QCheckBox::clicked, this, &frmListofProjects::chkactiveClicked);
     // Enter on a row accepts it, as a double click does.
     connect(grid(), &QTableView::activated, this, &frmListofProjects::cmdAceptClicked);
+    // A saved subcontractor counts too: the list stays open as the chooser of its project.
+    followChanges({QStringLiteral("project"), QStringLiteral("authorizedcompanies")}, [this] { RefreshList(); });
 }
 
 void frmListofProjects::Mostrar(const QString &origen)
@@ -55,14 +51,14 @@ void frmListofProjects::Mostrar(const QString &origen)
 void frmListofProjects::showlist()
 {
     present();
-    fill(kActiveSql, {});
+    fill(queries::activeProjectsByNameAndCompany());
     m_listmode = QStringLiteral("showlist");
 }
 
 void frmListofProjects::ShowListNotActive()
 {
     present();
-    fill(kNotActiveSql, {});
+    fill(queries::inactiveProjects());
     m_listmode = QStringLiteral("showlistnotactive");
 }
 
@@ -90,9 +86,10 @@ void frmListofProjects::chkactiveClicked()
 void frmListofProjects::cmdPrintClicked()
 {
     if (m_listmode == QLatin1String("showlist"))
-        printReport(reports::DrpListofProjects(), kActiveSql, {}, QStringLiteral("Projects order by project"));
+        printReport(reports::DrpListofProjects(), queries::activeProjectsByNameAndCompany(),
+                    QStringLiteral("Projects order by project"));
     else if (m_listmode == QLatin1String("showlistnotactive"))
-        printReport(reports::DrpListofProjects(), kNotActiveSql, {}, QStringLiteral("Projects list not active"));
+        printReport(reports::DrpListofProjects(), queries::inactiveProjects(), QStringLiteral("Projects list not active"));
 }
 
 void frmListofProjects::cmdDeleteClicked()

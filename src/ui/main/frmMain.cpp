@@ -7,6 +7,8 @@
 #include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
+#include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "core/reports/reportlayout.h"
 #include "ui/reports/reportoutput.h"
@@ -30,7 +32,6 @@
 #include <QResource>
 #include <QScreen>
 #include <QSqlError>
-#include <QSqlQueryModel>
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -117,6 +118,8 @@ frmMain::frmMain(QWidget *parent)
 
     Mostrar();
     LoadList();
+    // Whatever is written anywhere, the three lists re-read.
+    connect(&registers(), &Registers::changed, this, &frmMain::RefreshInterface);
 }
 
 frmMain::~frmMain() = default;
@@ -262,7 +265,7 @@ void frmMain::buildControls()
 
 void frmMain::configurePickupGrid()
 {
-    QSqlQueryModel *m = m_pickups->model();
+    QAbstractItemModel *m = m_pickups->model();
     // Captions and widths outlive a new query of the same columns; setting them
     // again on every click would lay the grid out twice.
     if (m->columnCount() == m_configuredColumns)
@@ -303,14 +306,14 @@ void frmMain::Ocultar()
 
 void frmMain::LoadList()
 {
-    m_projects->setQuery(QStringLiteral("select * from project"));
+    m_projects->setQuery(queries::everyProject());
     if (m_projects->refresh())
         m_dbProject->setModelColumn(qMax(0, m_projects->column(QStringLiteral("Projectname"))));
 }
 
 void frmMain::RefreshSubcontractor(const QString &ids)
 {
-    m_companies->setQuery(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {db::idValue(ids)});
+    m_companies->setQuery(queries::subcontractorsOfProject(db::idValue(ids)));
     if (m_companies->refresh())
         m_dbSubcontractor->setModelColumn(qMax(0, m_companies->column(QStringLiteral("name"))));
 }
@@ -322,9 +325,7 @@ void frmMain::RefreshPickup(const QString &ids)
         return;
     m_pickupProject = m_projectId;
     m_pickupCompany = idOf(db::idValue(ids));
-    m_pickups->setQuery(QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
-                                       "order by pickupdate"),
-                        {db::idValue(ids), *m_projectId});
+    m_pickups->setQuery(queries::pickupsOfSubcontractorInProject(db::idValue(ids), *m_projectId));
     m_pickups->refresh();
     m_dbgPickup->viewport()->update();
 }
@@ -405,24 +406,26 @@ void frmMain::cmdPrintClicked()
     std::optional<RowSet> rows;
     Failure failure;
     if (!m_pickups->hasQuery())
-        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print.")};
+        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print."), {}};
     else
-        rows = readRows(m_pickups->sql(), m_pickups->binds(), &failure);
+        rows = readRows(m_pickups->query(), &failure);
     if (!rows) {
         message(failure.text());
         return;
     }
 
     // The names of the project and subcontractor the grid was queried with.
-    auto nameOf = [](const char *sql, const std::optional<qint64> &id) {
+    auto named = [](std::optional<QString> (*nameOf)(qint64, Failure *), const std::optional<qint64> &id) {
+        if (!id)
+            return QString();
         Failure f;
-        const auto r = id ? readRows(QLatin1String(sql), {*id}, &f) : std::nullopt;
-        if (id && !r)
+        const std::optional<QString> name = nameOf(*id, &f);
+        if (!name)
             message(f.text());
-        return (r && !r->isEmpty()) ? r->value(0, QStringLiteral("name")).toString() : QString();
+        return name.value_or(QString());
     };
-    const QString project = nameOf("SELECT projectname AS name FROM project WHERE id = ?", m_pickupProject);
-    const QString company = nameOf("SELECT name FROM authorizedcompanies WHERE id = ?", m_pickupCompany);
+    const QString project = named(&projectName, m_pickupProject);
+    const QString company = named(&subcontractorName, m_pickupCompany);
 
     ReportJob job;
     job.layout = &reports::DrpListofPickupsOnly();

@@ -7,8 +7,7 @@ namespace ui {
 
 frmprojectlist::frmprojectlist()
     : ReportPicker(QStringLiteral("frmprojectlist"), QStringLiteral("Project list"),
-                   QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"),
-                   QStringLiteral("projectname"))
+                   queries::activeProjectsByName(), QStringLiteral("projectname"))
 {
 }
 

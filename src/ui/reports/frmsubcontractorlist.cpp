@@ -7,7 +7,7 @@ namespace ui {
 
 frmsubcontractorlist::frmsubcontractorlist()
     : ReportPicker(QStringLiteral("frmsubcontractorlist"), QStringLiteral("Subcontractor List"),
-                   QStringLiteral("SELECT * FROM authorizedcompanies order by name"), QStringLiteral("name"))
+                   queries::subcontractorsByName(), QStringLiteral("name"))
 {
 }
 

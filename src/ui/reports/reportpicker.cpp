@@ -11,16 +11,15 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
-#include <QSqlQueryModel>
 #include <QVBoxLayout>
 
 namespace ui {
 
-ReportPicker::ReportPicker(const QString &objectName, const QString &caption, const QString &sql,
+ReportPicker::ReportPicker(const QString &objectName, const QString &caption, const Query &query,
                            const QString &column)
     : QWidget(nullptr, Qt::Window)
     , m_list(new DataSource(this))
-    , m_sql(sql)
+    , m_query(query)
     , m_column(column)
 {
     setObjectName(objectName);
@@ -46,7 +45,7 @@ ReportPicker::ReportPicker(const QString &objectName, const QString &caption, co
 void ReportPicker::showlist()
 {
     conventions::presentCentred(this);
-    m_list->setQuery(m_sql);
+    m_list->setQuery(m_query);
     if (!m_list->refresh()) {
         message(QStringLiteral("The list cannot be read: %1").arg(m_list->lastFailure().description), QString(),
                 QMessageBox::Warning);

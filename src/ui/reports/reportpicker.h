@@ -1,6 +1,7 @@
 #pragma once
 #include "ui/common/corenames.h"
 #include "core/db/datasource.h"
+#include "core/db/queries.h"
 #include <QString>
 #include <QWidget>
 
@@ -23,7 +24,7 @@ public:
     DataSource *ADOlist() const { return m_list; }
 
 protected:
-    ReportPicker(const QString &objectName, const QString &caption, const QString &sql, const QString &column);
+    ReportPicker(const QString &objectName, const QString &caption, const Query &query, const QString &column);
     // Fills the list of pick-ups with the range and the chosen row's id.
     virtual void handOver(const QString &fromdate, const QString &todate, const QString &ids) = 0;
 
@@ -33,7 +34,7 @@ private:
     DataSource *m_list;
     QListView *m_dlist;
     QPushButton *m_ok;
-    QString m_sql;
+    Query m_query;
     QString m_column;
 };
 

@@ -2,8 +2,8 @@
 #include "ui/transfer/exportdatabase.h"
 
 #include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
+#include "core/db/registers.h"
 
 #include <QListView>
 #include <QProgressDialog>
@@ -95,7 +95,9 @@ void frmimport::Import(const QString &file)
     else
         message(transfer::errorText(r.failure), title);
     close();
-    refreshMainWindow();
+    // The main window re-reads as every import ends; a committed one has announced itself.
+    if (!r.ok)
+        registers().announce();
 }
 
 } // namespace ui

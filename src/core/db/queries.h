@@ -1,0 +1,62 @@
+#pragma once
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <optional>
+
+#include "core/app/failure.h"
+#include "core/db/rowset.h"
+
+// Every SQL text the windows need, by what it reads. A window asks for a query by
+// name and hands it to a data source or to readRows; it never holds SQL itself.
+namespace core::db {
+
+// SQL text with the values bound to its placeholders, in order.
+struct Query
+{
+    QString sql;
+    QVariantList binds;
+};
+
+namespace queries {
+
+// The main window's three lists. Every project, in the order the database returns them.
+Query everyProject();
+Query subcontractorsOfProject(const QVariant &project);
+// Oldest first.
+Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 project);
+
+// The list of projects.
+Query activeProjectsByNameAndCompany();
+Query inactiveProjects();
+
+// The list of subcontractors: a project's, and those of them with no pick-up logged.
+Query listOfSubcontractors(const QVariant &project);
+Query subcontractorsNotPickedUp(const QVariant &project);
+
+// The list of pick-ups, each with its subcontractor's name: a project's, or those
+// dated from `from` (inclusive) up to `upto` (exclusive), both stored date texts.
+Query pickupsOfProject(const QVariant &project);
+Query pickupsBetween(const QString &from, const QString &upto);
+Query projectPickupsBetween(const QVariant &project, const QString &from, const QString &upto);
+Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &from, const QString &upto);
+
+// The pickers of the reports by date.
+Query activeProjectsByName();
+Query subcontractorsByName();
+
+} // namespace queries
+
+// The project or subcontractor with this id: one row, or none when there is no such row.
+std::optional<RowSet> projectById(qint64 id, Failure *why = nullptr);
+std::optional<RowSet> subcontractorById(qint64 id, Failure *why = nullptr);
+
+// The name of the project or subcontractor with this id; empty when there is none.
+std::optional<QString> projectName(qint64 id, Failure *why = nullptr);
+std::optional<QString> subcontractorName(qint64 id, Failure *why = nullptr);
+
+// Deletes the row with this id from `table` (project, authorizedcompanies or
+// pickuplog), touching no other row, and announces it.
+bool deleteRecord(const QString &table, qint64 id, Failure *why = nullptr);
+
+} // namespace core::db
