@@ -198,8 +198,8 @@ private slots:
         QVERIFY(!deleteRecord(QStringLiteral("sqlite_master"), 1));
         QStringList tables;
         for (const QVariantList &call : spy)
-            tables << call.first().toString();
-        QCOMPARE(tables, QStringList({"project", "pickuplog"}));
+            tables << call.first().toString() + (call.at(1).value<Registers::Change>() == Registers::Deleted ? "-" : "+");
+        QCOMPARE(tables, QStringList({"project+", "pickuplog-"}));
     }
 
     void largeIds()

@@ -150,7 +150,7 @@ bool deleteRecord(const QString &table, qint64 id, Failure *why)
         if (!q.exec())
             return fail(why, Failure::from(q.lastError()));
     }
-    registers().announce(name);
+    registers().announce(name, Registers::Deleted);
     return true;
 }
 

@@ -10,11 +10,14 @@ class Registers : public QObject
 {
     Q_OBJECT
 public:
-    // `table` is the table written; an empty name: any table may have changed.
-    void announce(const QString &table = {}) { emit changed(table); }
+    enum Change { Written, Deleted };
+    Q_ENUM(Change)
+
+    // `table` is the table changed; an empty name: any table may have changed.
+    void announce(const QString &table = {}, Change how = Written) { emit changed(table, how); }
 
 signals:
-    void changed(const QString &table);
+    void changed(const QString &table, core::db::Registers::Change how);
 };
 
 // The main database's announcer.

@@ -168,13 +168,15 @@ bool ListWindow::choose()
     return m_list->setCurrentRow(m_list->currentRow());
 }
 
-void ListWindow::followChanges(const QStringList &tables, std::function<void()> refresh)
+void ListWindow::followChanges(const QStringList &written, const QStringList &deleted, std::function<void()> refresh)
 {
-    m_followed = tables;
-    connect(&registers(), &Registers::changed, this, [this, refresh = std::move(refresh)](const QString &table) {
-        if (m_followed.contains(table, Qt::CaseInsensitive))
-            refresh();
-    });
+    m_followWritten = written;
+    m_followDeleted = deleted;
+    connect(&registers(), &Registers::changed, this,
+            [this, refresh = std::move(refresh)](const QString &table, Registers::Change how) {
+                if ((how == Registers::Deleted ? m_followDeleted : m_followWritten).contains(table, Qt::CaseInsensitive))
+                    refresh();
+            });
 }
 
 void ListWindow::deleteChosen(const QString &table)
@@ -184,7 +186,7 @@ void ListWindow::deleteChosen(const QString &table)
     const bool deleted = deleteRecord(table, chosen(QStringLiteral("id")).toLongLong());
     if (!deleted)
         registers().announce(); // the main window re-reads all the same
-    if (!deleted || !m_followed.contains(table, Qt::CaseInsensitive))
+    if (!deleted || !m_followDeleted.contains(table, Qt::CaseInsensitive))
         requery(); // else the announcement has re-read this list already
 }
 

@@ -62,9 +62,10 @@ protected:
     // False when the list is empty.
     bool choose();
     QVariant chosen(const QString &column) const { return m_list->field(column); }
-    // Calls `refresh` after each write to one of `tables` (the catch-all re-reads that
-    // closing windows ask for are the main window's alone).
-    void followChanges(const QStringList &tables, std::function<void()> refresh);
+    // Calls `refresh` after each write to one of `written` and each delete from one of
+    // `deleted` (the catch-all re-reads that closing windows ask for are the main
+    // window's alone).
+    void followChanges(const QStringList &written, const QStringList &deleted, std::function<void()> refresh);
     // Deletes the chosen row from `table`, with no question and nothing else touched,
     // then this list and the main window's re-read. A refused delete says nothing.
     void deleteChosen(const QString &table);
@@ -86,7 +87,7 @@ private:
     QTableView *m_grid;
     QHBoxLayout *m_buttonRow;
     QList<Column> m_columns;
-    QStringList m_followed;
+    QStringList m_followWritten, m_followDeleted;
 };
 
 // The id of a row as the windows hand it on: its plain decimal text.

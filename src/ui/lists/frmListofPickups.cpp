@@ -46,7 +46,7 @@ frmListofPickups::frmListofPickups()
                 {"note", "note", true, 180}});
     addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
                    [this] { Ocultar(); });
-    followChanges({QStringLiteral("pickuplog")}, [this] { RefreshList(); });
+    followChanges({QStringLiteral("pickuplog")}, {QStringLiteral("pickuplog")}, [this] { RefreshList(); });
 }
 
 std::optional<frmListofPickups::Listing> frmListofPickups::queryFor(const QString &listmode, const QString &ids,

@@ -36,8 +36,10 @@ frmListofProjects::frmListofProjects()
     connect(m_active, &QCheckBox::clicked, this, &frmListofProjects::chkactiveClicked);
     // Enter on a row accepts it, as a double click does.
     connect(grid(), &QTableView::activated, this, &frmListofProjects::cmdAceptClicked);
-    // A saved subcontractor counts too: the list stays open as the chooser of its project.
-    followChanges({QStringLiteral("project"), QStringLiteral("authorizedcompanies")}, [this] { RefreshList(); });
+    // A saved subcontractor counts too (the list stays open as the chooser of its
+    // project); a deleted one does not.
+    followChanges({QStringLiteral("project"), QStringLiteral("authorizedcompanies")}, {QStringLiteral("project")},
+                  [this] { RefreshList(); });
 }
 
 void frmListofProjects::Mostrar(const QString &origen)
