@@ -621,7 +621,7 @@ void TestImport::killedImport()
 static int child(const char *role, const QString &a, const QString &b)
 {
     if (qstrcmp(role, "--import-child") == 0) {
-        if (!db::openMain(a).ok)
+        if (!db::openMain(a))
             return 3;
         std::puts("begin");
         std::fflush(stdout);

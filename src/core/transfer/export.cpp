@@ -205,9 +205,8 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
         return fail(kCantOpen, QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
     if (!folder.isDir())
         return fail(kCantOpen, QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
-    if (const QString why = ensureTemplate(exportFolder); !why.isEmpty())
-        return fail(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be created: %2.")
-                                   .arg(shown(templatePath(exportFolder)), why));
+    if (Failure f; !ensureTemplate(exportFolder, &f))
+        return fail(kCantOpen, f.description);
 
     // Written under a temporary name in the same folder, so that the rename that
     // makes it visible cannot fail half-way.
@@ -241,13 +240,13 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
 
     Failure copyFailure;
     {
-        if (const QString why = db::openConnection(kExportConnection, mainFile, false); !why.isEmpty()) {
+        if (Failure f; !db::openConnection(kExportConnection, mainFile, false, &f)) {
             db::closeConnection(kExportConnection);
-            return fail(kCantOpen, db::cannotOpenMessage(mainFile, why));
+            return fail(kCantOpen, f.description);
         }
         QSqlDatabase d = QSqlDatabase::database(kExportConnection, false);
-        if (const QString why = schema::validateMain(d); !why.isEmpty()) {
-            copyFailure = {kError, db::cannotOpenMessage(mainFile, why)};
+        if (Failure f; !schema::validateMain(d, mainFile, &f)) {
+            copyFailure = {kError, f.description};
         } else {
             QSqlQuery q(d);
             if (!run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {tempPath})) {

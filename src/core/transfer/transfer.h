@@ -16,9 +16,8 @@ namespace core::transfer {
 // Where the transfer template lies in an export folder.
 QString templatePath(const QString &exportFolder);
 
-// Creates the empty template in `exportFolder` when it is missing. Returns an empty
-// text, or why it could not.
-QString ensureTemplate(const QString &exportFolder);
+// Creates the empty template in `exportFolder` when it is missing.
+bool ensureTemplate(const QString &exportFolder, Failure *why = nullptr);
 
 // A number as the messages write it: one blank before a number that is not negative.
 QString numberText(qint64 n);
