@@ -198,15 +198,16 @@ double floorImport(const QString &mainFile, const QString &file)
 
 double ourImport(const QString &mainFile, const QString &file, qint64 *rows)
 {
-    if (Failure why; !db::openMain(mainFile, &why))
+    Failure why;
+    if (!db::openMain(mainFile, &why))
         die(why.description);
     QElapsedTimer t;
     t.start();
-    const transfer::ImportResult r = transfer::importProject(db::main(), file);
+    const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
     const double ms = t.nsecsElapsed() / 1e6;
-    if (!r.ok)
-        die(r.failure.description);
-    *rows = 1 + r.companies + r.pickups;
+    if (!r)
+        die(why.description);
+    *rows = 1 + r->companies + r->pickups;
     db::closeMain();
     return ms;
 }
@@ -302,11 +303,12 @@ int main(int argc, char **argv)
         exportFloors << floorExport(mainFile, work.filePath(QStringLiteral("floor.mdb")), pid);
         QElapsedTimer t;
         t.start();
-        const transfer::ExportResult r = transfer::exportProject(mainFile, out, pid, kBigName, when.addSecs(i));
+        Failure why;
+        const auto r = transfer::exportProject(mainFile, out, pid, kBigName, when.addSecs(i), {}, &why);
         exports << t.nsecsElapsed() / 1e6;
-        if (!r.ok)
-            die(r.failure.description);
-        exported = r.path;
+        if (!r)
+            die(why.description);
+        exported = r->path;
     }
     const double exportMs = median(exports), exportFloorMs = median(exportFloors);
 
