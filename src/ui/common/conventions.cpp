@@ -1,13 +1,13 @@
 #include "core/app/clock.h"
 #include "ui/common/conventions.h"
 #include "core/app/dates.h"
+#include "ui/common/placement.h"
 #include "ui/common/services.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
-#include <QScreen>
 #include <QWidget>
 
 namespace ui::conventions {
@@ -102,11 +102,7 @@ bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
 void presentCentred(QWidget *window)
 {
     if (!window->property("qb_centred").toBool()) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), window->size());
-            r.moveCenter(screen->availableGeometry().center());
-            window->move(r.topLeft());
-        }
+        centreOnScreen(window);
         window->setProperty("qb_centred", true);
     }
     window->show();
