@@ -3,6 +3,7 @@
 #include "core/app/globals.h"
 #include "ui/common/placement.h"
 #include "ui/common/services.h"
+#include "ui/common/windowkeys.h"
 #include "core/app/settings.h"
 
 #include <QComboBox>
@@ -130,31 +131,15 @@ frmOptions::frmOptions(QWidget *parent)
     setTabOrder(m_cmdOkExp, m_cmdSave);
 
     setCurrentFolder(QDir::currentPath());
-    // The window sees every key before the focused control does.
-    watchKeys(this);
+    // Escape puts the folder picker away, whichever control has the focus.
+    new WindowKeys(this, [this](QWidget *, QKeyEvent *key) {
+        if (key->key() == Qt::Key_Escape)
+            m_picture->hide();
+        return false;
+    });
 }
 
 frmOptions::~frmOptions() = default;
-
-void frmOptions::watchKeys(QWidget *w)
-{
-    for (QWidget *child : w->findChildren<QWidget *>())
-        child->installEventFilter(this);
-}
-
-bool frmOptions::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-        m_picture->hide();
-    return QWidget::eventFilter(watched, event);
-}
-
-void frmOptions::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        m_picture->hide();
-    QWidget::keyPressEvent(event);
-}
 
 void frmOptions::showEvent(QShowEvent *event)
 {
