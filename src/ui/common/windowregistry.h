@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace ui {
+
 // One instance per window type: the first use creates it, closing destroys it, and
 // the next use creates it afresh.
 class WindowRegistry
@@ -38,7 +40,6 @@ private:
 
 template <class T> T *window() { return WindowRegistry::get<T>(); }
 
-namespace ui {
 // Asks the main window, if it is open, to re-read its lists (its RefreshInterface).
 // For the layers below the windows, which cannot name the main window's class.
 void refreshMainWindow();
