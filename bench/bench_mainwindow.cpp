@@ -85,18 +85,19 @@ int generate(const QString &file, const SampleSpec &spec)
     }
     const QString tmp = file + QStringLiteral(".part");
     QFile::remove(tmp);
-    if (const QString why = db::createDatabaseFile(tmp); !why.isEmpty()) {
-        std::fprintf(stderr, "cannot create %s: %s\n", qPrintable(tmp), qPrintable(why));
+    Failure why;
+    if (!db::createDatabaseFile(tmp, &why)) {
+        std::fprintf(stderr, "cannot create %s: %s\n", qPrintable(tmp), qPrintable(why.reason));
         return 1;
     }
     QElapsedTimer t;
     t.start();
-    if (!db::openMain(tmp).ok)
+    if (!db::openMain(tmp))
         return 1;
-    const QString why = generateSampleData(db::main(), spec);
+    const bool generated = generateSampleData(db::main(), spec, {}, &why);
     db::closeMain();
-    if (!why.isEmpty()) {
-        std::fprintf(stderr, "generation failed: %s\n", qPrintable(why));
+    if (!generated) {
+        std::fprintf(stderr, "generation failed: %s\n", qPrintable(why.reason));
         return 1;
     }
     QFile::rename(tmp, file);
@@ -108,7 +109,7 @@ int generate(const QString &file, const SampleSpec &spec)
 int clicks(const QString &file, int rounds)
 {
     gDbFile = file;
-    if (!db::openMain(file).ok)
+    if (!db::openMain(file))
         return 1;
     frmMain *w = window<frmMain>();
     w->show();

@@ -108,9 +108,9 @@ int main(int argc, char **argv)
         const reports::ReportDocument doc =
             reports::layoutReport(*layout, data, QStringLiteral("All Pikups By date"), QDate(2026, 3, 7));
         const double layoutSec = t.nsecsElapsed() / 1e9;
-        QString error;
-        if (!reports::writePdf(doc, out, &error)) {
-            std::fprintf(stderr, "bench_report: %s\n", qPrintable(error));
+        Failure why;
+        if (!reports::writePdf(doc, out, &why)) {
+            std::fprintf(stderr, "bench_report: %s\n", qPrintable(why.description));
             return 1;
         }
         const double total = t.nsecsElapsed() / 1e9;

@@ -66,21 +66,21 @@ void buildRegister()
     QDir().mkpath(kCacheDir);
     const QString building = path + QStringLiteral(".part");
     QFile::remove(building);
-    if (const QString why = db::createDatabaseFile(building); !why.isEmpty())
-        die(why);
+    if (Failure why; !db::createDatabaseFile(building, &why))
+        die(why.description);
     std::printf("generating the register in %s (once)...\n", qPrintable(path));
     std::fflush(stdout);
     {
-        if (const QString why = db::openConnection(QStringLiteral("gen"), building, false); !why.isEmpty())
-            die(why);
+        if (Failure why; !db::openConnection(QStringLiteral("gen"), building, false, &why))
+            die(why.description);
         QSqlDatabase d = QSqlDatabase::database(QStringLiteral("gen"), false);
         SampleSpec sample;
         sample.projects = 900;
         sample.companiesPerProject = 10;
         sample.pickupsPerCompany = 100;
         sample.inactiveEvery = 7;
-        if (const QString why = generateSampleData(d, sample); !why.isEmpty())
-            die(why);
+        if (Failure why; !generateSampleData(d, sample, {}, &why))
+            die(why.description);
         QSqlQuery q(d);
         exec(q, QStringLiteral("BEGIN"));
         exec(q, QStringLiteral("INSERT INTO project (projectname, company, active) VALUES (?, 'ATLAS PROPERTIES', -1)"), {kBigName});
@@ -127,8 +127,8 @@ void freshCopy(const QString &to)
 
 qint64 bigProjectId(const QString &mainFile)
 {
-    if (const QString why = db::openConnection(QStringLiteral("probe"), mainFile, true); !why.isEmpty())
-        die(why);
+    if (Failure why; !db::openConnection(QStringLiteral("probe"), mainFile, true, &why))
+        die(why.description);
     qint64 id = 0;
     {
         QSqlQuery q(QSqlDatabase::database(QStringLiteral("probe"), false));
@@ -143,8 +143,8 @@ qint64 bigProjectId(const QString &mainFile)
 // Opens `path` the way the application opens its database.
 QSqlDatabase plain(const QString &name, const QString &path)
 {
-    if (const QString why = db::openConnection(name, path, false); !why.isEmpty())
-        die(why);
+    if (Failure why; !db::openConnection(name, path, false, &why))
+        die(why.description);
     return QSqlDatabase::database(name, false);
 }
 
@@ -198,16 +198,16 @@ double floorImport(const QString &mainFile, const QString &file)
 
 double ourImport(const QString &mainFile, const QString &file, qint64 *rows)
 {
-    const db::OpenResult o = db::openMain(mainFile);
-    if (!o.ok)
-        die(o.message);
+    Failure why;
+    if (!db::openMain(mainFile, &why))
+        die(why.description);
     QElapsedTimer t;
     t.start();
-    const transfer::ImportResult r = transfer::importProject(db::main(), file);
+    const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
     const double ms = t.nsecsElapsed() / 1e6;
-    if (!r.ok)
-        die(r.failure.description);
-    *rows = 1 + r.companies + r.pickups;
+    if (!r)
+        die(why.description);
+    *rows = 1 + r->companies + r->pickups;
     db::closeMain();
     return ms;
 }
@@ -303,11 +303,12 @@ int main(int argc, char **argv)
         exportFloors << floorExport(mainFile, work.filePath(QStringLiteral("floor.mdb")), pid);
         QElapsedTimer t;
         t.start();
-        const transfer::ExportResult r = transfer::exportProject(mainFile, out, pid, kBigName, when.addSecs(i));
+        Failure why;
+        const auto r = transfer::exportProject(mainFile, out, pid, kBigName, when.addSecs(i), {}, &why);
         exports << t.nsecsElapsed() / 1e6;
-        if (!r.ok)
-            die(r.failure.description);
-        exported = r.path;
+        if (!r)
+            die(why.description);
+        exported = r->path;
     }
     const double exportMs = median(exports), exportFloorMs = median(exportFloors);
 

@@ -121,7 +121,7 @@ int main(int argc, char **argv)
             return 1;
         }
         core::loadGlobals(*settings);
-        if (db::openMain(gDbFile).ok) {
+        if (db::openMain(gDbFile)) {
             SampleSpec spec;
             spec.projects = 40;
             spec.companiesPerProject = 8;

@@ -89,8 +89,8 @@ private slots:
         RecordSource rec(QStringLiteral("authorizedcompanies"));
         rec.addNew();
         rec.setValue(QStringLiteral("Name"), QStringLiteral("C"));
-        QString error;
-        QVERIFY2(rec.write(&error), qPrintable(error));
+        Failure why;
+        QVERIFY2(rec.write(&why), qPrintable(why.description));
         // A pick-up left pointing at subcontractor 2 must never attach to the new one.
         QCOMPARE(rec.id(), 3);
 
@@ -122,15 +122,15 @@ private slots:
         TestEnv env;
         const QString path = name.isEmpty() ? env.folder() : env.path(name);
         if (content == "ours" || content == "foreign") {
-            QVERIFY(db::createDatabaseFile(path).isEmpty());
+            QVERIFY(db::createDatabaseFile(path));
             QVERIFY(execOn(path, content == "ours" ? "DROP TABLE pickuplog" : "PRAGMA application_id = 0"));
         } else if (!content.isNull()) {
             QVERIFY(writeFile(path, content));
         }
         const QByteArray before = digest(path);
-        const db::OpenResult r = db::openMain(path);
-        QVERIFY(!r.ok);
-        QVERIFY2(r.message.contains(path) && r.message.contains(reason), qPrintable(r.message));
+        Failure why;
+        QVERIFY(!db::openMain(path, &why));
+        QVERIFY2(why.description.contains(path) && why.description.contains(reason), qPrintable(why.description));
         QCOMPARE(digest(path), before); // nothing overwritten, nothing created
         QCOMPARE(QFile::exists(path), !content.isNull() || name.isEmpty());
         QVERIFY(!QFile::exists(path + "-journal"));
@@ -154,11 +154,12 @@ private slots:
         if (name == QLatin1String("db1.mdb"))
             QVERIFY(writeFile(path, "precious"));
         const QByteArray before = digest(path);
-        const QString why = db::createDatabaseFile(path);
-        QVERIFY2(failure.isEmpty() ? why.isEmpty() : why.contains(failure), qPrintable(why));
+        Failure why;
+        const bool created = db::createDatabaseFile(path, &why);
+        QVERIFY2(failure.isEmpty() ? created : !created && why.reason.contains(failure), qPrintable(why.description));
         if (failure.isEmpty()) {
-            const db::OpenResult r = db::openMain(path);
-            QVERIFY2(r.ok && !r.readOnly, qPrintable(r.message));
+            const std::optional<db::Opened> opened = db::openMain(path, &why);
+            QVERIFY2(opened && !opened->readOnly, qPrintable(why.description));
         } else {
             QCOMPARE(digest(path), before);
         }
@@ -168,8 +169,9 @@ private slots:
     {
         TestEnv env;
         const QString path = env.path(QStringLiteral("dbtransf.mdb"));
-        QCOMPARE(db::createTemplateFile(path), QString());
-        QCOMPARE(db::openConnection(QStringLiteral("t"), path, true), QString());
+        Failure why;
+        QVERIFY2(db::createTemplateFile(path, &why), qPrintable(why.description));
+        QVERIFY2(db::openConnection(QStringLiteral("t"), path, true, &why), qPrintable(why.description));
         {
             QSqlQuery q(QSqlDatabase::database(QStringLiteral("t")));
             QVERIFY(q.exec("SELECT count(*) FROM sqlite_master") && q.next());
@@ -178,7 +180,7 @@ private slots:
             QCOMPARE(q.value(0).toInt(), schema::kTransferApplicationId);
         }
         db::closeConnection(QStringLiteral("t"));
-        QVERIFY(!db::openMain(path).ok); // the template is not a main database
+        QVERIFY(!db::openMain(path)); // the template is not a main database
     }
 };
 

@@ -141,8 +141,8 @@ private slots:
         rec.addNew();
         rec.setValue(QStringLiteral("ProjectName"), QStringLiteral("NORTH TOWER"));
         rec.setValue(QStringLiteral("Company"), QStringLiteral("ATLAS"));
-        QString error;
-        QVERIFY2(rec.write(&error), qPrintable(error));
+        Failure why;
+        QVERIFY2(rec.write(&why), qPrintable(why.description));
         const qint64 id = rec.id();
         QVERIFY(id > 0);
 
@@ -153,7 +153,7 @@ private slots:
         QCOMPARE(edit.value(QStringLiteral("company")).toString(), QStringLiteral("ATLAS"));
         edit.setValue(QStringLiteral("company"), QStringLiteral("ATLAS PROPERTIES"));
         edit.setValue(QStringLiteral("id"), 999); // the id is the database's
-        QVERIFY2(edit.write(&error), qPrintable(error));
+        QVERIFY2(edit.write(&why), qPrintable(why.description));
         QCOMPARE(env->scalar("SELECT company FROM project WHERE id = ?", {id}).toString(), "ATLAS PROPERTIES");
         QCOMPARE(env->scalar("SELECT count(*) FROM project").toInt(), 1);
         QVERIFY(!edit.loadById(id + 100));
@@ -166,20 +166,20 @@ private slots:
         RecordSource rec(QStringLiteral("project"));
         rec.addNew();
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("X"));
-        QString error;
-        QVERIFY(rec.write(&error));
+        Failure why;
+        QVERIFY(rec.write(&why));
         QVERIFY(env->exec("DELETE FROM project"));
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("Y"));
-        QVERIFY(!rec.write(&error));
-        QVERIFY2(error.contains(QStringLiteral("no longer exists")), qPrintable(error));
+        QVERIFY(!rec.write(&why));
+        QVERIFY2(why.reason.contains(QStringLiteral("no longer exists")), qPrintable(why.reason));
         QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("Y"));
         QVERIFY(env->exec("CREATE TRIGGER no_insert BEFORE INSERT ON project BEGIN "
                           "SELECT RAISE(ABORT, 'the register is closed'); END"));
         RecordSource other(QStringLiteral("project"));
         other.addNew();
         other.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
-        QVERIFY(!other.write(&error));
-        QVERIFY2(error.contains(QStringLiteral("the register is closed")), qPrintable(error));
+        QVERIFY(!other.write(&why));
+        QVERIFY2(why.reason.contains(QStringLiteral("the register is closed")), qPrintable(why.reason));
         QVERIFY(other.isNew());
         QCOMPARE(other.value(QStringLiteral("projectname")).toString(), QStringLiteral("Z"));
     }
@@ -209,8 +209,7 @@ private slots:
         QVERIFY(rec.loadById(5000000000LL));
         QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("HUGE"));
         rec.addNew();
-        QString error;
-        QVERIFY(rec.write(&error));
+        QVERIFY(rec.write());
         QCOMPARE(rec.id(), 5000000001LL);
         DataSource ds;
         ds.setQuery(QStringLiteral("SELECT * FROM project WHERE id = ?"), {qint64(40000)});

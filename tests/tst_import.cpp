@@ -259,10 +259,11 @@ void TestImport::sameFileTwice()
     QVERIFY(halfRead.exec(QStringLiteral("SELECT * FROM pickuplog")) && halfRead.next());
     QList<qint64> ids;
     for (int i = 0; i < 2; ++i) {
-        const transfer::ImportResult r = transfer::importProject(db::main(), file);
-        QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(readProject(db::main(), r.projectId), original);
-        ids << r.projectId;
+        Failure why;
+        const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
+        QVERIFY2(r, qPrintable(why.description));
+        QCOMPARE(readProject(db::main(), r->projectId), original);
+        ids << r->projectId;
     }
     QVERIFY(ids.at(0) != ids.at(1));
     QCOMPARE(counts(db::main()), plus(before, 2, 6, 10));
@@ -276,10 +277,10 @@ void TestImport::sameFileTwice()
     // Ids are never given twice, also after the rows that had them are deleted.
     const qint64 highest = env.scalar(QStringLiteral("SELECT max(id) FROM authorizedcompanies")).toLongLong();
     QVERIFY(env.exec(QStringLiteral("DELETE FROM authorizedcompanies WHERE idproject = ?"), {ids.at(1)}));
-    const transfer::ImportResult third = transfer::importProject(db::main(), file);
-    QVERIFY(third.ok);
-    QCOMPARE(readProject(db::main(), third.projectId), original);
-    QCOMPARE(env.scalar(QStringLiteral("SELECT min(id) FROM authorizedcompanies WHERE idproject = ?"), {third.projectId}).toLongLong(),
+    const auto third = transfer::importProject(db::main(), file);
+    QVERIFY(third);
+    QCOMPARE(readProject(db::main(), third->projectId), original);
+    QCOMPARE(env.scalar(QStringLiteral("SELECT min(id) FROM authorizedcompanies WHERE idproject = ?"), {third->projectId}).toLongLong(),
              highest + 1);
 }
 
@@ -362,11 +363,10 @@ void TestImport::rejectedFiles()
         QVERIFY(holder.emplace(bad == Bad::Locked ? QStringLiteral("lock") : QStringLiteral("write"), file).ready());
     const QByteArray mainHash = fileHash(gDbFile), fileBefore = fileHash(file);
 
-    Failure lf;
+    Failure lf, imf;
     QVERIFY(!transfer::listProjects(file, &lf));
-    const transfer::ImportResult r = transfer::importProject(db::main(), file);
-    QVERIFY(!r.ok);
-    for (const Failure &failure : {lf, r.failure}) {
+    QVERIFY(!transfer::importProject(db::main(), file, std::nullopt, {}, &imf));
+    for (const Failure &failure : {lf, imf}) {
         QCOMPARE(failure.number, number);
         QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
     }
@@ -380,7 +380,7 @@ void TestImport::rejectedFiles()
     QVERIFY(!WindowRegistry::existing<frmimport>());
     QCOMPARE(main->refreshes, 1);
     QCOMPARE(said(env.messages), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
-                                              QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+                                              QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + imf.description}));
     holder.reset();
     QCOMPARE(fileHash(gDbFile), mainHash);
     QCOMPARE(fileHash(file), fileBefore);
@@ -455,14 +455,15 @@ void TestImport::acceptedFiles()
     const QByteArray fileBefore = fileHash(file);
     const QList<qint64> before = counts(db::main());
 
-    const transfer::ImportResult r = transfer::importProject(db::main(), file, chosen ? std::optional(chosen) : std::nullopt);
-    QVERIFY2(r.ok, qPrintable(r.failure.description));
-    QCOMPARE(r.projectId, newestProject());
-    const ProjectData imported = readProject(db::main(), r.projectId);
+    Failure why;
+    const auto r = transfer::importProject(db::main(), file, chosen ? std::optional(chosen) : std::nullopt, {}, &why);
+    QVERIFY2(r, qPrintable(why.description));
+    QCOMPARE(r->projectId, newestProject());
+    const ProjectData imported = readProject(db::main(), r->projectId);
     QVERIFY2(imported == expected, qPrintable(describe(imported) + " <> " + describe(expected)));
     QCOMPARE(counts(db::main()), plus(before, 1, expected.companies.size(), expected.pickups.size()));
-    QCOMPARE(r.companies, expected.companies.size());
-    QCOMPARE(r.pickups, expected.pickups.size());
+    QCOMPARE(r->companies, expected.companies.size());
+    QCOMPARE(r->pickups, expected.pickups.size());
     QCOMPARE(fileHash(file), fileBefore); // read, never written
     QVERIFY(!QFileInfo::exists(file + QStringLiteral("-journal")));
     QCOMPARE(attached(), 0);
@@ -502,9 +503,10 @@ void TestImport::failureHalfWayLeavesNothing()
     QVERIFY(!QFileInfo::exists(gDbFile + QStringLiteral("-journal")));
     QCOMPARE(env.scalar(QStringLiteral("SELECT count(*) FROM sqlite_temp_master")).toInt(), 0);
     QCOMPARE(attached(), 0);
-    const transfer::ImportResult r = transfer::importProject(db::main(), file); // and it still takes the import afterwards
-    QVERIFY2(r.ok, qPrintable(r.failure.description));
-    QCOMPARE(r.pickups, 4000);
+    Failure why;
+    const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why); // and it still takes the import afterwards
+    QVERIFY2(r, qPrintable(why.description));
+    QCOMPARE(r->pickups, 4000);
 }
 
 void TestImport::importWindow_data()
@@ -626,11 +628,11 @@ void TestImport::killedImport()
 static int child(const char *role, const QString &a, const QString &b)
 {
     if (qstrcmp(role, "--import-child") == 0) {
-        if (!db::openMain(a).ok)
+        if (!db::openMain(a))
             return 3;
         std::puts("begin");
         std::fflush(stdout);
-        return transfer::importProject(db::main(), b).ok ? 0 : 1;
+        return transfer::importProject(db::main(), b) ? 0 : 1;
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
     d.setDatabaseName(b);

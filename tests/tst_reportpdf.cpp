@@ -114,8 +114,8 @@ private slots:
                                                                                                 : "NOTE " + num(i);
                                                                         });
         const QString path = m_dir.filePath(layout + QStringLiteral(".pdf"));
-        QString error;
-        QVERIFY2(writePdf(ReportJob{l, data, title, kDate}, path, &error), qPrintable(error));
+        Failure why;
+        QVERIFY2(writePdf(ReportJob{l, data, title, kDate}, path, &why), qPrintable(why.description));
         if (const QString keep = qEnvironmentVariable("QB_REPORT_OUTPUT"); !keep.isEmpty()) { // for looking at
             QDir().mkpath(keep);
             QFile::remove(QDir(keep).filePath(layout + ".pdf"));
@@ -163,8 +163,8 @@ private slots:
         const QString note = reportrows::words(120, 2);
         const RowSet data = reportrows::pickups(2, [&](int i) { return i == 0 ? note : QStringLiteral("LAST"); });
         const QString path = m_dir.filePath(QStringLiteral("note.pdf"));
-        QString error;
-        QVERIFY2(writePdf(ReportJob{&DrpListofPickupsOnly(), data, "T", kDate}, path, &error), qPrintable(error));
+        Failure why;
+        QVERIFY2(writePdf(ReportJob{&DrpListofPickupsOnly(), data, "T", kDate}, path, &why), qPrintable(why.description));
         const QString text = pdftools::text(path);
         const QString missing = firstOutOfOrder(text, note.split(' ') << QStringLiteral("PICKUP BY 002") << "LAST");
         QVERIFY2(missing.isEmpty(), qPrintable(missing + " missing or out of order\n" + text));
@@ -173,14 +173,14 @@ private slots:
     void unwritableOutputIsReported()
     {
         const ReportJob job{&DrpListofProjects(), reportrows::projects(3), QString(), kDate};
-        QString error;
+        Failure why;
         QPdfWriter writer(QStringLiteral("/nonexistent-folder/sub/report.pdf"));
-        QVERIFY(!paintDocument(layoutJob(job), &writer, &error));
-        QVERIFY(!error.isEmpty());
-        QVERIFY(!paintDocument(layoutJob(job), nullptr, &error));
+        QVERIFY(!paintDocument(layoutJob(job), &writer, &why));
+        QVERIFY(!why.description.isEmpty());
+        QVERIFY(!paintDocument(layoutJob(job), nullptr, &why));
         const QString path = m_dir.filePath(QStringLiteral("missing/report.pdf"));
-        QVERIFY(!writePdf(job, path, &error));
-        QVERIFY(error.contains(QStringLiteral("report.pdf")));
+        QVERIFY(!writePdf(job, path, &why));
+        QVERIFY(why.description.contains(QStringLiteral("report.pdf")));
         QVERIFY(!QFile::exists(path));
     }
 };

@@ -14,11 +14,11 @@ void RecordingReports::record(Kind kind, const ReportJob &job)
     const reports::ReportDocument doc = layoutJob(job);
     c.pages = int(doc.pages.size());
     const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.pdf").arg(calls.size() + 1).arg(c.layoutName));
-    QString error;
-    if (reports::writePdf(doc, path, &error))
+    Failure why;
+    if (reports::writePdf(doc, path, &why))
         c.pdfPath = path;
     else
-        qWarning("RecordingReports: %s", qPrintable(error));
+        qWarning("RecordingReports: %s", qPrintable(why.description));
     calls.append(c);
 }
 

@@ -38,26 +38,27 @@ TestEnv::~TestEnv()
 
 bool TestEnv::createDatabase()
 {
-    const QString err = db::createDatabaseFile(gDbFile);
-    if (!err.isEmpty()) {
-        QWARN(qPrintable(err));
+    Failure why;
+    if (!db::createDatabaseFile(gDbFile, &why)) {
+        QWARN(qPrintable(why.description));
         return false;
     }
     db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
-    const db::OpenResult r = db::openMain(gDbFile);
-    if (!r.ok)
-        QWARN(qPrintable(r.message));
-    return r.ok;
+    const bool opened = db::openMain(gDbFile, &why).has_value();
+    if (!opened)
+        QWARN(qPrintable(why.description));
+    return opened;
 }
 
 bool TestEnv::createDatabase(const SampleSpec &sample)
 {
     if (!createDatabase())
         return false;
-    const QString err = generateSampleData(db::main(), sample);
-    if (!err.isEmpty())
-        QWARN(qPrintable(err));
-    return err.isEmpty();
+    Failure why;
+    const bool generated = generateSampleData(db::main(), sample, {}, &why);
+    if (!generated)
+        QWARN(qPrintable(why.description));
+    return generated;
 }
 
 namespace {

@@ -20,6 +20,14 @@ Failure Failure::from(const QSqlError &e)
     return f;
 }
 
+Failure Failure::from(const QSqlError &e, const QString &description, const QString &reason)
+{
+    Failure f = from(e);
+    f.description = description;
+    f.reason = reason;
+    return f;
+}
+
 Failure Failure::notOpen()
 {
     return {int(QSqlError::ConnectionError), QStringLiteral("The database is not open."), {}};

@@ -1,5 +1,6 @@
 #include "core/app/settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStringList>
@@ -92,10 +93,15 @@ void Settings::write(const QString &section, const QString &key, const QString &
     m_store->endGroup();
 }
 
-bool Settings::sync()
+bool Settings::sync(Failure *why)
 {
     m_store->sync();
-    return m_store->status() == QSettings::NoError;
+    if (m_store->status() == QSettings::NoError)
+        return true;
+    const QString file = QDir::toNativeSeparators(fileName());
+    return fail(why, Failure::plain(m_store->status() == QSettings::AccessError
+                                        ? QStringLiteral("The settings cannot be saved in \"%1\".").arg(file)
+                                        : QStringLiteral("The settings file \"%1\" cannot be read.").arg(file)));
 }
 
 QString Settings::fileName() const

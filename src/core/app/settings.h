@@ -2,6 +2,8 @@
 #include <QString>
 #include <memory>
 
+#include "core/app/failure.h"
+
 class QSettings;
 
 namespace core {
@@ -20,7 +22,8 @@ public:
 
     QString read(const QString &section, const QString &key, const QString &defaultValue) const;
     void write(const QString &section, const QString &key, const QString &value);
-    bool sync();
+    // Writes every change to the store.
+    bool sync(Failure *why = nullptr);
     QString fileName() const;
 
 private:

@@ -53,38 +53,55 @@ QString newFileProblem(const QString &path)
     return {};
 }
 
-QString createWith(const QString &path, QString (*build)(QSqlDatabase &))
+// Makes a new file at `path` and has `build` set it up. `sentence` takes the path and
+// the reason when it cannot be made.
+bool createWith(const QString &path, const QString &sentence, bool (*build)(QSqlDatabase &, Failure *), Failure *why)
 {
+    const auto failed = [&](const QString &reason, const QString &detail) {
+        return fail(why, {1, sentence.arg(QDir::toNativeSeparators(path), reason), detail, reason});
+    };
     if (QString p = newFileProblem(path); !p.isEmpty())
-        return p;
+        return failed(p, {});
     const QString name = QStringLiteral("qb_create");
-    QString error;
+    Failure built;
+    bool ok = false;
     {
         QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         d.setDatabaseName(path);
         if (!d.open()) {
-            error = d.lastError().text();
+            built.reason = built.detail = d.lastError().text();
         } else {
             QSqlQuery(d).exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-            error = build(d);
+            ok = build(d, &built);
             d.close();
         }
     }
     QSqlDatabase::removeDatabase(name);
-    if (!error.isEmpty()) {
-        QFile::remove(path); // never leave a half-made file behind
-        if (error.contains(QLatin1String("unable to open"), Qt::CaseInsensitive))
-            error = QStringLiteral("the file cannot be written in that folder");
-    }
-    return error;
+    if (ok)
+        return true;
+    QFile::remove(path); // never leave a half-made file behind
+    if (built.reason.contains(QLatin1String("unable to open"), Qt::CaseInsensitive))
+        return failed(QStringLiteral("the file cannot be written in that folder"), built.detail);
+    return failed(built.reason, built.detail);
+}
+
+Failure cannotOpen(const QString &path, const QString &reason)
+{
+    return Failure::withReason(cannotOpenMessage(path, reason), reason);
+}
+
+Failure cannotOpen(const QString &path, const QSqlError &e)
+{
+    const QString reason = friendlyError(e);
+    return Failure::from(e, cannotOpenMessage(path, reason), reason);
 }
 
 } // namespace
 
-QString openConnection(const QString &connectionName, const QString &path, bool readOnly)
+bool openConnection(const QString &connectionName, const QString &path, bool readOnly, Failure *why)
 {
     if (QString p = existingFileProblem(path); !p.isEmpty())
-        return p;
+        return fail(why, cannotOpen(path, p));
     QSqlDatabase d = QSqlDatabase::contains(connectionName) ? QSqlDatabase::database(connectionName, false)
                                                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     d.close();
@@ -94,14 +111,14 @@ QString openConnection(const QString &connectionName, const QString &path, bool 
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     d.setConnectOptions(options);
     if (!d.open())
-        return friendlyError(d.lastError());
+        return fail(why, cannotOpen(path, d.lastError()));
     // The first read proves the file is a database at all.
     QSqlQuery q(d);
     if (!q.exec(QStringLiteral("PRAGMA schema_version")) || !q.next()) {
-        const QString why = friendlyError(q.lastError());
+        const Failure f = cannotOpen(path, q.lastError());
         q.finish();
         d.close();
-        return why;
+        return fail(why, f);
     }
     q.finish();
     if (!readOnly) {
@@ -111,7 +128,7 @@ QString openConnection(const QString &connectionName, const QString &path, bool 
         q.exec(QStringLiteral("PRAGMA synchronous=FULL"));
         q.finish();
     }
-    return {};
+    return true;
 }
 
 void closeConnection(const QString &connectionName)
@@ -125,32 +142,27 @@ void closeConnection(const QString &connectionName)
     QSqlDatabase::removeDatabase(connectionName);
 }
 
-OpenResult openMain(const QString &path)
+std::optional<Opened> openMain(const QString &path, Failure *why)
 {
-    OpenResult r;
-    QString why = openConnection(kMainConnection, path, false);
-    if (why.isEmpty()) {
-        QSqlDatabase d = main();
-        why = schema::validateMain(d);
-        if (!why.isEmpty())
-            d.close();
+    if (!openConnection(kMainConnection, path, false, why))
+        return std::nullopt;
+    QSqlDatabase d = main();
+    if (!schema::validateMain(d, path, why)) {
+        d.close();
+        return std::nullopt;
     }
-    if (!why.isEmpty()) {
-        r.message = cannotOpenMessage(path, why);
-        return r;
-    }
-    r.ok = true;
+    Opened opened;
     const QFileInfo fi(path);
     const QFileInfo folder(fi.absolutePath());
     if (!fi.isWritable() || !folder.isWritable()) {
-        r.readOnly = true;
-        r.message = QStringLiteral("The database file \"%1\" is read-only (%2): you can look at the registers, "
-                                   "but changes cannot be saved.")
-                        .arg(QDir::toNativeSeparators(path),
-                             fi.isWritable() ? QStringLiteral("its folder cannot be written")
-                                             : QStringLiteral("the file cannot be written"));
+        opened.readOnly = true;
+        opened.warning = QStringLiteral("The database file \"%1\" is read-only (%2): you can look at the registers, "
+                                        "but changes cannot be saved.")
+                             .arg(QDir::toNativeSeparators(path),
+                                  fi.isWritable() ? QStringLiteral("its folder cannot be written")
+                                                  : QStringLiteral("the file cannot be written"));
     }
-    return r;
+    return opened;
 }
 
 QSqlDatabase main()
@@ -170,14 +182,15 @@ void closeMain()
     closeConnection(kMainConnection);
 }
 
-QString createDatabaseFile(const QString &path)
+bool createDatabaseFile(const QString &path, Failure *why)
 {
-    return createWith(path, &schema::createMain);
+    return createWith(path, QStringLiteral("The database file \"%1\" cannot be created: %2."), &schema::createMain, why);
 }
 
-QString createTemplateFile(const QString &path)
+bool createTemplateFile(const QString &path, Failure *why)
 {
-    return createWith(path, &schema::createTransferTemplate);
+    return createWith(path, QStringLiteral("The transfer template \"%1\" cannot be created: %2."),
+                      &schema::createTransferTemplate, why);
 }
 
 QVariant idValue(const QString &ids)
@@ -185,6 +198,13 @@ QVariant idValue(const QString &ids)
     bool ok = false;
     const qint64 id = ids.trimmed().toLongLong(&ok);
     return ok ? QVariant(id) : QVariant(ids);
+}
+
+QString shownFile(const QSqlDatabase &db)
+{
+    // Connections opened on a URI name the file in it.
+    const QUrl url(db.databaseName());
+    return QDir::toNativeSeparators(url.isLocalFile() ? url.toLocalFile() : db.databaseName());
 }
 
 QString cannotOpenMessage(const QString &path, const QString &reason)

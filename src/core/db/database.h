@@ -2,6 +2,9 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
+#include <optional>
+
+#include "core/app/failure.h"
 
 // Every window's data sources run on one connection to the main database
 // (`gDbFile`): separate connections on one file block each other.
@@ -9,35 +12,36 @@ namespace core::db {
 
 inline const QString kMainConnection = QStringLiteral("qb_main");
 
-struct OpenResult
+struct Opened
 {
-    bool ok = false;
     bool readOnly = false; // opened, but changes cannot be written
-    QString message;       // for the user: names the file and the reason
+    QString warning;       // for the user when read-only: names the file and the reason
 };
 
 // Opens the main connection on an existing database of ours, replacing any earlier
 // one. Never creates a file. Rollback journal, synchronous=FULL, a busy timeout.
-OpenResult openMain(const QString &path);
+std::optional<Opened> openMain(const QString &path, Failure *why = nullptr);
 // The main connection (possibly not open).
 QSqlDatabase main();
 bool mainIsOpen();
 void closeMain();
 
 // Opens `connectionName` on an existing SQLite file without ever creating it.
-// Returns an empty text or the reason it failed.
-QString openConnection(const QString &connectionName, const QString &path, bool readOnly);
+bool openConnection(const QString &connectionName, const QString &path, bool readOnly, Failure *why = nullptr);
 void closeConnection(const QString &connectionName);
 
 // Creates a new, empty main database at `path`, making its folder when needed.
-// Refuses to touch an existing file. Returns an empty text or the reason.
-QString createDatabaseFile(const QString &path);
+// Refuses to touch an existing file.
+bool createDatabaseFile(const QString &path, Failure *why = nullptr);
 // Creates the empty transfer template at `path` (refuses an existing file).
-QString createTemplateFile(const QString &path);
+bool createTemplateFile(const QString &path, Failure *why = nullptr);
 
 // An id handed between windows as text, as the value to bind: a number when it is
 // one (so that it compares as an id), else the text itself (which matches nothing).
 QVariant idValue(const QString &ids);
+
+// The file a connection is open on, as the user reads it.
+QString shownFile(const QSqlDatabase &db);
 
 // The message shown when the database at `path` cannot be used for `reason`.
 QString cannotOpenMessage(const QString &path, const QString &reason);

@@ -9,6 +9,25 @@
 
 namespace core::db {
 
+namespace {
+
+// Our own reasons are whole sentences already.
+Failure plainly(const QString &sentence)
+{
+    return Failure::withReason(sentence, sentence);
+}
+
+// The engine's reason, in a sentence that names the table and the file.
+Failure refused(const QString &table, const QSqlError &e, const QString &reason)
+{
+    return Failure::from(e,
+                         QStringLiteral("The table \"%1\" of \"%2\" cannot be used: %3.")
+                             .arg(table, shownFile(db::main()), reason),
+                         reason);
+}
+
+} // namespace
+
 RecordSource::RecordSource(const QString &table)
     : m_table(schema::table(table).name)
     , m_columns(schema::table(table).columns)
@@ -32,7 +51,7 @@ void RecordSource::addNew()
     m_id = 0;
 }
 
-bool RecordSource::loadById(qint64 id, QString *error)
+bool RecordSource::loadById(qint64 id, Failure *why)
 {
     m_values.clear();
     m_loaded.clear();
@@ -41,22 +60,13 @@ bool RecordSource::loadById(qint64 id, QString *error)
     m_id = 0;
     QSqlQuery q(db::main());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT * FROM %1 WHERE id = ?").arg(m_table))) {
-        if (error)
-            *error = q.lastError().text();
-        return false;
-    }
+    if (!q.prepare(QStringLiteral("SELECT * FROM %1 WHERE id = ?").arg(m_table)))
+        return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
     q.addBindValue(id);
-    if (!q.exec()) {
-        if (error)
-            *error = q.lastError().text();
-        return false;
-    }
-    if (!q.next()) {
-        if (error)
-            *error = QStringLiteral("The record no longer exists.");
-        return false;
-    }
+    if (!q.exec())
+        return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
+    if (!q.next())
+        return fail(why, plainly(QStringLiteral("The record no longer exists.")));
     const QSqlRecord rec = q.record();
     for (const QString &c : m_columns) {
         const int i = rec.indexOf(c);
@@ -82,15 +92,10 @@ void RecordSource::setValue(const QString &column, const QVariant &value)
     m_values.insert(c, value);
 }
 
-bool RecordSource::write(QString *error)
+bool RecordSource::write(Failure *why)
 {
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
     if (!m_hasRecord)
-        return fail(QStringLiteral("There is no record to save."));
+        return fail(why, plainly(QStringLiteral("There is no record to save.")));
 
     QStringList cols;
     QVariantList vals;
@@ -119,9 +124,9 @@ bool RecordSource::write(QString *error)
             check.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_table));
             check.addBindValue(m_id);
             if (!check.exec())
-                return fail(check.lastError().text());
+                return fail(why, refused(m_table, check.lastError(), check.lastError().text()));
             if (!check.next())
-                return fail(QStringLiteral("The record no longer exists: it was deleted meanwhile."));
+                return fail(why, plainly(QStringLiteral("The record no longer exists: it was deleted meanwhile.")));
             check.finish();
             registers().announce(m_table); // nothing to write, yet saved like any other
             return true;
@@ -133,16 +138,17 @@ bool RecordSource::write(QString *error)
         vals << m_id;
     }
     if (!q.prepare(sql))
-        return fail(q.lastError().text());
+        return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
     for (const QVariant &v : vals)
         q.addBindValue(v);
     if (!q.exec())
-        return fail(q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText());
+        return fail(why, refused(m_table, q.lastError(),
+                                 q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText()));
     if (m_isNew) {
         m_id = q.lastInsertId().toLongLong();
         m_isNew = false;
     } else if (q.numRowsAffected() == 0) {
-        return fail(QStringLiteral("The record no longer exists: it was deleted meanwhile."));
+        return fail(why, plainly(QStringLiteral("The record no longer exists: it was deleted meanwhile.")));
     }
     m_loaded = m_values;
     registers().announce(m_table);

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "core/app/failure.h"
+
 namespace core::db {
 
 // One record of a table being added or changed by an editor: load or start it,
@@ -18,7 +20,7 @@ public:
     // Starts a new record with every column empty; nothing is written yet.
     void addNew();
     // Loads the row with this id. False when there is none or the read fails.
-    bool loadById(qint64 id, QString *error = nullptr);
+    bool loadById(qint64 id, Failure *why = nullptr);
 
     bool hasRecord() const { return m_hasRecord; }
     bool isNew() const { return m_isNew; }
@@ -30,9 +32,8 @@ public:
     void setValue(const QString &column, const QVariant &value);
 
     // Writes the new row or the changed columns, then announces the table written.
-    // Returns false with the database's reason when it refuses; the record keeps its
-    // values so that the user can retry.
-    bool write(QString *error);
+    // When the database refuses, the record keeps its values so that the user can retry.
+    bool write(Failure *why = nullptr);
     // Drops every pending change.
     void cancel();
 

@@ -24,14 +24,11 @@ QVariant RowSet::value(int row, const QString &name) const
     return rows.at(row).at(c);
 }
 
-std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *failure)
+std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *why)
 {
     QSqlDatabase d = db::main();
-    if (!d.isOpen()) {
-        if (failure)
-            *failure = Failure::notOpen();
-        return std::nullopt;
-    }
+    if (!d.isOpen())
+        return nothing(why, Failure::notOpen());
     QSqlQuery q(d);
     q.setForwardOnly(true);
     bool ok = q.prepare(sql);
@@ -40,11 +37,8 @@ std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Fa
             q.addBindValue(b);
         ok = q.exec();
     }
-    if (!ok) {
-        if (failure)
-            *failure = Failure::from(q.lastError());
-        return std::nullopt;
-    }
+    if (!ok)
+        return nothing(why, Failure::from(q.lastError()));
     RowSet rs;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
@@ -56,11 +50,8 @@ std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Fa
             row << q.value(i);
         rs.rows << row;
     }
-    if (q.lastError().isValid()) {
-        if (failure)
-            *failure = Failure::from(q.lastError());
-        return std::nullopt;
-    }
+    if (q.lastError().isValid())
+        return nothing(why, Failure::from(q.lastError()));
     q.finish();
     return rs;
 }

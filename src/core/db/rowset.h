@@ -28,8 +28,8 @@ public:
 };
 
 // Runs `sql` with `binds` on the main connection and reads every row before it
-// returns. On failure returns nothing and fills `failure`.
-std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *failure);
+// returns.
+std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *why = nullptr);
 std::optional<RowSet> readRows(const Query &query, Failure *why = nullptr);
 
 } // namespace core::db

@@ -1,4 +1,5 @@
 #include "core/db/sampledata.h"
+#include "core/db/database.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -61,15 +62,22 @@ bool execPrepared(QSqlQuery &q, QString *error)
     return false;
 }
 
+bool notWritten(Failure *why, const QSqlDatabase &db, const QString &error)
+{
+    return fail(why, Failure::withReason(
+                         QStringLiteral("The sample data cannot be written to \"%1\": %2.").arg(shownFile(db), error),
+                         error));
+}
+
 } // namespace
 
-QString generateSampleData(QSqlDatabase db, const SampleSpec &spec,
-                           const std::function<void(qint64)> &progress)
+bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::function<void(qint64)> &progress,
+                        Failure *why)
 {
     QRandomGenerator rng(spec.seed);
     QString error;
     if (!db.transaction())
-        return db.lastError().text();
+        return notWritten(why, db, db.lastError().text());
 
     QSqlQuery proj(db), comp(db), log(db);
     bool ok = proj.prepare(QStringLiteral("INSERT INTO project (projectname, company, active) VALUES (?, ?, ?)"))
@@ -83,7 +91,7 @@ QString generateSampleData(QSqlDatabase db, const SampleSpec &spec,
         error = proj.lastError().isValid() ? proj.lastError().text()
                 : comp.lastError().isValid() ? comp.lastError().text() : log.lastError().text();
         db.rollback();
-        return error;
+        return notWritten(why, db, error);
     }
 
     QList<qint64> orphans;
@@ -173,11 +181,13 @@ QString generateSampleData(QSqlDatabase db, const SampleSpec &spec,
     log.finish();
     if (error.isEmpty() && !db.commit())
         error = db.lastError().text();
-    if (!error.isEmpty())
+    if (!error.isEmpty()) {
         db.rollback();
-    else if (progress)
+        return notWritten(why, db, error);
+    }
+    if (progress)
         progress(rows);
-    return error;
+    return true;
 }
 
 } // namespace core::db

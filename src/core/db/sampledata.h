@@ -4,6 +4,8 @@
 #include <QString>
 #include <functional>
 
+#include "core/app/failure.h"
+
 namespace core::db {
 
 // Builds a register of any size with realistic names, addresses and dates, for the
@@ -19,9 +21,9 @@ struct SampleSpec
     QDate lastDate = QDate(2026, 11, 30);
 };
 
-// Writes the rows in one transaction on `db` (an open database with the schema).
-// Returns an empty text, or why it failed (then nothing is written).
-QString generateSampleData(QSqlDatabase db, const SampleSpec &spec,
-                           const std::function<void(qint64 rowsDone)> &progress = {});
+// Writes the rows in one transaction on `db` (an open database with the schema);
+// when it fails nothing is written.
+bool generateSampleData(QSqlDatabase db, const SampleSpec &spec,
+                        const std::function<void(qint64 rowsDone)> &progress = {}, Failure *why = nullptr);
 
 } // namespace core::db

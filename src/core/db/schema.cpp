@@ -1,4 +1,5 @@
 #include "core/db/schema.h"
+#include "core/db/database.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -69,73 +70,83 @@ QStringList createIndexStatements()
     };
 }
 
-static QString runAll(QSqlDatabase &db, const QStringList &statements)
+static bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why)
 {
+    const auto failed = [&](const QSqlError &e) {
+        const QString reason = e.text();
+        return fail(why, Failure::from(e,
+                                       QStringLiteral("The database \"%1\" cannot be set up: %2.")
+                                           .arg(db::shownFile(db), reason),
+                                       reason));
+    };
     if (!db.transaction())
-        return db.lastError().text();
+        return failed(db.lastError());
     for (const QString &s : statements) {
         QSqlQuery q(db);
         if (!q.exec(s)) {
-            const QString why = q.lastError().text();
+            const QSqlError e = q.lastError();
             q.finish();
             db.rollback();
-            return why;
+            return failed(e);
         }
     }
     if (!db.commit()) {
-        const QString why = db.lastError().text();
+        const QSqlError e = db.lastError();
         db.rollback();
-        return why;
+        return failed(e);
     }
-    return {};
+    return true;
 }
 
-QString createMain(QSqlDatabase &db)
+bool createMain(QSqlDatabase &db, Failure *why)
 {
     QStringList all = createTableStatements() + createIndexStatements();
     all << QStringLiteral("PRAGMA application_id = %1").arg(kApplicationId)
         << QStringLiteral("PRAGMA user_version = %1").arg(kVersion);
-    return runAll(db, all);
+    return runAll(db, all, why);
 }
 
-QString createTransferTemplate(QSqlDatabase &db)
+bool createTransferTemplate(QSqlDatabase &db, Failure *why)
 {
-    return runAll(db, {QStringLiteral("PRAGMA application_id = %1").arg(kTransferApplicationId),
-                       QStringLiteral("PRAGMA user_version = %1").arg(kVersion)});
+    return runAll(db,
+                  {QStringLiteral("PRAGMA application_id = %1").arg(kTransferApplicationId),
+                   QStringLiteral("PRAGMA user_version = %1").arg(kVersion)},
+                  why);
 }
 
-static int pragmaInt(QSqlDatabase &db, const char *name, QString *error)
+static std::optional<int> pragmaInt(QSqlDatabase &db, const char *name, QSqlError *error)
 {
     QSqlQuery q(db);
     if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !q.next()) {
-        *error = q.lastError().text();
-        return -1;
+        *error = q.lastError();
+        return std::nullopt;
     }
     return q.value(0).toInt();
 }
 
-QString validateMain(QSqlDatabase &db)
+bool validateMain(QSqlDatabase &db, const QString &path, Failure *why)
 {
-    QString error;
-    const int appId = pragmaInt(db, "application_id", &error);
-    if (!error.isEmpty())
-        return error;
-    const int version = pragmaInt(db, "user_version", &error);
-    if (!error.isEmpty())
-        return error;
-    if (appId != kApplicationId)
-        return QStringLiteral("it is not a Quillbern database");
-    if (version > kVersion)
-        return QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(version);
+    const auto notOurs = [&](const QString &reason) {
+        return fail(why, Failure::withReason(db::cannotOpenMessage(path, reason), reason));
+    };
+    QSqlError error;
+    const std::optional<int> appId = pragmaInt(db, "application_id", &error);
+    const std::optional<int> version = appId ? pragmaInt(db, "user_version", &error) : std::nullopt;
+    if (!appId || !version)
+        return fail(why, Failure::from(error, db::cannotOpenMessage(path, error.text()), error.text()));
+    if (*appId != kApplicationId)
+        return notOurs(QStringLiteral("it is not a Quillbern database"));
+    if (*version > kVersion)
+        return notOurs(QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(*version));
     for (const Table &t : tables()) {
         const QSqlRecord rec = db.record(t.name);
         if (rec.isEmpty())
-            return QStringLiteral("the table \"%1\" is missing").arg(t.name);
+            return notOurs(QStringLiteral("the table \"%1\" is missing").arg(t.name));
         for (const QString &c : t.columns)
             if (rec.indexOf(c) < 0)
-                return QStringLiteral("the column \"%1\" of the table \"%2\" is missing").arg(c, t.name);
+                return notOurs(QStringLiteral("the column \"%1\" of the table \"%2\" is missing").arg(c, t.name));
     }
-    return {};
+    return true;
 }
 
 } // namespace core::schema

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/app/failure.h"
+
 // The one place where the tables of the main database and of a transfer file are
 // described.
 namespace core::schema {
@@ -28,14 +30,14 @@ QStringList createTableStatements();
 QStringList createIndexStatements();
 
 // Creates the three tables and their indexes, and stamps the file as ours. Runs in
-// one transaction. Returns an empty text, or why it failed.
-QString createMain(QSqlDatabase &db);
+// one transaction.
+bool createMain(QSqlDatabase &db, Failure *why = nullptr);
 
 // Stamps an empty file as a transfer template (no tables).
-QString createTransferTemplate(QSqlDatabase &db);
+bool createTransferTemplate(QSqlDatabase &db, Failure *why = nullptr);
 
-// Checks that the open file is a main database of ours with every table and column.
-// Returns an empty text, or the reason it is not.
-QString validateMain(QSqlDatabase &db);
+// Checks that the file `path`, open on `db`, is a main database of ours with every
+// table and column.
+bool validateMain(QSqlDatabase &db, const QString &path, Failure *why = nullptr);
 
 } // namespace core::schema

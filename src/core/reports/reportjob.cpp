@@ -11,9 +11,9 @@ ReportDocument layoutJob(const ReportJob &job)
     return layoutReport(layout, job.rows, job.title, job.date.isValid() ? job.date : core::today());
 }
 
-bool writePdf(const ReportJob &job, const QString &path, QString *error)
+bool writePdf(const ReportJob &job, const QString &path, Failure *why)
 {
-    return writePdf(layoutJob(job), path, error);
+    return writePdf(layoutJob(job), path, why);
 }
 
 } // namespace core::reports

@@ -21,7 +21,7 @@ struct ReportJob
 // The layout pass for a job, with its defaults filled in.
 ReportDocument layoutJob(const ReportJob &job);
 
-// Lays the job out and writes it to a PDF file; false with the reason in `error`.
-bool writePdf(const ReportJob &job, const QString &path, QString *error);
+// Lays the job out and writes it to a PDF file.
+bool writePdf(const ReportJob &job, const QString &path, Failure *why = nullptr);
 
 } // namespace core::reports

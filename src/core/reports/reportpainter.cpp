@@ -100,19 +100,15 @@ void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal sca
     painter.restore();
 }
 
-bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, QString *error)
+bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why)
 {
-    auto fail = [&](const QString &why) {
-        if (error)
-            *error = why;
-        return false;
-    };
+    const auto failed = [why](const QString &sentence) { return fail(why, Failure::plain(sentence)); };
     if (!device)
-        return fail(QStringLiteral("There is nothing to print on."));
+        return failed(QStringLiteral("There is nothing to print on."));
     keepLargeBuffersInHeap();
     QPainter painter;
     if (!painter.begin(device))
-        return fail(QStringLiteral("The output could not be opened for printing."));
+        return failed(QStringLiteral("The output could not be opened for printing."));
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
 
@@ -125,39 +121,37 @@ bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, QString
     for (int i = 0; i < int(doc.pages.size()); ++i) {
         if (i > 0 && !device->newPage()) {
             painter.end();
-            return fail(QStringLiteral("A new page could not be started."));
+            return failed(QStringLiteral("A new page could not be started."));
         }
         drawPage(painter, doc, i, scale);
     }
     if (!painter.end())
-        return fail(QStringLiteral("The output could not be completed."));
+        return failed(QStringLiteral("The output could not be completed."));
     return true;
 }
 
-bool writePdf(const ReportDocument &doc, const QString &path, QString *error)
+bool writePdf(const ReportDocument &doc, const QString &path, Failure *why)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString());
-        return false;
-    }
+    const auto notWritten = [&] {
+        return fail(why, Failure::plain(
+                             QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString())));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return notWritten();
     {
         QPdfWriter pdf(&file);
         pdf.setResolution(int(kReferenceDpi));
         pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF()));
         pdf.setTitle(doc.title.trimmed().isEmpty() ? doc.caption : doc.caption + QStringLiteral(": ") + doc.title);
         pdf.setCreator(QStringLiteral("Quillbern"));
-        if (!paintDocument(doc, &pdf, error)) {
+        if (!paintDocument(doc, &pdf, why)) {
             file.cancelWriting();
             return false;
         }
     }
-    if (!file.commit()) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString());
-        return false;
-    }
+    if (!file.commit())
+        return notWritten();
     return true;
 }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include "core/app/failure.h"
 #include "core/reports/layoutpass.h"
 
 #include <QString>
@@ -15,10 +16,10 @@ namespace core::reports {
 void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal scale);
 
 // Every page on a paged device (printer, PDF writer), a new page between pages.
-// False, with the reason in `error`, when the device cannot be painted on.
-bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, QString *error);
+// False when the device cannot be painted on.
+bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why = nullptr);
 
 // The document as a PDF file, written whole or not at all.
-bool writePdf(const ReportDocument &doc, const QString &path, QString *error);
+bool writePdf(const ReportDocument &doc, const QString &path, Failure *why = nullptr);
 
 } // namespace core::reports

@@ -110,14 +110,14 @@ bool sliceBounds(QSqlQuery &q, qint64 projectId, QList<qint64> *bounds)
 }
 
 // Copies the rows into the transfer file attached as "transfer", in one transaction.
-Failure copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, ExportResult *r)
+bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, ExportSummary *r, Failure *why)
 {
     QSqlQuery q(d);
     auto failed = [&](const QString &what) {
         const Failure f = sqlFailure(q.lastError(), what);
         q.finish();
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
-        return f;
+        return fail(why, f);
     };
     const QString reading = QStringLiteral("The database \"%1\" cannot be read").arg(shown(d.databaseName()));
     const QString writing = QStringLiteral("The transfer file cannot be written");
@@ -129,7 +129,8 @@ Failure copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Ex
         return failed(reading);
     if (v.toLongLong() == 0) {
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
-        return {kNotFound, QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId), {}};
+        return fail(why, Failure::plain(
+                             QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId), kNotFound));
     }
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
         return failed(reading);
@@ -180,7 +181,7 @@ Failure copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Ex
     q.finish();
     if (!run(q, QStringLiteral("COMMIT")))
         return failed(writing);
-    return {};
+    return true;
 }
 
 } // namespace
@@ -190,31 +191,29 @@ QString transferFileName(const QString &pname, const QDateTime &when)
     return fileNameSafe(pname) + timePart(when) + QStringLiteral(".mdb");
 }
 
-ExportResult exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
-                           const QString &pname, const QDateTime &when, const Progress &progress)
+std::optional<ExportSummary> exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
+                                           const QString &pname, const QDateTime &when, const Progress &progress,
+                                           Failure *why)
 {
-    ExportResult r;
-    auto fail = [&r](int number, const QString &description) {
-        r.failure = {number, description, {}};
-        return r;
+    const auto failed = [why](int number, const QString &description) {
+        return nothing(why, Failure::plain(description, number));
     };
 
     // A missing folder must not be made here: the user named it and it is gone.
     const QFileInfo folder(exportFolder);
     if (exportFolder.isEmpty() || !folder.exists())
-        return fail(kCantOpen, QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
+        return failed(kCantOpen, QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
     if (!folder.isDir())
-        return fail(kCantOpen, QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
-    if (const QString why = ensureTemplate(exportFolder); !why.isEmpty())
-        return fail(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be created: %2.")
-                                   .arg(shown(templatePath(exportFolder)), why));
+        return failed(kCantOpen, QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
+    if (Failure f; !ensureTemplate(exportFolder, &f))
+        return failed(kCantOpen, f.description);
 
     // Written under a temporary name in the same folder, so that the rename that
     // makes it visible cannot fail half-way.
     QFile tpl(templatePath(exportFolder));
     if (!tpl.open(QIODevice::ReadOnly))
-        return fail(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
-                                   .arg(shown(tpl.fileName()), tpl.errorString()));
+        return failed(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
+                                     .arg(shown(tpl.fileName()), tpl.errorString()));
     const QByteArray templateBytes = tpl.readAll();
     tpl.close();
     QString tempPath;
@@ -229,46 +228,49 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
             break;
     }
     if (!temp.isOpen())
-        return fail(kCantOpen, QStringLiteral("No file can be written in the export folder \"%1\": %2.")
-                                   .arg(shown(exportFolder), temp.errorString()));
+        return failed(kCantOpen, QStringLiteral("No file can be written in the export folder \"%1\": %2.")
+                                     .arg(shown(exportFolder), temp.errorString()));
     DiscardedUnlessKept guard(tempPath);
     if (temp.write(templateBytes) != templateBytes.size() || !temp.flush()) {
-        const QString why = temp.errorString();
+        const QString error = temp.errorString();
         temp.close();
-        return fail(kFull, QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), why));
+        return failed(kFull,
+                      QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), error));
     }
     temp.close();
 
-    Failure copyFailure;
+    ExportSummary summary;
+    Failure failure;
+    bool copied = false;
     {
-        if (const QString why = db::openConnection(kExportConnection, mainFile, false); !why.isEmpty()) {
+        if (!db::openConnection(kExportConnection, mainFile, false, &failure)) {
             db::closeConnection(kExportConnection);
-            return fail(kCantOpen, db::cannotOpenMessage(mainFile, why));
+            return failed(kCantOpen, failure.description);
         }
         QSqlDatabase d = QSqlDatabase::database(kExportConnection, false);
-        if (const QString why = schema::validateMain(d); !why.isEmpty()) {
-            copyFailure = {kError, db::cannotOpenMessage(mainFile, why), {}};
+        if (!schema::validateMain(d, mainFile, &failure)) {
+            failure.number = kError;
         } else {
             QSqlQuery q(d);
             if (!run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {tempPath})) {
-                copyFailure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be written"));
+                failure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be written"));
             } else {
                 // The file only becomes visible once complete, so a journal buys nothing.
                 run(q, QStringLiteral("PRAGMA transfer.journal_mode = OFF"));
                 q.finish();
                 run(q, QStringLiteral("PRAGMA transfer.synchronous = FULL"));
                 q.finish();
-                copyFailure = copyRows(d, projectId, progress, &r);
-                if (!run(q, QStringLiteral("DETACH DATABASE transfer")) && copyFailure.number == 0)
-                    copyFailure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be closed"));
+                copied = copyRows(d, projectId, progress, &summary, &failure);
+                if (!run(q, QStringLiteral("DETACH DATABASE transfer")) && copied) {
+                    failure = sqlFailure(q.lastError(), QStringLiteral("The transfer file cannot be closed"));
+                    copied = false;
+                }
             }
         }
     }
     db::closeConnection(kExportConnection);
-    if (copyFailure.number != 0) {
-        r.failure = copyFailure;
-        return r;
-    }
+    if (!copied)
+        return nothing(why, failure);
 
     // Never replace a file that is there: the next free " (n)" is taken instead.
     const QString name = transferFileName(pname, when);
@@ -279,14 +281,14 @@ ExportResult exportProject(const QString &mainFile, const QString &exportFolder,
         QFile f(tempPath);
         if (f.rename(target)) {
             guard.keep();
-            r.ok = true;
-            r.path = target;
-            return r;
+            summary.path = target;
+            return summary;
         }
         if (!QFileInfo::exists(target)) // taken meanwhile: try the next number
-            return fail(kCantOpen, QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
+            return failed(kCantOpen,
+                          QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
     }
-    return fail(kCantOpen, QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
+    return failed(kCantOpen, QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
 }
 
 } // namespace core::transfer

@@ -110,30 +110,31 @@ Failure invalid(int number, const QString &file, const QString &why)
 }
 
 // Checks that cost nothing and give the plainest messages, before SQLite sees the file.
-Failure checkFile(const QString &file)
+bool checkFile(const QString &file, Failure *why)
 {
+    const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
     const QFileInfo fi(file);
     if (!fi.exists())
-        return invalid(kCantOpen, file, QStringLiteral("the file does not exist"));
+        return refused(kCantOpen, QStringLiteral("the file does not exist"));
     if (fi.isDir())
-        return invalid(kCantOpen, file, QStringLiteral("it is a folder, not a file"));
+        return refused(kCantOpen, QStringLiteral("it is a folder, not a file"));
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
-        return invalid(kCantOpen, file, QStringLiteral("the file cannot be read (%1)").arg(f.errorString()));
+        return refused(kCantOpen, QStringLiteral("the file cannot be read (%1)").arg(f.errorString()));
     if (fi.size() == 0)
-        return invalid(kNotADb, file, QStringLiteral("the file is empty"));
+        return refused(kNotADb, QStringLiteral("the file is empty"));
     // A journal beside the file means a writer is at work on it, or died half-way.
     for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(file + QLatin1String(suffix)))
-            return invalid(kBusy, file, QStringLiteral("it is still being written, or was left half-written, by another "
-                                                       "program (\"%1\" lies beside it)")
-                                            .arg(shown(file + QLatin1String(suffix))));
+            return refused(kBusy, QStringLiteral("it is still being written, or was left half-written, by another "
+                                                 "program (\"%1\" lies beside it)")
+                                      .arg(shown(file + QLatin1String(suffix))));
     static const QByteArray magic("SQLite format 3\0", 16);
     if (f.read(16) != magic)
-        return invalid(kNotADb, file, QStringLiteral("it is not a transfer file (not a database)"));
+        return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
     if (fi.size() < 512)
-        return invalid(kCorrupt, file, QStringLiteral("the file is cut short"));
-    return {};
+        return refused(kCorrupt, QStringLiteral("the file is cut short"));
+    return true;
 }
 
 struct Checked
@@ -144,16 +145,17 @@ struct Checked
 };
 
 // Every check an import makes of the file attached (or opened) as `s`, trusting
-// nothing it declares. Fills `out` with what would be imported.
-Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, std::optional<qint64> projectId,
-                        Checked *out)
+// nothing it declares. Gives what would be imported.
+std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QString &file,
+                                     std::optional<qint64> projectId, Failure *why)
 {
     QSqlQuery q(d);
     const auto failed = [&](const QString &what) {
         Failure f = sqlFailure(q.lastError(), what);
         q.finish();
-        return f;
+        return nothing(why, f);
     };
+    const auto refused = [&](int number, const QString &reason) { return nothing(why, invalid(number, file, reason)); };
     const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
     QVariant v;
 
@@ -161,11 +163,11 @@ Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, st
         return failed(reading);
     const int appId = v.toInt();
     if (appId != 0 && appId != schema::kTransferApplicationId && appId != schema::kApplicationId)
-        return invalid(kNotADb, file, QStringLiteral("it is a database of another program"));
+        return refused(kNotADb, QStringLiteral("it is a database of another program"));
     if (!scalar(q, QStringLiteral("PRAGMA %1.user_version").arg(s), {}, &v))
         return failed(reading);
     if (v.toInt() > schema::kVersion)
-        return invalid(kError, file, QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
+        return refused(kError, QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
 
     if (!run(q, QStringLiteral("PRAGMA %1.integrity_check(20)").arg(s)))
         return failed(reading);
@@ -176,7 +178,7 @@ Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, st
         return failed(reading);
     q.finish();
     if (problems != QStringList{QStringLiteral("ok")})
-        return invalid(kCorrupt, file, QStringLiteral("the file is damaged (%1)").arg(problems.mid(0, 3).join(QStringLiteral("; "))));
+        return refused(kCorrupt, QStringLiteral("the file is damaged (%1)").arg(problems.mid(0, 3).join(QStringLiteral("; "))));
 
     for (const schema::Table &t : schema::tables()) {
         if (!run(q, QStringLiteral("SELECT type, sql FROM %1.sqlite_master WHERE name = ? COLLATE NOCASE").arg(s), {t.name}))
@@ -188,7 +190,7 @@ Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, st
         }
         q.finish();
         if (type != QLatin1String("table") || sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
-            return invalid(kError, file, QStringLiteral("it has no table \"%1\"").arg(t.name));
+            return refused(kError, QStringLiteral("it has no table \"%1\"").arg(t.name));
         if (!run(q, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {t.name, s}))
             return failed(reading);
         QStringList present;
@@ -197,9 +199,9 @@ Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, st
         q.finish();
         for (const QString &c : t.columns)
             if (!present.contains(c))
-                return invalid(kError, file, QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
+                return refused(kError, QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
         if (!run(q, QStringLiteral("SELECT rowid FROM %1.%2 LIMIT 0").arg(s, t.name)))
-            return invalid(kError, file, QStringLiteral("the table \"%1\" is not an ordinary table").arg(t.name));
+            return refused(kError, QStringLiteral("the table \"%1\" is not an ordinary table").arg(t.name));
         q.finish();
 
         // One pass per table finds the first value of a wrong kind.
@@ -216,38 +218,39 @@ Failure checkContents(QSqlDatabase &d, const QString &s, const QString &file, st
             return failed(reading);
         q.finish();
         if (!bad.isEmpty())
-            return invalid(kMismatch, file, QStringLiteral("the column \"%1\" of the table \"%2\" holds %3")
-                                                .arg(bad, t.name, kindText(bad)));
+            return refused(kMismatch, QStringLiteral("the column \"%1\" of the table \"%2\" holds %3")
+                                          .arg(bad, t.name, kindText(bad)));
     }
 
     for (const QString &table : {QStringLiteral("project"), QStringLiteral("authorizedcompanies")}) {
         if (!scalar(q, QStringLiteral("SELECT id FROM %1.%2 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(s, table), {}, &v))
             return failed(reading);
         if (v.isValid())
-            return invalid(kCorrupt, file, QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
+            return refused(kCorrupt, QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
     }
 
     if (projectId) {
         if (!scalar(q, QStringLiteral("SELECT id FROM %1.project WHERE id = ?").arg(s), {*projectId}, &v))
             return failed(reading);
         if (!v.isValid())
-            return invalid(kNotFound, file, QStringLiteral("it holds no project with the id %1").arg(*projectId));
+            return refused(kNotFound, QStringLiteral("it holds no project with the id %1").arg(*projectId));
     } else {
         if (!scalar(q, QStringLiteral("SELECT id FROM %1.project ORDER BY rowid LIMIT 1").arg(s), {}, &v))
             return failed(reading);
         if (!v.isValid())
-            return invalid(kNotFound, file, QStringLiteral("it holds no project"));
+            return refused(kNotFound, QStringLiteral("it holds no project"));
     }
-    out->projectId = v.toLongLong();
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.authorizedcompanies WHERE idproject = ?").arg(s), {out->projectId}, &v))
+    Checked checked;
+    checked.projectId = v.toLongLong();
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.authorizedcompanies WHERE idproject = ?").arg(s), {checked.projectId}, &v))
         return failed(reading);
-    out->companies = v.toLongLong();
+    checked.companies = v.toLongLong();
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.pickuplog WHERE idproject = ? AND idauthorizedcompany IN "
                                   "(SELECT id FROM %1.authorizedcompanies WHERE idproject = ?)").arg(s),
-                {out->projectId, out->projectId}, &v))
+                {checked.projectId, checked.projectId}, &v))
         return failed(reading);
-    out->pickups = v.toLongLong();
-    return {};
+    checked.pickups = v.toLongLong();
+    return checked;
 }
 
 QString readOnlyUri(const QString &file)
@@ -307,13 +310,14 @@ QString freeAlias(QSqlDatabase &d)
 }
 
 // Copies the checked project into the main schema; runs inside the transaction.
-Failure copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Progress &progress, ImportResult *r)
+bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Progress &progress, ImportSummary *r,
+                 Failure *why)
 {
     QSqlQuery q(d);
     const auto failed = [&](const QString &what) {
         Failure f = sqlFailure(q.lastError(), what);
         q.finish();
-        return f;
+        return fail(why, f);
     };
     const QString writing = QStringLiteral("The project cannot be added to the database");
     const qint64 total = 1 + c.companies + c.pickups;
@@ -392,65 +396,64 @@ Failure copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const P
             progress(std::min(done + r->pickups, total), total);
     }
     q.finish();
-    return {};
+    return true;
 }
 
 } // namespace
 
-std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *failure)
+std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *why)
 {
-    Failure f = checkFile(file);
+    if (!checkFile(file, why))
+        return std::nullopt;
+    Failure failure;
+    bool listed = false;
     QList<ProjectEntry> out;
-    if (f.number == 0) {
-        // An empty in-memory database with the file attached: the same checks, and the
-        // engine's own error codes, as the import itself.
-        {
-            QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kListConnection);
-            d.setDatabaseName(QStringLiteral(":memory:"));
-            d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-            QSqlQuery q(d);
-            if (!d.open()) {
-                f = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
-            } else if (!run(q, QStringLiteral("PRAGMA trusted_schema = OFF"))
-                       || !run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {readOnlyUri(file)})) {
-                f = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
-            } else {
-                q.finish();
-                Checked c;
-                f = checkContents(d, QStringLiteral("transfer"), file, std::nullopt, &c);
-                if (f.number == 0 && run(q, QStringLiteral("SELECT id, projectname FROM transfer.project "
-                                                           "ORDER BY projectname COLLATE NOCASE, id"))) {
+    // An empty in-memory database with the file attached: the same checks, and the
+    // engine's own error codes, as the import itself.
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kListConnection);
+        d.setDatabaseName(QStringLiteral(":memory:"));
+        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        QSqlQuery q(d);
+        if (!d.open()) {
+            failure = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
+        } else if (!run(q, QStringLiteral("PRAGMA trusted_schema = OFF"))
+                   || !run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {readOnlyUri(file)})) {
+            failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
+        } else {
+            q.finish();
+            if (checkContents(d, QStringLiteral("transfer"), file, std::nullopt, &failure)) {
+                if (run(q, QStringLiteral("SELECT id, projectname FROM transfer.project "
+                                          "ORDER BY projectname COLLATE NOCASE, id"))) {
                     while (q.next())
                         out.append({q.value(0).toLongLong(), q.value(1).toString()});
                 }
-                if (f.number == 0 && q.lastError().isValid())
-                    f = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be read").arg(shown(file)));
+                listed = !q.lastError().isValid();
+                if (!listed)
+                    failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be read").arg(shown(file)));
             }
-            q.finish();
-            d.close();
         }
-        QSqlDatabase::removeDatabase(kListConnection);
+        q.finish();
+        d.close();
     }
-    if (f.number != 0) {
-        if (failure)
-            *failure = f;
-        return std::nullopt;
-    }
+    QSqlDatabase::removeDatabase(kListConnection);
+    if (!listed)
+        return nothing(why, failure);
     return out;
 }
 
-ImportResult importProject(QSqlDatabase d, const QString &file, std::optional<qint64> projectId, const Progress &progress)
+std::optional<ImportSummary> importProject(QSqlDatabase d, const QString &file, std::optional<qint64> projectId,
+                                           const Progress &progress, Failure *why)
 {
-    ImportResult r;
-    r.failure = checkFile(file);
-    if (r.failure.number != 0)
-        return r;
-    if (!d.isOpen()) {
-        r.failure = Failure::notOpen();
-        return r;
-    }
+    if (!checkFile(file, why))
+        return std::nullopt;
+    if (!d.isOpen())
+        return nothing(why, Failure::notOpen());
     detachPending();
 
+    ImportSummary summary;
+    Failure failure;
+    bool imported = false;
     QSqlQuery q(d);
     QVariant trusted;
     scalar(q, QStringLiteral("PRAGMA trusted_schema"), {}, &trusted);
@@ -458,23 +461,23 @@ ImportResult importProject(QSqlDatabase d, const QString &file, std::optional<qi
     q.finish();
     const QString s = freeAlias(d);
     if (!run(q, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s), {readOnlyUri(file)})) {
-        r.failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
+        failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
     } else {
         q.finish();
         // IMMEDIATE: the write lock is taken before anything is read, so nothing read can
         // change before it is written.
         if (!run(q, QStringLiteral("BEGIN IMMEDIATE"))) {
-            r.failure = sqlFailure(q.lastError(), QStringLiteral("The database cannot be changed"));
+            failure = sqlFailure(q.lastError(), QStringLiteral("The database cannot be changed"));
         } else {
             q.finish();
-            Checked c;
-            r.failure = checkContents(d, s, file, projectId, &c);
-            if (r.failure.number == 0)
-                r.failure = copyProject(d, s, c, progress, &r);
-            if (r.failure.number == 0 && !run(q, QStringLiteral("COMMIT")))
-                r.failure = sqlFailure(q.lastError(), QStringLiteral("The project cannot be added to the database"));
+            const std::optional<Checked> c = checkContents(d, s, file, projectId, &failure);
+            imported = c && copyProject(d, s, *c, progress, &summary, &failure);
+            if (imported && !run(q, QStringLiteral("COMMIT"))) {
+                failure = sqlFailure(q.lastError(), QStringLiteral("The project cannot be added to the database"));
+                imported = false;
+            }
             q.finish();
-            if (r.failure.number != 0) {
+            if (!imported) {
                 run(q, QStringLiteral("ROLLBACK"));
                 q.finish();
             }
@@ -488,15 +491,10 @@ ImportResult importProject(QSqlDatabase d, const QString &file, std::optional<qi
     if (trusted.isValid())
         run(q, QStringLiteral("PRAGMA trusted_schema = %1").arg(trusted.toInt() ? 1 : 0));
     q.finish();
-    r.ok = r.failure.number == 0;
-    if (!r.ok) {
-        r.projectId = 0;
-        r.companies = 0;
-        r.pickups = 0;
-        return r;
-    }
+    if (!imported)
+        return nothing(why, failure);
     db::registers().announce(); // rows of all three tables
-    return r;
+    return summary;
 }
 
 } // namespace core::transfer

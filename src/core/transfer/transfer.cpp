@@ -15,12 +15,10 @@ QString templatePath(const QString &exportFolder)
     return core::joinPath(exportFolder, core::kTemplateFileName);
 }
 
-QString ensureTemplate(const QString &exportFolder)
+bool ensureTemplate(const QString &exportFolder, Failure *why)
 {
     const QString path = templatePath(exportFolder);
-    if (QFileInfo::exists(path))
-        return {};
-    return db::createTemplateFile(path);
+    return QFileInfo::exists(path) || db::createTemplateFile(path, why);
 }
 
 QString errorText(const Failure &failure)

@@ -12,13 +12,11 @@
 // Export of one project into a transfer file, and its import.
 namespace core::transfer {
 
-
 // Where the transfer template lies in an export folder.
 QString templatePath(const QString &exportFolder);
 
-// Creates the empty template in `exportFolder` when it is missing. Returns an empty
-// text, or why it could not.
-QString ensureTemplate(const QString &exportFolder);
+// Creates the empty template in `exportFolder` when it is missing.
+bool ensureTemplate(const QString &exportFolder, Failure *why = nullptr);
 
 // A number as the messages write it: one blank before a number that is not negative.
 QString numberText(qint64 n);
@@ -38,10 +36,8 @@ QString errorText(const Failure &failure);
 // (shortened when the name would not fit a file name), then " hhss_mmdd" and ".mdb".
 QString transferFileName(const QString &pname, const QDateTime &when);
 
-struct ExportResult
+struct ExportSummary
 {
-    bool ok = false;
-    Failure failure;
     QString path; // the transfer file written
     qint64 companies = 0;
     qint64 pickups = 0;
@@ -50,8 +46,9 @@ struct ExportResult
 // Writes project `projectId` of the database `mainFile`, with its subcontractors and
 // their pick-ups, into a new transfer file in `exportFolder` named after `pname` and
 // `when`. The file appears only when complete; an existing file is never replaced.
-ExportResult exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
-                           const QString &pname, const QDateTime &when, const Progress &progress = {});
+std::optional<ExportSummary> exportProject(const QString &mainFile, const QString &exportFolder, qint64 projectId,
+                                           const QString &pname, const QDateTime &when, const Progress &progress = {},
+                                           Failure *why = nullptr);
 
 // ---- import ----------------------------------------------------------------------
 
@@ -62,13 +59,11 @@ struct ProjectEntry
 };
 
 // The projects of a transfer file, ascending by name, once the whole file has passed
-// the checks an import makes. Nothing when it cannot be used; `failure` says why.
-std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *failure);
+// the checks an import makes.
+std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *why = nullptr);
 
-struct ImportResult
+struct ImportSummary
 {
-    bool ok = false;
-    Failure failure;
     qint64 projectId = 0; // the new project's id
     qint64 companies = 0;
     qint64 pickups = 0;
@@ -79,7 +74,8 @@ struct ImportResult
 // open on `mainDb`, under new ids. One transaction: everything or nothing. The file
 // is opened read-only and checked as untrusted input first. A committed import is
 // announced as a change of any table.
-ImportResult importProject(QSqlDatabase mainDb, const QString &file, std::optional<qint64> projectId = std::nullopt,
-                           const Progress &progress = {});
+std::optional<ImportSummary> importProject(QSqlDatabase mainDb, const QString &file,
+                                           std::optional<qint64> projectId = std::nullopt,
+                                           const Progress &progress = {}, Failure *why = nullptr);
 
 } // namespace core::transfer

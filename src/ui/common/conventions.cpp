@@ -1,13 +1,13 @@
 #include "core/app/clock.h"
 #include "ui/common/conventions.h"
 #include "core/app/dates.h"
+#include "ui/common/placement.h"
 #include "ui/common/services.h"
 
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
-#include <QScreen>
 #include <QWidget>
 
 namespace ui::conventions {
@@ -66,47 +66,29 @@ bool producesCharacter(int key, const QString &text)
 }
 
 EditorKeys::EditorKeys(QWidget *window, std::function<void()> onCharacter)
-    : QObject(window)
-    , m_window(window)
-    , m_onCharacter(std::move(onCharacter))
-{
-    qApp->installEventFilter(this);
-}
+    : WindowKeys(window, [window, onCharacter = std::move(onCharacter)](QWidget *target, QKeyEvent *key) {
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            advanceOnEnter(window);
 
-bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        const QString upper = key->text().toUpper();
+        if (upper != key->text() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            // Deliver the capital instead; the control receives it as if typed.
+            QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), upper, key->isAutoRepeat(),
+                              ushort(key->count()));
+            QCoreApplication::sendEvent(target, &capital);
+            return true;
+        }
+        if (onCharacter && producesCharacter(key->key(), key->text()))
+            onCharacter();
         return false;
-    auto *w = static_cast<QWidget *>(watched);
-    // A key that the focused control ignores travels on to its parents; it has
-    // been handled at its first stop.
-    if (w->window() != m_window || w != QApplication::focusWidget())
-        return false;
-    auto *key = static_cast<QKeyEvent *>(event);
-
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        advanceOnEnter(m_window);
-
-    const QString upper = key->text().toUpper();
-    if (upper != key->text() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        // Deliver the capital instead; the control receives it as if typed.
-        QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), upper, key->isAutoRepeat(), ushort(key->count()));
-        QCoreApplication::sendEvent(w, &capital);
-        return true;
-    }
-    if (m_onCharacter && producesCharacter(key->key(), key->text()))
-        m_onCharacter();
-    return false;
+    })
+{
 }
 
 void presentCentred(QWidget *window)
 {
     if (!window->property("qb_centred").toBool()) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-            QRect r(QPoint(0, 0), window->size());
-            r.moveCenter(screen->availableGeometry().center());
-            window->move(r.topLeft());
-        }
+        centreOnScreen(window);
         window->setProperty("qb_centred", true);
     }
     window->show();

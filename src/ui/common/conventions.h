@@ -1,6 +1,6 @@
 #pragma once
 #include "ui/common/corenames.h"
-#include <QObject>
+#include "ui/common/windowkeys.h"
 #include <functional>
 
 class QWidget;
@@ -28,18 +28,10 @@ bool producesCharacter(int key, const QString &text);
 // control does. Enter walks to the next tab position (and still reaches the
 // control); typed letters become capitals (pasted text keeps its case); after each
 // key that produces a character `onCharacter` runs.
-class EditorKeys : public QObject
+class EditorKeys : public WindowKeys
 {
-    Q_OBJECT
 public:
     EditorKeys(QWidget *window, std::function<void()> onCharacter = {});
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    QWidget *m_window;
-    std::function<void()> m_onCharacter;
 };
 
 // Shows a window (centred on the screen the first time) and brings it up.

@@ -142,19 +142,19 @@ void EditorWindow::removeContainerBorder()
 bool EditorWindow::writeRecord(const QString &what)
 {
     storeRecord();
-    QString why;
+    Failure why;
     if (m_record.write(&why))
         return true;
-    message(QStringLiteral("The %1 could not be saved: %2").arg(what, why), QString(), QMessageBox::Critical);
+    message(QStringLiteral("The %1 could not be saved: %2").arg(what, why.reason), QString(), QMessageBox::Critical);
     return false;
 }
 
 bool EditorWindow::openRecord(qint64 id, const QString &what)
 {
     RecordSource loaded(m_record.table());
-    QString why;
+    Failure why;
     if (!loaded.loadById(id, &why)) {
-        message(QStringLiteral("The %1 cannot be opened: %2").arg(what, why), QString(), QMessageBox::Warning);
+        message(QStringLiteral("The %1 cannot be opened: %2").arg(what, why.reason), QString(), QMessageBox::Warning);
         if (!isVisible())
             close();
         return false;

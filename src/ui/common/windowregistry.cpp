@@ -1,10 +1,16 @@
 #include "ui/common/windowregistry.h"
 
-static QHash<const QMetaObject *, QPointer<QWidget>> &registrySlots()
+namespace ui {
+
+namespace {
+
+QHash<const QMetaObject *, QPointer<QWidget>> &registrySlots()
 {
     static QHash<const QMetaObject *, QPointer<QWidget>> s;
     return s;
 }
+
+} // namespace
 
 QPointer<QWidget> &WindowRegistry::slotFor(const QMetaObject *type)
 {
@@ -25,3 +31,5 @@ void WindowRegistry::destroyAll()
     for (const QPointer<QWidget> &w : all)
         delete w.data();
 }
+
+} // namespace ui

@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+namespace ui {
+
 // One instance per window type: the first use creates it, closing destroys it, and
 // the next use creates it afresh.
 class WindowRegistry
@@ -36,3 +38,5 @@ private:
 };
 
 template <class T> T *window() { return WindowRegistry::get<T>(); }
+
+} // namespace ui

@@ -3,6 +3,7 @@
 
 #include "core/app/dates.h"
 #include "core/app/globals.h"
+#include "ui/common/placement.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
 #include "core/db/database.h"
@@ -30,7 +31,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResource>
-#include <QScreen>
 #include <QSqlError>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -40,10 +40,6 @@
 namespace ui {
 
 namespace {
-
-constexpr int twips(int t) { return (t + 7) / 15; }
-
-QRect twipRect(int l, int t, int w, int h) { return QRect(twips(l), twips(t), twips(w), twips(h)); }
 
 // Shows stored ISO dates in the short form.
 class ShortDateDelegate : public QStyledItemDelegate
@@ -110,11 +106,7 @@ frmMain::frmMain(QWidget *parent)
     // Fixed single border: the client area is 752 x 451 pixels under the menu bar.
     const QSize client(twips(11280), twips(6765));
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect r(QPoint(0, 0), size());
-        r.moveCenter(screen->availableGeometry().center());
-        move(r.topLeft());
-    }
+    centreOnScreen(this);
 
     Mostrar();
     LoadList();

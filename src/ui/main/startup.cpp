@@ -26,29 +26,25 @@ bool offerToCreateDatabase(bool *declined)
         *declined = true;
         return false;
     }
-    const QString why = db::createDatabaseFile(gDbFile);
-    if (!why.isEmpty()) {
-        message(QStringLiteral("The database file \"%1\" cannot be created: %2.")
-                    .arg(QDir::toNativeSeparators(gDbFile), why),
-                QString(), QMessageBox::Critical);
+    Failure why;
+    if (!db::createDatabaseFile(gDbFile, &why)) {
+        message(why.description, QString(), QMessageBox::Critical);
         return false;
     }
-    const QString templateWhy = transfer::ensureTemplate(gExportPath);
-    if (!templateWhy.isEmpty())
-        message(QStringLiteral("The transfer template \"%1\" cannot be created: %2.")
-                    .arg(QDir::toNativeSeparators(transfer::templatePath(gExportPath)), templateWhy),
-                QString(), QMessageBox::Warning);
+    if (!transfer::ensureTemplate(gExportPath, &why))
+        message(why.description, QString(), QMessageBox::Warning);
     return true;
 }
 
 bool openDatabase()
 {
-    const db::OpenResult r = db::openMain(gDbFile);
-    if (!r.ok)
-        message(r.message, QString(), QMessageBox::Critical);
-    else if (r.readOnly)
-        message(r.message, QString(), QMessageBox::Warning);
-    return r.ok;
+    Failure why;
+    const std::optional<db::Opened> opened = db::openMain(gDbFile, &why);
+    if (!opened)
+        message(why.description, QString(), QMessageBox::Critical);
+    else if (opened->readOnly)
+        message(opened->warning, QString(), QMessageBox::Warning);
+    return opened.has_value();
 }
 
 void run(Settings &settings)
@@ -64,10 +60,11 @@ void run(Settings &settings)
 QString createDatabaseInFolder(const QString &folder)
 {
     const QString file = core::joinPath(folder, core::kDbFileName);
-    if (QString why = db::createDatabaseFile(file); !why.isEmpty())
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), why);
-    if (QString why = transfer::ensureTemplate(folder); !why.isEmpty())
-        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(transfer::templatePath(folder)), why);
+    Failure why;
+    if (!db::createDatabaseFile(file, &why))
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), why.reason);
+    if (!transfer::ensureTemplate(folder, &why))
+        return QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(transfer::templatePath(folder)), why.reason);
     return {};
 }
 

@@ -1,7 +1,9 @@
 #include "ui/options/frmOptions.h"
 
 #include "core/app/globals.h"
+#include "ui/common/placement.h"
 #include "ui/common/services.h"
+#include "ui/common/windowkeys.h"
 #include "core/app/settings.h"
 
 #include <QComboBox>
@@ -14,18 +16,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QTreeView>
 
 namespace ui {
 
 namespace {
-
-// Positions are given in twips; 15 twips make a pixel at 96 dots per inch.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 QStringList driveLetters()
 {
@@ -44,11 +39,11 @@ frmOptions::frmOptions(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(7365 / 15, 4035 / 15);
+    setFixedSize(twips(7365), twips(4035));
 
     m_frame = new QGroupBox(QStringLiteral("Folder: "), this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
-    m_frame->setGeometry(twips(465, 390, 6180, 2190));
+    m_frame->setGeometry(twipRect(465, 390, 6180, 2190));
 
     QFont bold = font();
     bold.setBold(true);
@@ -74,19 +69,19 @@ frmOptions::frmOptions(QWidget *parent)
         return b;
     };
 
-    m_label1 = label("Label1", QStringLiteral("Export folder:"), twips(315, 375, 1500, 195));
-    m_txtPath = box("txtpath1", gExportPath, twips(300, 615, 4560, 345));
-    m_cmdExp = button(m_frame, "cmdexp1", QStringLiteral("Explore"), twips(5040, 600, 750, 360));
-    m_label2 = label("Label2", QStringLiteral("Main Database folder:"), twips(315, 1050, 2085, 195));
-    m_txtDatabase = box("txtdatabase", gDbPath, twips(300, 1290, 4560, 345));
-    m_cmdDatabase = button(m_frame, "cmddatabase", QStringLiteral("Explore"), twips(5040, 1275, 750, 360));
+    m_label1 = label("Label1", QStringLiteral("Export folder:"), twipRect(315, 375, 1500, 195));
+    m_txtPath = box("txtpath1", gExportPath, twipRect(300, 615, 4560, 345));
+    m_cmdExp = button(m_frame, "cmdexp1", QStringLiteral("Explore"), twipRect(5040, 600, 750, 360));
+    m_label2 = label("Label2", QStringLiteral("Main Database folder:"), twipRect(315, 1050, 2085, 195));
+    m_txtDatabase = box("txtdatabase", gDbPath, twipRect(300, 1290, 4560, 345));
+    m_cmdDatabase = button(m_frame, "cmddatabase", QStringLiteral("Explore"), twipRect(5040, 1275, 750, 360));
     m_label1->setBuddy(m_txtPath);
     m_label2->setBuddy(m_txtDatabase);
-    m_cmdSave = button(this, "cmdsave", QStringLiteral("Save"), twips(5310, 3435, 1350, 360));
+    m_cmdSave = button(this, "cmdsave", QStringLiteral("Save"), twipRect(5310, 3435, 1350, 360));
 
     m_picture = new QWidget(this);
     m_picture->setObjectName(QStringLiteral("Picture1"));
-    m_picture->setGeometry(twips(2640, 240, 3270, 3465));
+    m_picture->setGeometry(twipRect(2640, 240, 3270, 3465));
     m_picture->setAutoFillBackground(true);
     QPalette pal = m_picture->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Highlight));
@@ -97,7 +92,7 @@ frmOptions::frmOptions(QWidget *parent)
     m_dirModel->setRootPath(QString());
     m_dir = new QTreeView(m_picture);
     m_dir->setObjectName(QStringLiteral("Dir1"));
-    m_dir->setGeometry(twips(165, 570, 2850, 2340));
+    m_dir->setGeometry(twipRect(165, 570, 2850, 2340));
     m_dir->setModel(m_dirModel);
     for (int c = 1; c < m_dirModel->columnCount(); ++c)
         m_dir->hideColumn(c);
@@ -111,11 +106,11 @@ frmOptions::frmOptions(QWidget *parent)
     if (!drives.isEmpty()) {
         m_drive = new QComboBox(m_picture);
         m_drive->setObjectName(QStringLiteral("Drive1"));
-        m_drive->setGeometry(twips(165, 150, 2865, 315));
+        m_drive->setGeometry(twipRect(165, 150, 2865, 315));
         m_drive->addItems(drives);
         connect(m_drive, &QComboBox::activated, this, [this](int i) { setCurrentFolder(m_drive->itemText(i)); });
     }
-    m_cmdOkExp = button(m_picture, "cmdokexp", QStringLiteral("OK"), twips(180, 2970, 2850, 345));
+    m_cmdOkExp = button(m_picture, "cmdokexp", QStringLiteral("OK"), twipRect(180, 2970, 2850, 345));
     m_picture->hide();
 
     connect(m_cmdExp, &QPushButton::clicked, this, [this] { explore(QStringLiteral("export")); });
@@ -136,38 +131,21 @@ frmOptions::frmOptions(QWidget *parent)
     setTabOrder(m_cmdOkExp, m_cmdSave);
 
     setCurrentFolder(QDir::currentPath());
-    // The window sees every key before the focused control does.
-    watchKeys(this);
+    // Escape puts the folder picker away, whichever control has the focus.
+    new WindowKeys(this, [this](QWidget *, QKeyEvent *key) {
+        if (key->key() == Qt::Key_Escape)
+            m_picture->hide();
+        return false;
+    });
 }
 
 frmOptions::~frmOptions() = default;
-
-void frmOptions::watchKeys(QWidget *w)
-{
-    for (QWidget *child : w->findChildren<QWidget *>())
-        child->installEventFilter(this);
-}
-
-bool frmOptions::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape)
-        m_picture->hide();
-    return QWidget::eventFilter(watched, event);
-}
-
-void frmOptions::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        m_picture->hide();
-    QWidget::keyPressEvent(event);
-}
 
 void frmOptions::showEvent(QShowEvent *event)
 {
     if (!m_placed) {
         m_placed = true;
-        if (QScreen *s = screen())
-            move(s->availableGeometry().center() - rect().center());
+        centreOnScreen(this);
     }
     QWidget::showEvent(event);
 }

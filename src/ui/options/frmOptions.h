@@ -29,8 +29,6 @@ public:
     QString pickerTarget() const { return m_target; }
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     void showEvent(QShowEvent *event) override;
 
 private:
@@ -39,7 +37,6 @@ private:
     void setCurrentFolder(const QString &path);
     void pickerOk();
     void save();
-    void watchKeys(QWidget *w);
 
     QGroupBox *m_frame;
     QLabel *m_label1;

@@ -39,9 +39,9 @@ bool saveAsPdf(const ReportDocument &doc, QWidget *parent)
     QString path = *chosen;
     if (QFileInfo(path).suffix().isEmpty())
         path += QStringLiteral(".pdf");
-    QString error;
-    if (!writePdf(doc, path, &error)) {
-        message(QStringLiteral("The report could not be saved. ") + error, QString(), QMessageBox::Warning);
+    Failure why;
+    if (!writePdf(doc, path, &why)) {
+        message(QStringLiteral("The report could not be saved. ") + why.description, QString(), QMessageBox::Warning);
         return false;
     }
     return true;
@@ -63,10 +63,10 @@ bool printOnDefaultPrinter(const ReportDocument &doc, QWidget *parent)
     printer.setFullPage(true);
     printer.setPageSize(QPageSize(QPageSize::Letter));
     printer.setPageOrientation(QPageLayout::Portrait);
-    QString error;
-    if (!paintDocument(doc, &printer, &error) || printer.printerState() == QPrinter::Error) {
-        if (error.isEmpty())
-            error = QStringLiteral("The printer reported an error.");
+    Failure why;
+    if (!paintDocument(doc, &printer, &why) || printer.printerState() == QPrinter::Error) {
+        const QString error = why.description.isEmpty() ? QStringLiteral("The printer reported an error.")
+                                                        : why.description;
         message(QStringLiteral("The report could not be printed on %1. %2").arg(info.printerName(), error),
                 QString(), QMessageBox::Warning);
         return false;

@@ -46,18 +46,19 @@ void ExportDatabase(const QString &Projectselected, const QString &pname, QWidge
     const QString title = QStringLiteral("EXPORT DATABASE");
     bool isNumber = false;
     const qint64 projectId = Projectselected.trimmed().toLongLong(&isNumber);
-    ExportResult r;
+    Failure why;
+    bool exported = false;
     if (!isNumber) {
-        r.failure = Failure::plain(QStringLiteral("The project id \"%1\" is not a number.").arg(Projectselected), 20);
+        why = Failure::plain(QStringLiteral("The project id \"%1\" is not a number.").arg(Projectselected), 20);
     } else {
         const QDateTime when = core::now();
         ProgressShown shown(parent, title, pname, Qt::ApplicationModal);
-        r = exportProject(gDbFile, gExportPath, projectId, pname, when, shown.callback());
+        exported = exportProject(gDbFile, gExportPath, projectId, pname, when, shown.callback(), &why).has_value();
     }
-    if (r.ok)
+    if (exported)
         message(QStringLiteral("Export process complete"), title);
     else
-        message(errorText(r.failure), title);
+        message(errorText(why), title);
 }
 
 } // namespace ui

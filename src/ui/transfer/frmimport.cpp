@@ -88,15 +88,16 @@ void frmimport::Import(const QString &file)
     const QString title = QStringLiteral("IMPORT DATABASE");
     const std::optional<qint64> project = file == m_file ? selectedProject() : std::nullopt;
     std::optional<ProgressShown> shown(std::in_place, this, title, QString(), Qt::WindowModal);
-    const transfer::ImportResult r = transfer::importProject(db::main(), file, project, shown->callback());
+    Failure why;
+    const bool imported = transfer::importProject(db::main(), file, project, shown->callback(), &why).has_value();
     shown.reset();
-    if (r.ok)
+    if (imported)
         message(QStringLiteral("Import process complete"), title);
     else
-        message(transfer::errorText(r.failure), title);
+        message(transfer::errorText(why), title);
     close();
     // The main window re-reads as every import ends; a committed one has announced itself.
-    if (!r.ok)
+    if (!imported)
         registers().announce();
 }
 
