@@ -4,6 +4,9 @@
 #include "core/app/dates.h"
 #include "ui/common/services.h"
 
+#include "core/db/registers.h"
+
+#include <QCloseEvent>
 #include <QCheckBox>
 #include <QFrame>
 #include <QGuiApplication>
@@ -83,6 +86,23 @@ void EditorWindow::addButtons(int savePosition, int cancelPosition)
     }
     conventions::setTabPosition(m_save, savePosition);
     conventions::setTabPosition(m_cancel, cancelPosition);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        m_record.cancel();
+        close();
+    });
+}
+
+void EditorWindow::saveAndClose(const QString &what)
+{
+    if (writeRecord(what))
+        close();
+}
+
+void EditorWindow::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    if (m_announceOnClose && event->isAccepted())
+        registers().announce();
 }
 
 void EditorWindow::bind(QLineEdit *field, const QString &column, bool isDate)

@@ -53,6 +53,12 @@ protected:
     bool openRecord(qint64 id, const QString &what);
     // Shows the window centred and brings it up.
     void present();
+    // Writes the record and closes; a refused write keeps the window open.
+    void saveAndClose(const QString &what);
+    // The subcontractor and pick-up editors make the main window re-read whenever
+    // they close, saved or not.
+    void announceOnClose() { m_announceOnClose = true; }
+    void closeEvent(QCloseEvent *event) override;
 
     RecordSource m_record;
     QFrame *m_container;
@@ -69,6 +75,7 @@ private:
         bool isDate;
     };
     QList<Binding> m_bindings;
+    bool m_announceOnClose = false;
 };
 
 } // namespace ui

@@ -4,7 +4,6 @@
 #include "ui/common/services.h"
 #include "core/db/registers.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,7 +71,7 @@ frmAuthorizedCompanies::frmAuthorizedCompanies()
 
     m_keys = new conventions::EditorKeys(this);
     connect(m_save, &QPushButton::clicked, this, &frmAuthorizedCompanies::cmdsaveClicked);
-    connect(m_cancel, &QPushButton::clicked, this, &frmAuthorizedCompanies::cmdCancelClicked);
+    announceOnClose();
 }
 
 void frmAuthorizedCompanies::Mostrar()
@@ -102,22 +101,7 @@ void frmAuthorizedCompanies::EditCompany(qint64 ids)
 void frmAuthorizedCompanies::cmdsaveClicked()
 {
     m_record.setValue(QStringLiteral("IDproject"), m_projectId);
-    if (!writeRecord(QStringLiteral("subcontractor")))
-        return;
-    close();
-}
-
-void frmAuthorizedCompanies::cmdCancelClicked()
-{
-    m_record.cancel();
-    close();
-}
-
-void frmAuthorizedCompanies::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (event->isAccepted())
-        registers().announce(); // the main window re-reads whenever the editor closes
+    saveAndClose(QStringLiteral("subcontractor"));
 }
 
 } // namespace ui

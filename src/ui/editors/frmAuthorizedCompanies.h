@@ -19,12 +19,8 @@ public:
 
     qint64 ProjectId() const { return m_projectId; }
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void cmdsaveClicked();
-    void cmdCancelClicked();
 
     QLineEdit *m_name;
     qint64 m_projectId = 0;

@@ -34,7 +34,6 @@ frmNewProject::frmNewProject()
     // Any key that produces a character enables "Save".
     m_keys = new conventions::EditorKeys(this, [this] { m_save->setEnabled(true); });
     connect(m_save, &QPushButton::clicked, this, &frmNewProject::cmdsaveClicked);
-    connect(m_cancel, &QPushButton::clicked, this, &frmNewProject::cmdCancelClicked);
 }
 
 void frmNewProject::Mostrar()
@@ -64,15 +63,7 @@ void frmNewProject::EditProject(qint64 ids)
 
 void frmNewProject::cmdsaveClicked()
 {
-    if (!writeRecord(QStringLiteral("project")))
-        return;
-    close();
-}
-
-void frmNewProject::cmdCancelClicked()
-{
-    m_record.cancel();
-    close();
+    saveAndClose(QStringLiteral("project"));
 }
 
 } // namespace ui

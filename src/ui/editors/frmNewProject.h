@@ -20,7 +20,6 @@ public:
 
 private:
     void cmdsaveClicked();
-    void cmdCancelClicked();
 
     QLineEdit *m_company;
     QLineEdit *m_projectName;

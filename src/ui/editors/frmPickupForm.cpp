@@ -8,7 +8,6 @@
 #include "core/db/registers.h"
 #include "ui/lists/frmListofCompanies.h"
 
-#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -119,7 +118,7 @@ frmPickupForm::frmPickupForm()
     m_keys = new conventions::EditorKeys(this);
     connect(m_listofCompanies, &QPushButton::clicked, this, &frmPickupForm::cmdListofCompaniesClicked);
     connect(m_save, &QPushButton::clicked, this, &frmPickupForm::cmdsaveClicked);
-    connect(m_cancel, &QPushButton::clicked, this, &frmPickupForm::cmdCancelClicked);
+    announceOnClose();
 }
 
 void frmPickupForm::Mostrar()
@@ -194,22 +193,7 @@ void frmPickupForm::cmdsaveClicked()
     }
     m_record.setValue(QStringLiteral("IDproject"), m_projectId);
     m_record.setValue(QStringLiteral("idauthorizedcompany"), m_companyId);
-    if (!writeRecord(QStringLiteral("pick-up")))
-        return;
-    close();
-}
-
-void frmPickupForm::cmdCancelClicked()
-{
-    m_record.cancel();
-    close();
-}
-
-void frmPickupForm::closeEvent(QCloseEvent *event)
-{
-    QWidget::closeEvent(event);
-    if (event->isAccepted())
-        registers().announce(); // the main window re-reads whenever the editor closes
+    saveAndClose(QStringLiteral("pick-up"));
 }
 
 } // namespace ui

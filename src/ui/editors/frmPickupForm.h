@@ -22,15 +22,11 @@ public:
     qint64 ProjectId() const { return m_projectId; }
     qint64 CompanyId() const { return m_companyId; }
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-
 private:
     void ShowPickupDetails();
     void showProject(qint64 id);
     void cmdListofCompaniesClicked();
     void cmdsaveClicked();
-    void cmdCancelClicked();
 
     QLineEdit *m_companyName;  // the project's company
     QLineEdit *m_projectName;
