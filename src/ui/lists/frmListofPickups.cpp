@@ -97,24 +97,23 @@ void frmListofPickups::showlist(const QString &ids)
 
 void frmListofPickups::showall(const QString &fromdate, const QString &todate)
 {
-    if (!fillMode(QStringLiteral("showall"), m_ids, fromdate, todate))
-        return;
-    m_fromdate = fromdate;
-    m_todate = todate;
+    showDated(QStringLiteral("showall"), fromdate, todate, m_ids);
 }
 
 void frmListofPickups::showProject(const QString &fromdate, const QString &todate, const QString &ids)
 {
-    if (!fillMode(QStringLiteral("showproject"), ids, fromdate, todate))
-        return;
-    m_fromdate = fromdate;
-    m_todate = todate;
-    m_ids = ids;
+    showDated(QStringLiteral("showproject"), fromdate, todate, ids);
 }
 
 void frmListofPickups::showSubcontractor(const QString &fromdate, const QString &todate, const QString &ids)
 {
-    if (!fillMode(QStringLiteral("showsubcontractor"), ids, fromdate, todate))
+    showDated(QStringLiteral("showsubcontractor"), fromdate, todate, ids);
+}
+
+void frmListofPickups::showDated(const QString &listmode, const QString &fromdate, const QString &todate,
+                                 const QString &ids)
+{
+    if (!fillMode(listmode, ids, fromdate, todate))
         return;
     m_fromdate = fromdate;
     m_todate = todate;

@@ -37,6 +37,8 @@ private:
     std::optional<Listing> queryFor(const QString &listmode, const QString &ids, const QString &fromdate,
                                   const QString &todate) const;
     bool fillMode(const QString &listmode, const QString &ids, const QString &fromdate, const QString &todate);
+    // A by-date listing; the dates and ids are kept only when it could be read.
+    void showDated(const QString &listmode, const QString &fromdate, const QString &todate, const QString &ids);
 
     void cmdPrintClicked();
     void cmdDeleteClicked();
