@@ -5,6 +5,7 @@
 #include "core/db/database.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 #include <QSqlError>
 
@@ -59,34 +60,19 @@ Failure sqlFailure(const QSqlError &e, const QString &what)
     Failure f = Failure::from(e);
     // Extended codes carry the primary code in their low byte.
     const int code = f.number & 0xff;
-    QString reason;
-    switch (code) {
-    case kBusy:
-    case kLocked:
-        reason = QStringLiteral("the file is in use by another program (it may still be being written); "
-                                "try again when that program has finished");
-        break;
-    case kReadOnly:
-        reason = QStringLiteral("the file cannot be written");
-        break;
-    case kIoErr:
-        reason = QStringLiteral("the disk could not be read or written (it may be full or removed)");
-        break;
-    case kCorrupt:
-        reason = QStringLiteral("the file is damaged");
-        break;
-    case kFull:
-        reason = QStringLiteral("the disk is full");
-        break;
-    case kCantOpen:
-        reason = QStringLiteral("the file cannot be opened");
-        break;
-    case kNotADb:
-        reason = QStringLiteral("it is not a database file");
-        break;
-    default:
-        break;
-    }
+    const QString busy = QStringLiteral("the file is in use by another program (it may still be being written); "
+                                      "try again when that program has finished");
+    const QHash<int, QString> reasons = {
+        {kBusy, busy},
+        {kLocked, busy},
+        {kReadOnly, QStringLiteral("the file cannot be written")},
+        {kIoErr, QStringLiteral("the disk could not be read or written (it may be full or removed)")},
+        {kCorrupt, QStringLiteral("the file is damaged")},
+        {kFull, QStringLiteral("the disk is full")},
+        {kCantOpen, QStringLiteral("the file cannot be opened")},
+        {kNotADb, QStringLiteral("it is not a database file")},
+    };
+    const QString reason = reasons.value(code);
     if (f.number < 0 || code == 0)
         f.number = kError;
     else

@@ -322,13 +322,18 @@ void frmMain::RefreshPickup(const QString &ids)
     m_dbgPickup->viewport()->update();
 }
 
+std::optional<qint64> frmMain::chosenId(DataSource *source, QListView *view)
+{
+    if (!source->setCurrentFromSelection(view->selectionModel())) {
+        message(QStringLiteral("Please select an item on the list"), QStringLiteral("PROJECT"));
+        return std::nullopt;
+    }
+    return idOf(source->field(QStringLiteral("id")));
+}
+
 void frmMain::projectClicked()
 {
-    if (!m_projects->setCurrentFromSelection(m_dbProject->selectionModel())) {
-        message(QStringLiteral("Please select an item on the list"), QStringLiteral("PROJECT"));
-        return;
-    }
-    const auto id = idOf(m_projects->field(QStringLiteral("id")));
+    const auto id = chosenId(m_projects, m_dbProject);
     if (!id)
         return;
     m_projectId = id;
@@ -338,11 +343,7 @@ void frmMain::projectClicked()
 
 void frmMain::subcontractorClicked()
 {
-    if (!m_companies->setCurrentFromSelection(m_dbSubcontractor->selectionModel())) {
-        message(QStringLiteral("Please select an item on the list"), QStringLiteral("PROJECT"));
-        return;
-    }
-    const auto id = idOf(m_companies->field(QStringLiteral("id")));
+    const auto id = chosenId(m_companies, m_dbSubcontractor);
     if (!id)
         return;
     m_companyId = id;

@@ -59,6 +59,8 @@ private:
     void subcontractorClicked();
     void importDatabase();
     void cmdPrintClicked();
+    // The id of the row selected in `view`; says so when nothing is selected.
+    std::optional<qint64> chosenId(DataSource *source, QListView *view);
     void reselect(QListView *view, DataSource *source, const std::optional<qint64> &id);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
