@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
+#include <string_view>
 #include <cstdlib>
 
 using namespace core;
@@ -156,21 +158,17 @@ QString cols(const QString &table, bool withId)
     return c.join(QStringLiteral(", "));
 }
 
-double floorExport(const QString &mainFile, const QString &target, qint64 pid)
+// The plainest copy through an attached file, in one transaction, timed in ms.
+double onFloor(const QString &mainFile, const QString &attached, const std::function<void(QSqlQuery &)> &copy)
 {
-    QFile::remove(target);
     QElapsedTimer t;
     t.start();
     {
         QSqlDatabase d = plain(QStringLiteral("floor"), mainFile);
         QSqlQuery q(d);
-        exec(q, QStringLiteral("ATTACH DATABASE ? AS t"), {target});
+        exec(q, QStringLiteral("ATTACH DATABASE ? AS t"), {attached});
         exec(q, QStringLiteral("BEGIN"));
-        for (QString s : schema::createTableStatements())
-            exec(q, s.replace(QStringLiteral("CREATE TABLE "), QStringLiteral("CREATE TABLE t.")));
-        exec(q, QStringLiteral("INSERT INTO t.project SELECT * FROM main.project WHERE id = ?"), {pid});
-        exec(q, QStringLiteral("INSERT INTO t.authorizedcompanies SELECT * FROM main.authorizedcompanies WHERE idproject = ?"), {pid});
-        exec(q, QStringLiteral("INSERT INTO t.pickuplog SELECT * FROM main.pickuplog WHERE idproject = ?"), {pid});
+        copy(q);
         exec(q, QStringLiteral("COMMIT"));
         exec(q, QStringLiteral("DETACH DATABASE t"));
     }
@@ -178,22 +176,25 @@ double floorExport(const QString &mainFile, const QString &target, qint64 pid)
     return t.nsecsElapsed() / 1e6;
 }
 
+double floorExport(const QString &mainFile, const QString &target, qint64 pid)
+{
+    QFile::remove(target);
+    return onFloor(mainFile, target, [pid](QSqlQuery &q) {
+        for (QString s : schema::createTableStatements())
+            exec(q, s.replace(QStringLiteral("CREATE TABLE "), QStringLiteral("CREATE TABLE t.")));
+        for (const char *table : {"project", "authorizedcompanies", "pickuplog"})
+            exec(q, QStringLiteral("INSERT INTO t.%1 SELECT * FROM main.%1 WHERE %2 = ?")
+                        .arg(QLatin1String(table), QLatin1String(table == std::string_view("project") ? "id" : "idproject")),
+                 {pid});
+    });
+}
+
 double floorImport(const QString &mainFile, const QString &file)
 {
-    QElapsedTimer t;
-    t.start();
-    {
-        QSqlDatabase d = plain(QStringLiteral("floor"), mainFile);
-        QSqlQuery q(d);
-        exec(q, QStringLiteral("ATTACH DATABASE ? AS t"), {file});
-        exec(q, QStringLiteral("BEGIN"));
+    return onFloor(mainFile, file, [](QSqlQuery &q) {
         for (const QString &table : {QStringLiteral("project"), QStringLiteral("authorizedcompanies"), QStringLiteral("pickuplog")})
             exec(q, QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM t.%1").arg(table, cols(table, false)));
-        exec(q, QStringLiteral("COMMIT"));
-        exec(q, QStringLiteral("DETACH DATABASE t"));
-    }
-    db::closeConnection(QStringLiteral("floor"));
-    return t.nsecsElapsed() / 1e6;
+    });
 }
 
 double ourImport(const QString &mainFile, const QString &file, qint64 *rows)
