@@ -1,6 +1,7 @@
 #include "core/transfer/internal.h"
 #include "core/transfer/transfer.h"
 
+#include "core/db/database.h"
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
@@ -406,7 +407,7 @@ std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *fa
         {
             QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kListConnection);
             d.setDatabaseName(QStringLiteral(":memory:"));
-            d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+            d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(db::busyTimeout()));
             QSqlQuery q(d);
             if (!d.open()) {
                 f = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
