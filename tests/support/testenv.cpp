@@ -68,7 +68,7 @@ bool TestEnv::createOffice()
     return createDatabase()
         && exec("INSERT INTO project (id, projectname, company, active) VALUES (1, 'NORTH TOWER', 'ATLAS', -1), "
                 "(2, 'HARBOR VIEW', 'CITY', 0), (3, 'ELM SCHOOL', 'COUNTY', -1), (4, 'ELM SCHOOL', 'BOARD', -1), "
-                "(5, 'EMPTY LOT', 'X', -1), (40000, 'ANNEX', 'WIDE', -1)")
+                "(5, 'EMPTY LOT', 'VACANT', -1), (40000, 'ANNEX', 'WIDE', -1)")
         && exec("INSERT INTO authorizedcompanies (id, idproject, name, address1, address2, city, state, zipcode, telephone, "
                 "fax, email, website, note, pickupdate, pickupby, package, active) VALUES (10, 1, 'ACME ELECTRIC', "
                 "'12 MAIN ST', 'SUITE 4', 'AUSTIN', 'TX', '78701', '555-0100', '555-0101', 'acme@example.com', "
