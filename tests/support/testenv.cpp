@@ -12,10 +12,8 @@
 #include <QTest>
 
 TestEnv::TestEnv()
-    : reports(m_dir.filePath(QStringLiteral("reports")))
 {
     settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("qubern.conf")));
-    QDir(m_dir.path()).mkpath(QStringLiteral("reports"));
     Services &s = services();
     s.messages = &messages;
     s.files = &files;

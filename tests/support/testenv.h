@@ -36,14 +36,11 @@ public:
     ScriptedFiles files;
     FixedClock clock;
     RecordingQuitter quitter;
+    RecordingReports reports;
     std::unique_ptr<Settings> settings;
 
 private:
     QTemporaryDir m_dir;
-
-public:
-    // Every preview and print, written as PDF files into the folder's "reports".
-    RecordingReports reports;
 };
 
 // A test class whose every test function starts with the office open.
