@@ -89,6 +89,8 @@ private slots:
         QCOMPARE(job.layoutName, QStringLiteral("DrpListofPickups"));
         QCOMPARE(job.title, title);
         QCOMPARE(ui::column(job.rows, "pickupby"), pickers(w)); // in the grid's order
+        for (const QString &name : ui::column(w->grid(), "name") + rows) // the query's columns reach the layout
+            QVERIFY2(job.printed.contains(name), qPrintable(name));
     }
 
     void datesThatCannotBeRead_data()

@@ -220,6 +220,7 @@ private slots:
         QCOMPARE(call.layoutName, QStringLiteral("DrpListofPickupsOnly"));
         QCOMPARE(call.title, QStringLiteral("Project: NORTH TOWER   Subcontractor: ACME ELECTRIC"));
         QCOMPARE(ui::column(call.rows, "pickupby"), QStringList({"M. GARCIA", "L. CHEN", "J. SMITH", "AFTER"}));
+        QVERIFY2(call.printed.contains("12/31/2002 11:59:59 PM\nM. GARCIA\nKEYS"), qPrintable(call.printed)); // the query's columns reach the layout
         // The report holds its own rows: deleting them now changes nothing printed.
         QVERIFY(env->exec("DELETE FROM pickuplog"));
         QCOMPARE(call.rows.size(), 4);

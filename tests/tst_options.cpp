@@ -100,6 +100,10 @@ private slots:
         QCOMPARE(field(w, "txtpath1")->text(), expand(exportBox));
         QCOMPARE(field(w, "txtdatabase")->text(), expand(databaseBox));
         QCOMPARE(w->findChild<QWidget *>("Picture1")->isVisible(), pickerShown);
+        QString target; // the box the last "Explore" named
+        for (const QString &step : steps)
+            target = step == "cmdexp1" ? "export" : step == "cmddatabase" ? "database" : target;
+        QCOMPARE(w->pickerTarget(), target);
         QVERIFY(w->isVisible());
         QCOMPARE(env.quitter.calls, 0);
         QVERIFY(env.messages.calls.isEmpty());

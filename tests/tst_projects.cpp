@@ -224,6 +224,7 @@ private slots:
         QCOMPARE(call.layoutName, projects ? QStringLiteral("DrpListofProjects") : QStringLiteral("DrpListofCompanies"));
         QCOMPARE(call.title, title);
         QCOMPARE(column(call.rows, projects ? "ProjectName" : "Name"), names);
+        QVERIFY(call.printed.contains(names.last()) && call.printed.contains(call.rows.value(names.size() - 1, projects ? "Company" : "city").toString()));
         QVERIFY(env->messages.calls.isEmpty());
         QVERIFY(env->exec("DELETE FROM project") && env->exec("DELETE FROM authorizedcompanies"));
         press(list, "cmdrefresh");
