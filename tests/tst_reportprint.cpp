@@ -1,6 +1,5 @@
 // Real printing: a CUPS server of the test's own with a PDF printer as its
 // default destination; a report printed with no dialog must arrive there whole.
-
 #include "core/reports/layoutpass.h"
 #include "core/reports/reportlayout.h"
 #include "ui/reports/reportoutput.h"
@@ -111,8 +110,7 @@ public:
     QString output(const QString &tool, const QStringList &args) const
     {
         QString out;
-        run(tool, args, &out);
-        return out;
+        return run(tool, args, &out), out;
     }
 
     QString errorLogTail() const
@@ -170,24 +168,22 @@ private slots:
 
     void printsEveryPageOnTheDefaultPrinter_data()
     {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<int>("rows");
-        QTest::newRow("DrpListofProjects") << "DrpListofProjects" << 140;
-        QTest::newRow("DrpListofPickups") << "DrpListofPickups" << 30;
+        QTest::addColumn<bool>("projects");
+        QTest::newRow("DrpListofProjects") << true;
+        QTest::newRow("DrpListofPickups") << false;
     }
 
     void printsEveryPageOnTheDefaultPrinter()
     {
-        QFETCH(QString, layout);
-        QFETCH(int, rows);
+        QFETCH(bool, projects);
         QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), kQueue);
         TestEnv env;
-        const reports::ReportLayout *l = reports::layoutByName(layout);
-        const ReportJob job{l, rows == 140 ? reportrows::projects(rows) : reportrows::pickups(rows),
-                            QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
+        const reports::ReportLayout *l = projects ? &reports::DrpListofProjects() : &reports::DrpListofPickups();
+        const ReportJob job{l, projects ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
         const int pages = int(layoutJob(job).pages.size());
         QVERIFY(pages >= 2);
-        const QStringList before = QDir(m_outFolder).entryList({"*.pdf"}, QDir::Files);
+        // New, or written again under a name an earlier run left behind.
+        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
         PrintingReportOutput().print(job);
         QVERIFY2(env.messages.calls.isEmpty(), qPrintable(env.messages.texts().join('\n')));
         // The job goes through the server's filters and the backend; wait for its file.
@@ -197,7 +193,7 @@ private slots:
         t.start();
         while (t.elapsed() < 90000 && arrivedPages <= 0) {
             for (const QString &f : QDir(m_outFolder).entryList({"*.pdf"}, QDir::Files))
-                if (!before.contains(f))
+                if (QFileInfo(QDir(m_outFolder).filePath(f)).lastModified() > started)
                     arrived = QDir(m_outFolder).filePath(f);
             if (arrived.isEmpty() || (arrivedPages = pdftools::pageCount(arrived)) <= 0)
                 QTest::qWait(250);

@@ -1,7 +1,6 @@
 #include "support/recordingreports.h"
 
 #include "core/reports/layoutpass.h"
-#include "core/reports/reportpainter.h"
 
 #include <QDir>
 #include <QProcess>
@@ -10,15 +9,10 @@
 
 void RecordingReports::record(Kind kind, const ReportJob &job)
 {
-    Call c{kind, job.layout ? job.layout->name : QString(), job.title, job.rows, QString(), 0};
-    const reports::ReportDocument doc = layoutJob(job);
-    c.pages = int(doc.pages.size());
-    const QString path = QDir(folder).filePath(QStringLiteral("%1-%2.pdf").arg(calls.size() + 1).arg(c.layoutName));
-    Failure why;
-    if (reports::writePdf(doc, path, &why))
-        c.pdfPath = path;
-    else
-        qWarning("RecordingReports: %s", qPrintable(why.description));
+    Call c{kind, job.layout ? job.layout->name : QString(), job.title, job.rows, QString()};
+    for (const reports::ReportPage &page : layoutJob(job).pages)
+        for (const reports::PlacedItem &item : page.items)
+            c.printed += item.text() + '\n';
     calls.append(c);
 }
 

@@ -6,8 +6,8 @@
 #include <QString>
 #include <functional>
 
-// Records every report a window hands over instead of showing or printing it, and
-// writes each to a PDF file in `folder` so that a test can read the pages back.
+// Records every report a window hands over instead of showing or printing it, with
+// what its pages print, so that a test sees the query's columns reach the layout.
 class RecordingReports : public ReportOutput
 {
 public:
@@ -17,12 +17,8 @@ public:
         Kind kind;
         QString layoutName, title;
         RowSet rows;
-        QString pdfPath; // empty when the PDF could not be written
-        int pages = 0;
+        QString printed; // every text of every page, one a line
     };
-
-    explicit RecordingReports(const QString &folder) : folder(folder) {}
-    QString folder;
     QList<Call> calls;
 
     void preview(const ReportJob &job) override { record(Kind::Preview, job); }

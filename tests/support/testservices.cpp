@@ -23,6 +23,14 @@ QStringList RecordingMessages::texts() const
     return out;
 }
 
+QStringList RecordingMessages::said() const
+{
+    QStringList out;
+    for (const Call &c : calls)
+        out << c.title + '|' + c.text;
+    return out;
+}
+
 std::optional<QString> ScriptedFiles::openFile(QWidget *, const QString &lastName)
 {
     offeredNames << lastName;

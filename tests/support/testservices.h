@@ -27,6 +27,8 @@ public:
                                      QMessageBox::StandardButtons buttons,
                                      QMessageBox::StandardButton defaultButton) override;
     QStringList texts() const;
+    QStringList said() const; // "title|text" of each message
+
     void clear() { calls.clear(); }
 };
 

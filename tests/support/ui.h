@@ -1,7 +1,7 @@
 #pragma once
-#include "support/names.h"
 // Driving windows as a user does (clicks and keys delivered through the window, as
 // the window system delivers them) and reading back what they show.
+#include "support/names.h"
 #include "core/db/rowset.h"
 
 #include <QAbstractButton>
@@ -24,20 +24,17 @@ inline void click(QWidget *w, Qt::KeyboardModifiers mods = {})
     QCoreApplication::processEvents();
 }
 
-inline QModelIndex firstVisible(QAbstractItemView *v, int row)
-{
-    if (auto *t = qobject_cast<QTableView *>(v))
-        for (int visual = 0; visual < t->horizontalHeader()->count(); ++visual)
-            if (!t->isColumnHidden(t->horizontalHeader()->logicalIndex(visual)))
-                return v->model()->index(row, t->horizontalHeader()->logicalIndex(visual));
-    if (auto *l = qobject_cast<QListView *>(v))
-        return v->model()->index(row, l->modelColumn());
-    return v->model()->index(row, 0);
-}
-
+// A click on the first shown cell of `row`.
 inline void clickRow(QAbstractItemView *v, int row, Qt::KeyboardModifiers mods = {})
 {
-    const QModelIndex idx = firstVisible(v, row);
+    int column = 0;
+    if (auto *l = qobject_cast<QListView *>(v))
+        column = l->modelColumn();
+    if (auto *t = qobject_cast<QTableView *>(v))
+        for (int visual = t->horizontalHeader()->count() - 1; visual >= 0; --visual)
+            if (!t->isColumnHidden(t->horizontalHeader()->logicalIndex(visual)))
+                column = t->horizontalHeader()->logicalIndex(visual);
+    const QModelIndex idx = v->model()->index(row, column);
     v->scrollTo(idx);
     QWidget *top = v->window();
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, v->viewport()->mapTo(top, v->visualRect(idx).center()));
@@ -103,16 +100,6 @@ inline QStringList column(const RowSet &rows, const QString &field)
     QStringList out;
     for (int r = 0; r < rows.size(); ++r)
         out << rows.value(r, field).toString();
-    return out;
-}
-
-// The captions of the shown columns, left to right.
-inline QStringList shownColumns(QTableView *g)
-{
-    QStringList out;
-    for (int v = 0; v < g->horizontalHeader()->count(); ++v)
-        if (const int c = g->horizontalHeader()->logicalIndex(v); !g->isColumnHidden(c))
-            out << g->model()->headerData(c, Qt::Horizontal).toString();
     return out;
 }
 

@@ -11,6 +11,8 @@ namespace core::db {
 
 namespace {
 
+int g_busyTimeout = 5000;
+
 // The file as a SQLite URI, so that mode=rw/ro can forbid creating it.
 QString uriFor(const QString &path, bool readOnly)
 {
@@ -98,6 +100,16 @@ Failure cannotOpen(const QString &path, const QSqlError &e)
 
 } // namespace
 
+int busyTimeout()
+{
+    return g_busyTimeout;
+}
+
+void setBusyTimeout(int ms)
+{
+    g_busyTimeout = ms;
+}
+
 bool openConnection(const QString &connectionName, const QString &path, bool readOnly, Failure *why)
 {
     if (QString p = existingFileProblem(path); !p.isEmpty())
@@ -106,7 +118,7 @@ bool openConnection(const QString &connectionName, const QString &path, bool rea
                                                              : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     d.close();
     d.setDatabaseName(uriFor(path, readOnly));
-    QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000");
+    QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout());
     if (readOnly)
         options += QStringLiteral(";QSQLITE_OPEN_READONLY");
     d.setConnectOptions(options);

@@ -26,6 +26,11 @@ QSqlDatabase main();
 bool mainIsOpen();
 void closeMain();
 
+// How long a connection waits for another program's lock before it gives up, in
+// milliseconds (5000 unless set; tests shorten it to meet a held lock quickly).
+int busyTimeout();
+void setBusyTimeout(int ms);
+
 // Opens `connectionName` on an existing SQLite file without ever creating it.
 bool openConnection(const QString &connectionName, const QString &path, bool readOnly, Failure *why = nullptr);
 void closeConnection(const QString &connectionName);

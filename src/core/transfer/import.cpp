@@ -2,6 +2,7 @@
 #include "core/transfer/transfer.h"
 
 #include "core/db/registers.h"
+#include "core/db/database.h"
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
@@ -413,7 +414,7 @@ std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *wh
     {
         QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kListConnection);
         d.setDatabaseName(QStringLiteral(":memory:"));
-        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(db::busyTimeout()));
         QSqlQuery q(d);
         if (!d.open()) {
             failure = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));

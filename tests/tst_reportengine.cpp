@@ -1,15 +1,16 @@
-// The layout pass: pages, bands on each page, line breaks, page numbers and the
-// row count, checked without drawing a pixel.
-
+// The report engine: the layout pass (pages, bands on each page, line breaks, page numbers,
+// the row count) and the PDF it paints, read back with poppler's tools.
 #include "core/reports/layoutpass.h"
 #include "core/reports/reportlayout.h"
+#include "core/reports/reportpainter.h"
 #include "support/recordingreports.h"
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPdfWriter>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
-#include <cmath>
 
 using namespace reports;
 
@@ -18,26 +19,60 @@ namespace {
 constexpr qreal kEps = 0.01;
 const QDate kDate(2026, 3, 7);
 
-qreal pt(qreal points)
-{
-    return points * kRefPerPoint;
-}
+qreal pt(qreal points) { return points * kRefPerPoint; }
+bool near(qreal a, qreal b, qreal eps = kEps) { return std::abs(a - b) < eps; }
+QStringList words(const QString &s) { return s.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts); }
+QString num(int i) { return QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0')); }
+QString shortDate(const QDate &d) { return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year()); }
 
-bool near(qreal a, qreal b, qreal eps = kEps)
+// Rows for a layout; with `varied`, some pick-up notes wrap and some are empty.
+RowSet rowsFor(const QString &layout, int n, bool varied = false)
 {
-    return std::abs(a - b) < eps;
-}
-
-QStringList words(const QString &s)
-{
-    return s.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts);
-}
-
-RowSet rowsFor(const ReportLayout &l, int n)
-{
-    if (l.name == QLatin1String("DrpListofProjects"))
+    if (layout == QLatin1String("DrpListofProjects"))
         return reportrows::projects(n);
-    return l.name == QLatin1String("DrpListofCompanies") ? reportrows::companies(n) : reportrows::pickups(n);
+    if (layout == QLatin1String("DrpListofCompanies"))
+        return reportrows::companies(n);
+    if (!varied)
+        return reportrows::pickups(n);
+    return reportrows::pickups(n, [](int i) { return i % 7 == 3 ? reportrows::words(45, i) : i % 5 == 4 ? QString() : "NOTE " + num(i); });
+}
+
+// The texts one record prints, left to right and top to bottom; the second names the record.
+QStringList recordTexts(const QString &layout, int i, const RowSet &rows)
+{
+    const QString note = rows.value(i, "note").toString().section(' ', 0, 0);
+    if (layout == QLatin1String("DrpListofPickups"))
+        return {"Subcontractor", "SUBCONTRACTOR " + num(i), "Pickup Date:", shortDate(QDate(2026, 1, 1).addDays(i)),
+                "Pickup By:", "PICKUP BY " + num(i), "Package:", "PACKAGE " + num(i), "Note:", note};
+    if (layout == QLatin1String("DrpListofPickupsOnly"))
+        return {shortDate(QDate(2026, 1, 1).addDays(i)), "PICKUP BY " + num(i), "PACKAGE " + num(i), note};
+    if (layout == QLatin1String("DrpListofProjects"))
+        return {"PROJECT " + num(i), "COMPANY " + num(i), i % 2 == 0 ? "Yes" : "No"};
+    return {"Name:", "COMPANY " + num(i), "Address:", QString::number(i + 1) + " MAIN STREET", "/", "SUITE " + num(i),
+            "City:", "CITY " + num(i), "State:", "ST", "Zip Code:", "0" + num(i), "Phone:", "555-0" + num(i),
+            "Email:", "mail" + num(i) + "@example.com", "Fax:", "555-1" + num(i), "Web Site:", "www.example" + num(i) + ".com",
+            "Pickup Date:", shortDate(QDate(2026, 2, 1).addDays(i)), "Pickup By:", "PICKER " + num(i), "Package:", "PARCEL " + num(i),
+            "Active:", i % 2 == 0 ? "Yes" : "No", "Note:", "REMARK " + num(i)};
+}
+
+// Finds each text after the one before (runs of blanks count as one: pdftotext lays columns
+// out with its own spacing); returns the first that is missing or out of order.
+QString firstOutOfOrder(const QString &rawText, const QStringList &needles)
+{
+    const QString text = rawText.simplified();
+    qsizetype pos = 0;
+    for (const QString &raw : needles) {
+        const QString n = raw.simplified();
+        if (!n.isEmpty() && (pos = text.indexOf(n, pos)) < 0)
+            return n;
+        pos += n.size();
+    }
+    return {};
+}
+
+int occurrences(const QString &text, const QString &word)
+{
+    return int(text.count(QRegularExpression("(?<![\\w@.])" + QRegularExpression::escape(word) + "(?![\\w@])")));
 }
 
 const PlacedItem *findItem(const ReportPage &page, const PlacedBand &band, const QString &name)
@@ -71,10 +106,9 @@ QString detailText(const ReportDocument &doc, int row, const QString &name)
     QStringList lines;
     for (const ReportPage &p : doc.pages)
         for (const PlacedBand &b : p.bands)
-            if (const PlacedItem *it = b.kind == BandKind::Detail && b.row == row ? findItem(p, b, name) : nullptr)
-                if (!it->lines.isEmpty())
-                    lines << it->text();
-    return lines.join(QLatin1Char('\n'));
+            if (const PlacedItem *it = b.kind == BandKind::Detail && b.row == row ? findItem(p, b, name) : nullptr; it && !it->lines.isEmpty())
+                lines << it->text();
+    return lines.join('\n');
 }
 
 // What must hold for every report, whatever its rows.
@@ -83,14 +117,13 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
     QVERIFY(!doc.pages.isEmpty());
     QCOMPARE(doc.rowCount, rows);
     const QRectF body = doc.bodyRect;
-    QVERIFY(doc.footerTop < body.bottom());
-    QVERIFY(QRectF(QPointF(0, 0), doc.pageSize).contains(body));
+    QVERIFY(doc.footerTop < body.bottom() && QRectF(QPointF(0, 0), doc.pageSize).contains(body));
     int reportHeaders = 0, reportFooters = 0;
     for (int i = 0; i < doc.pages.size(); ++i) {
         const ReportPage &page = doc.pages.at(i);
         QCOMPARE(page.number, i + 1);
-        // The report header opens page 1, the page header every page (at the top after page 1), the page footer
-        // closes each at its reserved place; one of each per page.
+        // The report header opens page 1, the page header every page (at the top after page 1), the
+        // page footer closes each at its reserved place; one of each per page.
         const int k = i == 0 ? 1 : 0;
         QVERIFY(page.bands.size() >= 2 + k);
         if (i == 0)
@@ -99,8 +132,7 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
         QCOMPARE(page.bands.at(k).kind, BandKind::PageHeader);
         const PlacedBand &footer = page.bands.last();
         QCOMPARE(footer.kind, BandKind::PageFooter);
-        QVERIFY(near(footer.rect.top(), doc.footerTop));
-        QVERIFY(footer.rect.bottom() <= body.bottom() + kEps);
+        QVERIFY(near(footer.rect.top(), doc.footerTop) && footer.rect.bottom() <= body.bottom() + kEps);
         int headers = 0, footers = 0;
         for (int b = 0; b < page.bands.size(); ++b) {
             const PlacedBand &band = page.bands.at(b);
@@ -117,27 +149,21 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
             if (b + 1 < page.bands.size())
                 QVERIFY2(band.rect.bottom() <= page.bands.at(b + 1).rect.top() + kEps, "bands overlap");
             if (band.kind != BandKind::PageFooter)
-                QVERIFY2(band.rect.bottom() <= doc.footerTop + kEps,
-                         qPrintable(QStringLiteral("page %1: a band crosses into the page footer").arg(page.number)));
+                QVERIFY2(band.rect.bottom() <= doc.footerTop + kEps, qPrintable(QStringLiteral("page %1: a band crosses into the page footer").arg(page.number)));
             for (const PlacedItem &it : page.itemsOf(band)) {
-                QVERIFY2(it.rect.top() >= band.rect.top() - kEps && it.rect.bottom() <= band.rect.bottom() + kEps,
-                         qPrintable(it.name + QStringLiteral(" stands outside its band")));
-                QVERIFY2(it.rect.left() >= body.left() - kEps && it.rect.right() <= body.right() + kEps,
-                         qPrintable(it.name + QStringLiteral(" stands outside the margins")));
+                QVERIFY2(it.rect.top() >= band.rect.top() - kEps && it.rect.bottom() <= band.rect.bottom() + kEps, qPrintable(it.name + " stands outside its band"));
+                QVERIFY2(it.rect.left() >= body.left() - kEps && it.rect.right() <= body.right() + kEps, qPrintable(it.name + " stands outside the margins"));
                 for (const TextLine &line : it.lines)
                     QVERIFY2(line.width <= it.rect.width() + kEps, qPrintable(it.name + " is wider than its box"));
             }
         }
-        QCOMPARE(headers, 1);
-        QCOMPARE(footers, 1);
+        QCOMPARE(QList<int>({headers, footers}), QList<int>({1, 1}));
         // Page number in every footer; date and title in every header.
         QCOMPARE(findItem(page, footer, QStringLiteral("lblPage"))->text(), QString::number(page.number));
-        const PlacedBand &header = page.bands.at(k);
-        QCOMPARE(findItem(page, header, QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
-        QCOMPARE(words(findItem(page, header, QStringLiteral("lblReportTitle"))->text()), words(title));
+        QCOMPARE(findItem(page, page.bands.at(k), QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
+        QCOMPARE(words(findItem(page, page.bands.at(k), QStringLiteral("lblReportTitle"))->text()), words(title));
     }
-    QCOMPARE(reportHeaders, 1);
-    QCOMPARE(reportFooters, 1);
+    QCOMPARE(QList<int>({reportHeaders, reportFooters}), QList<int>({1, 1}));
     // Every record once, in order; a split record's parts on consecutive pages.
     int expectRow = 0, expectPart = 0, lastPage = 0;
     for (const Part &p : detailParts(doc)) {
@@ -153,31 +179,69 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
     QCOMPARE(expectPart, 0);
 }
 
+// Every text of the layout comes back from the PDF, in order, on the right pages.
+void checkPdf(const ReportDocument &doc, const QString &layout, const RowSet &data, const QString &path)
+{
+    Failure error;
+    QVERIFY2(writePdf(doc, path, &error), qPrintable(error.description));
+    QCOMPARE(pdftools::pageCount(path), int(doc.pages.size()));
+    const QString text = pdftools::text(path);
+    QStringList pages = text.split('\f');
+    if (pages.last().trimmed().isEmpty())
+        pages.removeLast();
+    QCOMPARE(pages.size(), doc.pages.size());
+    const QStringList header = QStringList{doc.title, shortDate(kDate)} +
+        (layout == "DrpListofPickupsOnly" ? QStringList{"Pickup Date", "Pickup By", "Package", "Note"}
+         : layout == "DrpListofProjects"  ? QStringList{"Project Name", "Company", "Active"} : QStringList());
+    int next = 0;
+    for (int p = 0; p < pages.size(); ++p) {
+        QStringList expected = p == 0 ? QStringList(doc.caption) + header : header;
+        const int first = next;
+        while (next < data.size() && pages[p].contains(recordTexts(layout, next, data).at(1)))
+            expected << recordTexts(layout, next++, data);
+        QVERIFY2(next > first, qPrintable(QStringLiteral("page %1 holds no record").arg(p + 1)));
+        if (p == pages.size() - 1)
+            expected << QStringLiteral("Registers Total:") << QString::number(data.size());
+        expected << QString::number(p + 1); // the page number closes the page
+        const QString missing = firstOutOfOrder(pages[p], expected);
+        QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("page %1: \"%2\" missing or out of order\n%3").arg(p + 1).arg(missing, pages[p])));
+        QCOMPARE(pages[p].split('\n', Qt::SkipEmptyParts).last().trimmed(), QString::number(p + 1));
+    }
+    QCOMPARE(next, data.size());
+    QCOMPARE(QList<int>({occurrences(text, QStringLiteral("Registers Total:")), occurrences(text, doc.caption)}), QList<int>({1, 1}));
+    for (int r = 0; r < data.size(); ++r) // each record once
+        QCOMPARE(occurrences(text, recordTexts(layout, r, data).at(1)), 1);
+}
+
 } // namespace
 
-class TestReportLayout : public QObject
+class TestReportEngine : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
 
 private slots:
+    void initTestCase() { QVERIFY2(pdftools::available(), "pdftotext and pdfinfo (poppler-utils) are needed"); }
+
     void rowCounts_data()
     {
         QTest::addColumn<QString>("layout");
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("empty"); // every value empty, one record without any column
         for (const ReportLayout *l : allLayouts())
-            for (int n : {0, 1, 350, -5})
-                QTest::addRow("%s %d%s", qPrintable(l->name), std::abs(n), n < 0 ? " empty values" : "")
-                    << l->name << std::abs(n) << (n < 0);
+            for (int n : {0, 1, 140, -5})
+                QTest::addRow("%s %d%s", qPrintable(l->name), std::abs(n), n < 0 ? " empty values" : "") << l->name << std::abs(n) << (n < 0);
     }
 
+    // Details are packed (a page is left only when the next record did not fit); empty values print
+    // nothing; many rows read back whole from the PDF.
     void rowCounts()
     {
         QFETCH(QString, layout);
         QFETCH(int, rows);
         QFETCH(bool, empty);
         const QString title = QStringLiteral("Project: TOWER   Subcontractor: ACME");
-        RowSet data = rowsFor(*layoutByName(layout), rows);
+        RowSet data = rowsFor(layout, rows, true);
         if (empty) {
             for (QVariantList &r : data.rows)
                 r = QVariantList(r.size());
@@ -187,21 +251,20 @@ private slots:
         checkInvariants(doc, rows, title);
         if (QTest::currentTestFailed())
             return;
-        if (rows <= 1)
-            QCOMPARE(doc.pages.size(), 1);
-        QCOMPARE(doc.pages.size() >= 3, rows > 300);
-        // Details are packed: a page is left only when the next record did not fit.
+        QCOMPARE(doc.pages.size() >= 3, rows > 100);
+        QVERIFY(rows > 1 || doc.pages.size() == 1);
         const QList<Part> parts = detailParts(doc);
         for (int i = 1; i < parts.size(); ++i)
             if (parts[i].page != parts[i - 1].page)
                 QVERIFY2(doc.footerTop - parts[i - 1].band->rect.bottom() < parts[i].band->rect.height() - kEps,
                          qPrintable(QStringLiteral("record %1 moved on although it fitted").arg(parts[i].row)));
-        // Empty values print nothing.
         for (const ReportPage &page : doc.pages)
             for (const PlacedBand &b : page.bands)
                 for (const PlacedItem &it : page.itemsOf(b))
                     if (empty && b.kind == BandKind::Detail && it.kind == ItemKind::Field)
                         QVERIFY2(it.lines.isEmpty(), qPrintable(it.name + " printed " + it.text()));
+        if (rows > 100)
+            checkPdf(doc, layout, data, m_dir.filePath(layout + ".pdf"));
     }
 
     void exactlyOnePage_data()
@@ -211,8 +274,8 @@ private slots:
             QTest::newRow(qPrintable(l->name)) << l->name;
     }
 
-    // As many records as page 1 holds, by the layout's own band heights: all on page
-    // 1; one more and that one opens page 2 right under the page header.
+    // As many records as page 1 holds, by the layout's own band heights: all on page 1; one
+    // more and that one opens page 2 right under the page header.
     void exactlyOnePage()
     {
         QFETCH(QString, layout);
@@ -222,12 +285,12 @@ private slots:
         const int capacity = int(std::floor((footerTop - firstDetail) / pt(l.detail.height) + 1e-9));
         QVERIFY(capacity >= 2);
         for (int n : {capacity, capacity + 1}) {
-            const ReportDocument doc = layoutReport(l, rowsFor(l, n), QStringLiteral("Short title"), kDate);
+            const ReportDocument doc = layoutReport(l, rowsFor(layout, n), QStringLiteral("Short title"), kDate);
             checkInvariants(doc, n, QStringLiteral("Short title"));
             if (QTest::currentTestFailed())
                 return;
             const QList<Part> parts = detailParts(doc);
-            if (n > capacity)
+            if (n > capacity) // the report footer may take page 2 before
                 QCOMPARE(doc.pages.size(), 2);
             QCOMPARE(parts.at(capacity - 1).page, 1);
             QVERIFY(near(parts.at(capacity - 1).band->rect.bottom(), firstDetail + capacity * pt(l.detail.height), 0.5));
@@ -245,8 +308,8 @@ private slots:
                 QTest::addRow("%s, %d words", l, n) << QString::fromLatin1(l) << n;
     }
 
-    // A long note breaks into filled lines within its box and makes its record taller by the
-    // lines it adds; one taller than a page goes on over the next pages, split between its lines.
+    // A long note breaks into filled lines within its box and makes its record taller by the lines
+    // it adds; one taller than a page goes on over the next pages, split between its lines.
     void notes()
     {
         QFETCH(QString, layout);
@@ -274,8 +337,7 @@ private slots:
                 if (p.row == 1 && p.part > 0) // a continuation opens its page under the page header
                     QCOMPARE(page.bands.at(1).row, 1);
                 if (p.continues) // it fills its page to the last line that fits
-                    QVERIFY(doc.footerTop - p.band->rect.bottom() <
-                            doc.fonts.at(findItem(page, *p.band, QStringLiteral("txtnote"))->font).lineSpacing);
+                    QVERIFY(doc.footerTop - p.band->rect.bottom() < doc.fonts.at(findItem(page, *p.band, QStringLiteral("txtnote"))->font).lineSpacing);
             }
             return;
         }
@@ -288,25 +350,29 @@ private slots:
         device.setDotsPerMeterY(qRound(kReferenceDpi / 0.0254));
         const QFontMetricsF fm(referenceFont(src->font), &device);
         for (int i = 1; i < note->lines.size(); ++i) {
-            const QString next = note->lines[i].text.section(QLatin1Char(' '), 0, 0);
-            QVERIFY2(fm.horizontalAdvance(note->lines[i - 1].text + QLatin1Char(' ') + next) > note->rect.width() - 1,
+            const QString next = note->lines[i].text.section(' ', 0, 0);
+            QVERIFY2(fm.horizontalAdvance(note->lines[i - 1].text + ' ' + next) > note->rect.width() - 1,
                      qPrintable(QStringLiteral("line %1 could have held \"%2\"").arg(i).arg(next)));
         }
-        const qreal spacing = doc.fonts.at(note->font).lineSpacing;
-        const qreal base = pt(l.detail.height);
+        const qreal spacing = doc.fonts.at(note->font).lineSpacing, base = pt(l.detail.height);
         QVERIFY(near(parts[0].band->rect.height(), base) && near(parts[2].band->rect.height(), base));
         QVERIFY(near(note->lines.size() * spacing, note->rect.height())); // the box holds exactly its lines
         QVERIFY(near(parts[1].band->rect.height(), base + note->lines.size() * spacing - pt(src->rect.height())));
         QVERIFY(near(parts[2].band->rect.top(), parts[1].band->rect.bottom()));
+        // The PDF holds the note whole and in order, across its lines.
+        const QString path = m_dir.filePath(QStringLiteral("note.pdf"));
+        Failure error;
+        QVERIFY2(writePdf(doc, path, &error), qPrintable(error.description));
+        const QString missing = firstOutOfOrder(pdftools::text(path), longNote.split(' ') << QStringLiteral("PICKUP BY 003"));
+        QVERIFY2(missing.isEmpty(), qPrintable(missing + " missing or out of order"));
     }
 
-    // A title too long for one line wraps in every page header and pushes the rule
-    // and column headings down; the date stays on the first line.
+    // A title too long for one line wraps in every page header and pushes the rule and column
+    // headings down; the date stays on the first line.
     void titleWraps()
     {
         const ReportLayout &l = DrpListofPickupsOnly();
-        const QString title = QStringLiteral("Project: ") + reportrows::words(30) +
-                              QStringLiteral("   Subcontractor: ") + reportrows::words(12, 5);
+        const QString title = "Project: " + reportrows::words(30) + "   Subcontractor: " + reportrows::words(12, 5);
         const ReportDocument doc = layoutReport(l, reportrows::pickups(120), title, kDate);
         checkInvariants(doc, 120, title);
         if (QTest::currentTestFailed())
@@ -316,8 +382,7 @@ private slots:
             const PlacedBand &header = page.bands.at(page.number == 1 ? 1 : 0);
             const PlacedItem *t = findItem(page, header, QStringLiteral("lblReportTitle"));
             QVERIFY(t->lines.size() >= 2);
-            const qreal extra = t->lines.size() * doc.fonts.at(t->font).lineSpacing - pt(12);
-            QVERIFY(near(header.rect.height(), pt(l.pageHeader.height) + extra));
+            QVERIFY(near(header.rect.height(), pt(l.pageHeader.height) + t->lines.size() * doc.fonts.at(t->font).lineSpacing - pt(12)));
             for (const char *name : {"linHeader", "shpHeadings", "lblPickupDate", "lblNote"})
                 QVERIFY2(findItem(page, header, name)->rect.top() >= t->rect.bottom() - kEps, name);
             QVERIFY(near(findItem(page, header, QStringLiteral("lblDate"))->rect.top(), t->rect.top()));
@@ -330,21 +395,16 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("date") << "DrpListofPickups" << "pickupdate" << QVariant("2026-03-07") << "3/7/2026";
-        QTest::newRow("date and time") << "DrpListofPickupsOnly" << "pickupdate" << QVariant("2026-11-30 14:05:00")
-                                       << "11/30/2026 2:05:00 PM";
-        QTest::newRow("date, companies") << "DrpListofCompanies" << "pickupdate" << QVariant("2025-12-24") << "12/24/2025";
+        QTest::newRow("date and time") << "DrpListofPickupsOnly" << "pickupdate" << QVariant("2026-11-30 14:05:00") << "11/30/2026 2:05:00 PM";
         QTest::newRow("null date") << "DrpListofPickups" << "pickupdate" << QVariant() << "";
-        QTest::newRow("active yes") << "DrpListofProjects" << "Active" << QVariant(-1) << "Yes";
-        QTest::newRow("active no") << "DrpListofProjects" << "Active" << QVariant(0) << "No";
         QTest::newRow("active null") << "DrpListofProjects" << "Active" << QVariant() << "";
         QTest::newRow("active as text") << "DrpListofCompanies" << "active" << QVariant("-1") << "Yes";
         QTest::newRow("name, other case") << "DrpListofPickups" << "NAME" << QVariant("ACME & SONS") << "ACME & SONS";
         QTest::newRow("number") << "DrpListofCompanies" << "ZIPCODE" << QVariant(12345) << "12345";
-        QTest::newRow("empty text") << "DrpListofCompanies" << "Email" << QVariant("") << "";
     }
 
-    // What a field prints, reached by its column name in any case.
+    // What a field prints, reached by its column name in any case (the PDF checks above read
+    // back plain dates and yes/no).
     void fieldText()
     {
         QFETCH(QString, layout);
@@ -354,13 +414,12 @@ private slots:
         RowSet rows;
         rows.columns = {QStringLiteral("id"), column};
         rows.rows = {{1, value}};
-        const ReportDocument doc = layoutReport(*layoutByName(layout), rows, QStringLiteral("T"), kDate);
         QString name;
         for (const ReportItem &it : layoutByName(layout)->detail.items)
             if (it.kind == ItemKind::Field && it.name.compare("txt" + column, Qt::CaseInsensitive) == 0)
                 name = it.name;
         QVERIFY(!name.isEmpty());
-        QCOMPARE(detailText(doc, 0, name), printed);
+        QCOMPARE(detailText(layoutReport(*layoutByName(layout), rows, QStringLiteral("T"), kDate), 0, name), printed);
     }
 
     void titles_data()
@@ -368,72 +427,66 @@ private slots:
         QTest::addColumn<QString>("layout");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("printed");
-        QTest::addColumn<QString>("caption");
-        QTest::newRow("projects, no title set") << "DrpListofProjects" << QString() << "List of Projects"
-                                                << "List of Projects";
-        QTest::newRow("projects, title set") << "DrpListofProjects" << "Projects list not active"
-                                             << "Projects list not active" << "List of Projects";
-        QTest::newRow("companies, one blank") << "DrpListofCompanies" << " " << "" << "List of Companies";
-        QTest::newRow("pickups, no title set") << "DrpListofPickups" << QString() << "" << "List of Pickups";
-        QTest::newRow("pickups only") << "DrpListofPickupsOnly" << "P" << "P" << "List of Pickups";
+        QTest::newRow("projects, no title set") << "DrpListofProjects" << QString() << "List of Projects";
+        QTest::newRow("projects, title set") << "DrpListofProjects" << "Projects list not active" << "Projects list not active";
+        QTest::newRow("companies, one blank") << "DrpListofCompanies" << " " << "";
+        QTest::newRow("pickups, no title set") << "DrpListofPickups" << QString() << "";
         // The blanks between the names print as the caller wrote them.
-        QTest::newRow("main window's title") << "DrpListofPickupsOnly" << "Project: A B   Subcontractor: C  D"
-                                             << "Project: A B   Subcontractor: C  D" << "List of Pickups";
+        QTest::newRow("main window's title") << "DrpListofPickupsOnly" << "Project: A B   Subcontractor: C  D" << "Project: A B   Subcontractor: C  D";
     }
 
-    // "%i" prints the caller's title; the projects report has one of its own. Layouts are
-    // found by name in any case and carry the preview's caption.
+    // "%i" prints the caller's title; the projects report has one of its own. Layouts are found
+    // by name in any case.
     void titles()
     {
         QFETCH(QString, layout);
         QFETCH(QString, title);
         QFETCH(QString, printed);
-        QFETCH(QString, caption);
         const ReportLayout *l = layoutByName(layout.toLower());
-        QVERIFY(l);
-        QCOMPARE(l->name, layout);
-        QCOMPARE(l->caption, caption);
-        const ReportDocument doc = layoutReport(*l, rowsFor(*l, 2), title, kDate);
-        const ReportPage &page = doc.pages.first();
-        const PlacedItem *t = findItem(page, page.bands.at(1), QStringLiteral("lblReportTitle"));
+        QVERIFY(l && l->name == layout && !layoutByName("DrpNothing"));
+        const ReportDocument doc = layoutReport(*l, rowsFor(layout, 2), title, kDate);
+        const PlacedItem *t = findItem(doc.pages.first(), doc.pages.first().bands.at(1), QStringLiteral("lblReportTitle"));
         QCOMPARE(t->text().trimmed(), printed);
         QVERIFY(t->lines.size() <= 1);
-        QVERIFY(!layoutByName("DrpNothing"));
     }
 
-    // A value too wide for a box that does not grow prints on one line, cut at the box.
-    void boxesThatDoNotGrowCutTheirText()
+    // A value too wide for a box that does not grow prints on one line, cut at the box; font sizes
+    // such as 8.25 points keep their fraction and line spacing follows the size.
+    void boxesAndFonts()
     {
         const QString longPackage = QStringLiteral("PACKAGE ") + reportrows::words(40);
         RowSet rows = reportrows::pickups(1);
         rows.rows[0][rows.columnIndex("package")] = longPackage;
-        const ReportDocument doc = layoutReport(DrpListofPickupsOnly(), rows, QStringLiteral("T"), kDate);
+        ReportDocument doc = layoutReport(DrpListofPickupsOnly(), rows, QStringLiteral("T"), kDate);
         const QString printed = detailText(doc, 0, QStringLiteral("txtpackage"));
-        QVERIFY(!printed.isEmpty() && !printed.contains(QLatin1Char('\n')));
-        QVERIFY(printed.size() < longPackage.size() && longPackage.startsWith(printed));
+        QVERIFY(!printed.isEmpty() && !printed.contains('\n') && printed.size() < longPackage.size() && longPackage.startsWith(printed));
         QVERIFY(near(detailParts(doc).at(0).band->rect.height(), pt(DrpListofPickupsOnly().detail.height)));
-    }
-
-    // Sizes such as 8.25 points are kept, not rounded; line spacing is proportional to the size.
-    void fontSizesKeepTheirFraction()
-    {
-        const ReportDocument doc = layoutReport(DrpListofPickups(), reportrows::pickups(1), QStringLiteral("T"), kDate);
+        doc = layoutReport(DrpListofPickups(), reportrows::pickups(1), QStringLiteral("T"), kDate);
         QMap<qreal, const ResolvedFont *> plain; // by size, neither bold nor italic
-        QList<qreal> sizes;
         for (const ResolvedFont &f : doc.fonts) {
             QCOMPARE(f.font.pointSizeF(), f.def.pointSize);
             QCOMPARE(f.font.family(), QStringLiteral("Arial"));
-            sizes << f.def.pointSize;
             if (!f.def.bold && !f.def.italic)
                 plain[f.def.pointSize] = &f;
         }
-        QVERIFY(sizes.contains(12.0));
         const ResolvedFont *regular = plain.value(8.25), *nine = plain.value(9);
         QVERIFY(regular && nine);
         QVERIFY(std::abs(nine->lineSpacing / regular->lineSpacing - 9 / 8.25) < 0.02);
         QVERIFY(regular->lineSpacing > 8.25 * kRefPerPoint && regular->lineSpacing < 8.25 * 1.3 * kRefPerPoint);
     }
+
+    void unwritableOutputIsReported()
+    {
+        const ReportJob job{&DrpListofProjects(), reportrows::projects(3), QString(), kDate};
+        Failure error;
+        QPdfWriter writer(QStringLiteral("/nonexistent-folder/sub/report.pdf"));
+        QVERIFY(!paintDocument(layoutJob(job), &writer, &error) && !error.description.isEmpty());
+        QVERIFY(!paintDocument(layoutJob(job), nullptr, &error));
+        const QString path = m_dir.filePath(QStringLiteral("missing/report.pdf"));
+        QVERIFY(!writePdf(job, path, &error));
+        QVERIFY(error.description.contains(QStringLiteral("report.pdf")) && !QFile::exists(path));
+    }
 };
 
-QTEST_MAIN(TestReportLayout)
-#include "tst_reportlayout.moc"
+QTEST_MAIN(TestReportEngine)
+#include "tst_reportengine.moc"

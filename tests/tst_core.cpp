@@ -1,0 +1,452 @@
+// The core below the windows: settings, dates, the database file, data sources and records.
+#include "support/testenv.h"
+#include "core/db/queries.h"
+#include "core/db/registers.h"
+
+#include "core/app/dates.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "core/db/recordsource.h"
+#include "core/db/schema.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QSqlRecord>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+QByteArray digest(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// Runs `sql` on the file at `path` through a connection of its own.
+bool execOn(const QString &path, const QString &sql)
+{
+    bool ok = false;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prep"));
+        d.setDatabaseName(path);
+        ok = d.open() && QSqlQuery(d).exec(sql);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("prep"));
+    return ok;
+}
+
+// Empty when the record was written, else why not.
+QString write(RecordSource &rec)
+{
+    Failure why;
+    return rec.write(&why) ? QString() : why.reason.isEmpty() ? QStringLiteral("refused") : why.reason;
+}
+
+} // namespace
+
+class TestCore : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    QString conf(const QByteArray &text)
+    {
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + QTest::currentDataTag());
+        if (QFile f(path); !text.isNull() && f.open(QIODevice::WriteOnly))
+            f.write(text);
+        return path;
+    }
+
+private slots:
+    void settings_data()
+    {
+        QTest::addColumn<QByteArray>("fileText");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("expected"); // read under [paths]
+        QTest::addColumn<QString>("dbFile");   // as the globals make it; "~": the default folder
+        QTest::newRow("exact") << QByteArray("[paths]\ndbpath=/data/q\n") << "dbpath" << "/data/q" << "/data/q/db1.mdb";
+        QTest::newRow("key capitalised in file") << QByteArray("[paths]\nDbpath=/data/q\n") << "dbpath" << "/data/q" << "/data/q/db1.mdb";
+        QTest::newRow("key capitalised in call") << QByteArray("[paths]\ndbpath=/data/q\n") << "DBPATH" << "/data/q" << "/data/q/db1.mdb";
+        QTest::newRow("section in capitals") << QByteArray("[PATHS]\nExportPath=/x\n") << "exportpath" << "/x" << "~/db1.mdb";
+        QTest::newRow("other section ignored") << QByteArray("[other]\ndbpath=/x\n") << "dbpath" << "DEFAULT" << "~/db1.mdb";
+        QTest::newRow("comma stays one value") << QByteArray("[paths]\nExportPath=/data/smith, jones\n") << "ExportPath" << "/data/smith, jones"
+                                               << "~/db1.mdb";
+        QTest::newRow("no file") << QByteArray() << "dbpath" << "DEFAULT" << "~/db1.mdb";
+        QTest::newRow("trailing separator doubles") << QByteArray("[paths]\ndbpath=/data/\n") << "dbpath" << "/data/" << "/data//db1.mdb";
+        QTest::newRow("empty folder") << QByteArray("[paths]\ndbpath=\n") << "dbpath" << "" << "/db1.mdb";
+    }
+
+    // Keys are found whatever their case; the globals are made from what is found.
+    void settings()
+    {
+        QFETCH(QByteArray, fileText);
+        QFETCH(QString, key);
+        QFETCH(QString, expected);
+        QFETCH(QString, dbFile);
+        const Settings s(conf(fileText));
+        QCOMPARE(s.read(QStringLiteral("paths"), key, QStringLiteral("DEFAULT")), expected);
+        core::loadGlobals(s);
+        QCOMPARE(gDbFile, QDir::toNativeSeparators(dbFile.replace('~', QDir::homePath() + "/quillbern")));
+        QCOMPARE(gExportPath, key == "exportpath" || key == "ExportPath" ? expected : QDir::homePath() + "/quillbern");
+    }
+
+    // A write replaces every spelling of the key and reaches the next start; an entry written
+    // empty reads back empty, not as the default.
+    void settingWriteReplacesEverySpelling()
+    {
+        const QString path = conf("[paths]\ndbpath=/old/one\nDBPATH=/old/two\nexportpath=/old/three\n");
+        {
+            Settings s(path);
+            s.write(QStringLiteral("paths"), QStringLiteral("Dbpath"), QStringLiteral("/mnt/a,b"));
+            s.write(QStringLiteral("paths"), QStringLiteral("ExportPath"), QString());
+            QVERIFY(s.sync());
+        }
+        QFile back(path);
+        QVERIFY(back.open(QIODevice::ReadOnly));
+        const QByteArray text = back.readAll();
+        QCOMPARE(text.count("/old"), 0);
+        QCOMPARE(text.toLower().count("dbpath="), 1);
+        core::loadGlobals(Settings(path));
+        QCOMPARE(gDbPath + "|" + gExportPath, QStringLiteral("/mnt/a,b|"));
+    }
+
+    void checkedDate_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        // Month first; day first only when the first number cannot be a month.
+        const QList<std::pair<const char *, const char *>> rows = {
+            {"12/05/26", "12/5/2026"}, {"13/12/2003", "12/13/2003"}, {"13/13/2003", ""}, {"2/30/2003", ""}, {"4/31/2026", ""},
+            {"2/29/2024", "2/29/2024"}, {"2/29/2023", ""}, {"abc", ""}, {"", ""}, {"   ", ""}, {"3-7-2026", "3/7/2026"},
+            {"3.7.2026", "3/7/2026"}, {"3/7-2026", ""}, {"2026-03-07", "3/7/2026"}, {"03/07/26", "3/7/2026"},
+            {"1/1/29", "1/1/2029"}, {"12/31/29", "12/31/2029"}, {"1/1/30", "1/1/1930"}, {"1/2/5", "1/2/2005"},
+            {"March 7, 2026", "3/7/2026"}, {"7-Mar-2026", "3/7/2026"}, {"7 march 26", "3/7/2026"}, {"March 2026", "3/1/2026"},
+            {"Smarch 7 2026", ""}, {"12/5", "12/5/2026"}, {"3/7/2026 14:05", "3/7/2026 2:05:00 PM"},
+            {"3/7/2026 2:05:09 pm", "3/7/2026 2:05:09 PM"}, {"3/7/2026 0:00", "3/7/2026"}, {"3/7/2026 12:00 AM", "3/7/2026"},
+            {"3/7/2026 25:00", ""}, {"14:05", ""}, {"1/1/2026'; DROP TABLE pickuplog; --", ""}, {"123456/1/2026", ""}};
+        for (const auto &[typed, shown] : rows)
+            QTest::addRow("\"%s\"", typed) << QString::fromLatin1(typed) << QString::fromLatin1(shown);
+    }
+
+    void checkedDate()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        const QDate today(2026, 12, 7);
+        QCOMPARE(dates::checkedText(typed, today), shown);
+        QCOMPARE(dates::checkedText(shown, today), shown); // what the field shows reads back as the same date
+    }
+
+    void storedDate_data()
+    {
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QVariant>("stored");
+        QTest::newRow("date") << "3/7/2026" << QVariant(QStringLiteral("2026-03-07"));
+        QTest::newRow("date and time") << "3/7/2026 2:05:00 PM" << QVariant(QStringLiteral("2026-03-07 14:05:00"));
+        QTest::newRow("empty") << "" << QVariant();
+        QTest::newRow("a QDate") << "1/31/2003" << QVariant(QDate(2003, 1, 31));
+    }
+
+    void storedDate()
+    {
+        QFETCH(QString, shown);
+        QFETCH(QVariant, stored);
+        const QVariant s = dates::toStored(shown);
+        QCOMPARE(s.isNull(), stored.isNull());
+        QCOMPARE(s.toString(), stored.toString());
+        QCOMPARE(dates::toShort(stored), shown);
+        QCOMPARE(dates::toShort(QVariant(QString())) + dates::toShort(QVariant(QStringLiteral("not a date"))), QStringLiteral("not a date"));
+    }
+
+    // Every column of the schema, reached in any case; the file's settings; the main window's
+    // pick-up query answered from an index, without sorting; ids never given again after a
+    // delete; text compared and sorted without regard to case.
+    void databaseFile()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase());
+        for (const schema::Table &t : schema::tables()) {
+            const QSqlRecord rec = db::main().record(t.name.toUpper());
+            QCOMPARE(rec.count(), t.columns.size());
+            for (const QString &c : t.columns)
+                QVERIFY2(rec.indexOf(c.toUpper()) >= 0, qPrintable(t.name + "." + c));
+        }
+        QStringList pragmas;
+        for (const char *name : {"application_id", "user_version", "journal_mode", "synchronous", "foreign_keys"})
+            pragmas << env.scalar(QStringLiteral("PRAGMA ") + name).toString();
+        QCOMPARE(pragmas, (QStringList{QString::number(schema::kApplicationId), QString::number(schema::kVersion), "delete", "2", "0"}));
+        QSqlQuery plan(db::main());
+        QVERIFY(plan.exec("EXPLAIN QUERY PLAN select * from pickuplog where idauthorizedcompany = 1 and idproject = 2 order by pickupdate"));
+        QString planText;
+        while (plan.next())
+            planText += plan.value(3).toString() + '\n';
+        QVERIFY2(planText.contains("ix_pickuplog_company_project_date") && !planText.contains("TEMP B-TREE"), qPrintable(planText));
+        QCOMPARE(env.count("sqlite_master WHERE type = 'index' AND name IN ('ix_authorizedcompanies_idproject', 'ix_pickuplog_idproject', "
+                           "'ix_pickuplog_pickupdate')"), 3);
+        QVERIFY(env.exec("INSERT INTO authorizedcompanies (idproject, name) VALUES (1, 'A'), (1, 'B')"));
+        QVERIFY(env.exec("DELETE FROM authorizedcompanies WHERE id = 2"));
+        RecordSource rec(QStringLiteral("authorizedcompanies"));
+        rec.addNew();
+        QCOMPARE(write(rec), QString());
+        QCOMPARE(rec.id(), 3); // a pick-up left pointing at subcontractor 2 must never attach to the new one
+        QVERIFY(env.exec("INSERT INTO project (projectname, company) VALUES ('b tower', 'x'), ('A Tower', 'y'), ('a tower', 'a')"));
+        QCOMPARE(env.count("project WHERE projectname = 'A TOWER'"), 2);
+        QCOMPARE(env.scalar("SELECT company FROM project ORDER BY projectname, company LIMIT 1").toString(), "a");
+    }
+
+    void badFiles_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content"); // "ours" and "foreign": made by us, then changed
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not a database") << "db1.mdb" << QByteArray("A letter, not a database.\n").repeated(300) << "it is not a database file";
+        QTest::newRow("empty file") << "db1.mdb" << QByteArray("") << "the file is empty";
+        QTest::newRow("foreign SQLite file") << "db1.mdb" << QByteArray("foreign") << "it is not a Quillbern database";
+        QTest::newRow("table missing") << "db1.mdb" << QByteArray("ours") << "the table \"pickuplog\" is missing";
+        QTest::newRow("missing file") << "nowhere/db1.mdb" << QByteArray() << "the file does not exist";
+        QTest::newRow("a folder") << "" << QByteArray() << "it is a folder, not a file";
+    }
+
+    // Refused with the file and the reason named; nothing overwritten, nothing created.
+    void badFiles()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        TestEnv env;
+        const QString path = name.isEmpty() ? env.folder() : env.path(name);
+        if (content == "ours" || content == "foreign")
+            QVERIFY(db::createDatabaseFile(path) && execOn(path, content == "ours" ? "DROP TABLE pickuplog" : "PRAGMA application_id = 0"));
+        else if (!content.isNull())
+            QVERIFY(writeFile(path, content));
+        const QByteArray before = digest(path);
+        Failure why;
+        QVERIFY(!db::openMain(path, &why));
+        QVERIFY2(why.description.contains(path) && why.description.contains(reason), qPrintable(why.description));
+        QCOMPARE(digest(path), before);
+        QCOMPARE(QFile::exists(path), !content.isNull() || name.isEmpty());
+        QVERIFY(!QFile::exists(path + "-journal"));
+    }
+
+    void create_data()
+    {
+        QTest::addColumn<QString>("name"); // starting with '/': outside the test's folder
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("new folders") << "a/b's folder/db1.mdb" << "";
+        QTest::newRow("existing file") << "db1.mdb" << "already exists";
+        QTest::newRow("unwritable place") << "/proc/quillbern-test/db1.mdb" << "cannot be created"; // even for root
+        QTest::newRow("transfer template") << "dbtransf.mdb" << "";
+    }
+
+    // A new file opens as a register, writable; the template is empty, marked as a transfer
+    // file, and no register; an existing file is never touched.
+    void create()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, failure);
+        TestEnv env;
+        const QString path = name.startsWith('/') ? name : env.path(name);
+        QVERIFY(name != "db1.mdb" || writeFile(path, "precious"));
+        const QByteArray before = digest(path);
+        const bool isTemplate = name == QLatin1String("dbtransf.mdb");
+        Failure why;
+        const bool created = isTemplate ? db::createTemplateFile(path, &why) : db::createDatabaseFile(path, &why);
+        QVERIFY2(failure.isEmpty() ? created : !created && why.reason.contains(failure), qPrintable(why.description));
+        if (!failure.isEmpty()) {
+            QCOMPARE(digest(path), before);
+            return;
+        }
+        const std::optional<db::Opened> opened = db::openMain(path, &why);
+        QVERIFY2(isTemplate ? !opened : opened && !opened->readOnly, qPrintable(why.description));
+        if (!isTemplate)
+            return;
+        QVERIFY2(db::openConnection(QStringLiteral("t"), path, true, &why), qPrintable(why.description));
+        {
+            QSqlQuery q(QSqlDatabase::database(QStringLiteral("t")));
+            QVERIFY(q.exec("SELECT count(*), (SELECT application_id FROM pragma_application_id) FROM sqlite_master") && q.next());
+            QCOMPARE(q.value(0).toInt() + q.value(1).toInt(), schema::kTransferApplicationId);
+        }
+        db::closeConnection(QStringLiteral("t"));
+    }
+
+    // Bound values are just characters; the current row moves by number or by the row
+    // selected first; names of columns are matched in any case; large ids are read whole.
+    void dataSource()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        const QString odd = QStringLiteral("O'NEIL & SONS x'); DROP TABLE project; -- Müller Bau — Ölçü 東京 ").repeated(200);
+        QVERIFY(env.exec("INSERT INTO project (projectname, company, active) VALUES (?, 'c', 0)", {odd}));
+        {
+            DataSource ds;
+            QVERIFY(!ds.refresh()); // no query yet
+            ds.setQuery(QStringLiteral("SELECT * FROM project WHERE projectname = ?"), {odd});
+            QVERIFY(ds.refresh());
+            QCOMPARE(ds.field(QStringLiteral("ProjectName")).toString(), odd);
+            ds.setQuery(QStringLiteral("SELECT * FROM project WHERE active = ? ORDER BY projectname, company"), {-1});
+            QVERIFY(ds.refresh());
+            QCOMPARE(ds.currentRow(), 0);
+            QCOMPARE(ds.field(QStringLiteral("PROJECTNAME")).toString(), QStringLiteral("ANNEX"));
+            QVERIFY(ds.setCurrentRow(4) && !ds.setCurrentRow(5));
+            QCOMPARE(ds.field(QStringLiteral("projectname")).toString(), QStringLiteral("NORTH TOWER"));
+            QVERIFY(!ds.field(QStringLiteral("nosuchcolumn")).isValid());
+            QVERIFY(ds.refresh());
+            QCOMPARE(ds.currentRow(), 0);
+            QItemSelectionModel sel(ds.model());
+            QVERIFY(!ds.setCurrentFromSelection(&sel) && !ds.setCurrentFromSelection(nullptr));
+            sel.select(ds.model()->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            sel.select(ds.model()->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            QVERIFY(ds.setCurrentFromSelection(&sel));
+            QCOMPARE(ds.field(QStringLiteral("company")).toString(), QStringLiteral("COUNTY"));
+            ds.setQuery(QStringLiteral("SELECT * FROM pickuplog WHERE idproject = ?"), {qint64(40000)});
+            QVERIFY(ds.refresh());
+            QCOMPARE(ds.field(QStringLiteral("idauthorizedcompany")).toLongLong(), 40001);
+            ds.setQuery(QStringLiteral("SELECT * FROM project WHERE active = 1"));
+            QVERIFY(ds.refresh() && ds.isEmpty());
+            QCOMPARE(ds.currentRow(), -1);
+            QVERIFY(ds.field(QStringLiteral("id")).isNull());
+            ds.setQuery(QStringLiteral("SELECT * FROM nosuchtable"));
+            QVERIFY(!ds.refresh() && ds.isEmpty() && ds.lastFailure().description.contains(QStringLiteral("nosuchtable")));
+        }
+        // A snapshot holds no statement open: the rows can be deleted and it stays.
+        Failure f;
+        const auto rs = readRows(QStringLiteral("SELECT * FROM authorizedcompanies WHERE id >= ? ORDER BY id"), {11}, &f);
+        QVERIFY(rs && rs->size() == 5);
+        QCOMPARE(rs->value(1, QStringLiteral("Name")).toString(), QStringLiteral("HARBOR GLASS"));
+        QVERIFY(rs->value(1, QStringLiteral("City")).isNull() && !rs->value(0, QStringLiteral("nosuch")).isValid());
+        QVERIFY(env.exec("DELETE FROM authorizedcompanies"));
+        db::closeMain();
+        QCOMPARE(rs->value(4, QStringLiteral("id")).toLongLong(), 40001);
+        DataSource unopened;
+        unopened.setQuery(QStringLiteral("SELECT * FROM project"));
+        QVERIFY(!unopened.refresh() && !unopened.lastFailure().description.isEmpty());
+        QVERIFY(!readRows(QStringLiteral("SELECT * FROM project"), {}, &f));
+        QVERIFY(!f.description.isEmpty() && f.text() == QString::number(f.number) + f.description);
+    }
+
+    // The model fetches lazily; count and findRow do not stop at what it fetched.
+    void countAndFindRowGoPastTheFetchedRows()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 600, .companiesPerProject = 0}));
+        DataSource ds;
+        ds.setQuery(QStringLiteral("select * from project"));
+        QVERIFY(ds.refresh() && ds.model()->rowCount() < 600);
+        QCOMPARE(ds.count(), 600);
+        QCOMPARE(ds.findRow(QStringLiteral("ID"), qint64(555)), 554);
+        QCOMPARE(ds.value(554, QStringLiteral("id")).toLongLong(), 555);
+        QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(601)), -1);
+    }
+
+    // A record is added, edited or dropped; the id is the database's, large ids included.
+    void recordAddEditCancel()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        QVERIFY(rec.isNew());
+        rec.setValue(QStringLiteral("ProjectName"), QStringLiteral("NORTH TOWER"));
+        rec.cancel();
+        QVERIFY(!rec.hasRecord());
+        QCOMPARE(env.count("project"), 6);
+        rec.addNew();
+        rec.setValue(QStringLiteral("ProjectName"), QStringLiteral("NEW TOWER"));
+        rec.setValue(QStringLiteral("Company"), QStringLiteral("ATLAS"));
+        QCOMPARE(write(rec), QString());
+        QCOMPARE(rec.id(), 40001);
+        RecordSource edit(QStringLiteral("PROJECT"));
+        QVERIFY(edit.loadById(40001));
+        edit.setValue(QStringLiteral("Company"), QStringLiteral("ATLAS PROPERTIES"));
+        edit.cancel();
+        QCOMPARE(edit.value(QStringLiteral("company")).toString(), QStringLiteral("ATLAS"));
+        edit.setValue(QStringLiteral("company"), QStringLiteral("ATLAS PROPERTIES"));
+        edit.setValue(QStringLiteral("id"), 999);
+        QCOMPARE(write(edit), QString());
+        QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 40001").toString(), "ATLAS PROPERTIES");
+        QCOMPARE(env.count("project"), 7);
+        QVERIFY(!edit.loadById(40100) && !edit.hasRecord());
+        QVERIFY(env.exec("INSERT INTO project (id, projectname) VALUES (5000000000, 'HUGE')"));
+        QVERIFY(edit.loadById(5000000000LL));
+        QCOMPARE(edit.value(QStringLiteral("projectname")).toString(), QStringLiteral("HUGE"));
+        edit.addNew();
+        QCOMPARE(write(edit), QString());
+        QCOMPARE(edit.id(), 5000000001LL);
+    }
+
+    // A refused write gives the reason and keeps the values for a retry.
+    void recordWriteRefused()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase());
+        RecordSource rec(QStringLiteral("project")), other(QStringLiteral("project"));
+        rec.addNew();
+        QCOMPARE(write(rec), QString());
+        QVERIFY(env.exec("DELETE FROM project"));
+        rec.setValue(QStringLiteral("projectname"), QStringLiteral("Y"));
+        QVERIFY(write(rec).contains(QStringLiteral("no longer exists")));
+        QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("Y"));
+        QVERIFY(env.exec("CREATE TRIGGER no_insert BEFORE INSERT ON project BEGIN SELECT RAISE(ABORT, 'the register is closed'); END"));
+        other.addNew();
+        other.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
+        QVERIFY(write(other).contains(QStringLiteral("the register is closed")));
+        QVERIFY(other.isNew());
+        QCOMPARE(other.value(QStringLiteral("projectname")).toString(), QStringLiteral("Z"));
+    }
+
+    // Committed writes and deletes are announced with their table and kind; refused ones are not.
+    void writesAreAnnounced()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        QSignalSpy spy(&registers(), &Registers::changed);
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        QVERIFY(rec.write());
+        QVERIFY(env.exec("CREATE TRIGGER no_update BEFORE UPDATE ON project BEGIN SELECT RAISE(ABORT, 'closed'); END"));
+        rec.setValue(QStringLiteral("projectname"), QStringLiteral("X"));
+        QVERIFY(!rec.write());
+        QVERIFY(deleteRecord(QStringLiteral("pickuplog"), env.scalar("SELECT min(id) FROM pickuplog").toLongLong()));
+        QVERIFY(!deleteRecord(QStringLiteral("sqlite_master"), 1));
+        QStringList tables;
+        for (const QVariantList &call : spy)
+            tables << call.first().toString() + (call.at(1).value<Registers::Change>() == Registers::Deleted ? "-" : "+");
+        QCOMPARE(tables, QStringList({"project+", "pickuplog-"}));
+    }
+
+    // Inactive projects and orphaned pick-ups where asked; every pick-up on its subcontractor's
+    // project; ISO dates; cities that fit their field; the same seed gives the same register.
+    void sampleData()
+    {
+        QString names;
+        for (int round = 0; round < 2; ++round) {
+            TestEnv env;
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 14, .companiesPerProject = 5, .pickupsPerCompany = 4, .inactiveEvery = 7, .orphanEvery = 10}));
+            QList<int> counts;
+            for (const char *from : {"project", "project WHERE active <> -1", "authorizedcompanies", "pickuplog",
+                                     "pickuplog p LEFT JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.id IS NULL",
+                                     "pickuplog p JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.idproject <> p.idproject",
+                                     "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
+                                     "authorizedcompanies WHERE length(city) > 10"})
+                counts << env.count(from);
+            QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, 280, 28, 0, 0, 0}));
+            const QString now = env.scalar("SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
+            QVERIFY(round == 0 || now == names);
+            names = now;
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"

@@ -1,0 +1,786 @@
+// Export of a project into a transfer file and its import, through the windows' entry points.
+#include "support/testenv.h"
+#include "core/db/registers.h"
+
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+#include "core/transfer/transfer.h"
+#include "ui/common/windowregistry.h"
+#include "ui/transfer/exportdatabase.h"
+#include "ui/transfer/frmimport.h"
+
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QListView>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
+
+// Stands in for the main window: counts the re-reads the import asks for.
+class FakeMain : public QWidget
+{
+    Q_OBJECT
+public:
+    FakeMain()
+    {
+        setObjectName(QStringLiteral("frmMain"));
+        connect(&registers(), &Registers::changed, this, &FakeMain::RefreshInterface);
+    }
+    int refreshes = 0;
+public slots:
+    void RefreshInterface() { ++refreshes; }
+};
+
+namespace {
+
+// An import as the cases read it: its outcome, counts and failure side by side.
+struct Imported
+{
+    bool ok = false;
+    Failure failure;
+    qint64 projectId = 0, companies = 0, pickups = 0;
+};
+
+Imported importInto(QSqlDatabase d, const QString &file, std::optional<qint64> project = std::nullopt)
+{
+    Imported r;
+    if (const auto s = transfer::importProject(d, file, project, {}, &r.failure))
+        r = {true, {}, s->projectId, s->companies, s->pickups};
+    return r;
+}
+
+
+const QString kImported = QStringLiteral("IMPORT DATABASE|Import process complete");
+const QString kExported = QStringLiteral("EXPORT DATABASE|Export process complete");
+
+QByteArray fileHash(const QString &path)
+{
+    QFile f(path);
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    return f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Every row of `sql` as text, NULL marked; `typed` appends each value's type.
+QList<QStringList> rows(QSqlDatabase d, const QString &sql, const QVariantList &binds = {}, bool typed = true)
+{
+    QSqlQuery q(d);
+    q.prepare(sql);
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    QList<QStringList> out;
+    if (!q.exec())
+        out << QStringList{"<failed> " + sql + ": " + q.lastError().text()};
+    for (QStringList row; q.next(); out << row, row.clear())
+        for (int i = 0; i < q.record().count(); ++i)
+            row << (q.value(i).isNull() ? QStringLiteral("<NULL>") : q.value(i).toString() + (typed ? QString('/') + q.value(i).typeName() : ""));
+    return out;
+}
+
+// Opens (creating when needed) a SQLite file on a connection of its own, runs `statements`, then `body`.
+bool withFile(const QString &path, const QStringList &statements, const std::function<void(QSqlDatabase &)> &body = {})
+{
+    bool ok = true;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture_file"));
+        d.setDatabaseName(path);
+        ok = d.open();
+        for (const QString &s : statements)
+            if (QSqlQuery q(d); ok && !q.exec(s))
+                ok = false, QWARN(qPrintable(s.left(200) + ": " + q.lastError().text()));
+        if (ok && body)
+            body(d);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fixture_file"));
+    return ok;
+}
+
+// A project's rows without their ids: the project, its subcontractors in id order, and
+// their pick-ups naming the subcontractor by its position in that order.
+using Project = QList<QList<QStringList>>;
+Project readProject(QSqlDatabase d, qint64 id)
+{
+    Project p{rows(d, "SELECT projectname, company, active, typeof(active) FROM project WHERE id = ?", {id}, false), {}, {}};
+    QHash<QString, int> position;
+    for (QStringList c : rows(d, "SELECT id, name, address1, address2, city, state, zipcode, telephone, fax, email, website, note, "
+                                 "pickupdate, pickupby, package, active, typeof(active) FROM authorizedcompanies WHERE idproject = ? ORDER BY id", {id}, false))
+        position.insert(c.takeFirst(), int(position.size())), p[1] << c;
+    for (QStringList r : rows(d, "SELECT idauthorizedcompany, pickupdate, pickupby, package, note FROM pickuplog WHERE idproject = ? ORDER BY id", {id}, false))
+        if (position.contains(r.first())) // only a subcontractor's own pick-ups travel
+            r.first() = QString::number(position.value(r.first())), p[2] << r;
+    return p;
+}
+
+Project fileProject(const QString &path, qint64 id)
+{
+    Project p;
+    withFile(path, {}, [&](QSqlDatabase &d) { p = readProject(d, id); });
+    return p;
+}
+
+// Projects, subcontractors, pick-ups and schema objects, plus what `p` adds `times` times.
+QList<qint64> counts(const Project &p = {}, int times = 1)
+{
+    QList<qint64> out;
+    for (const char *table : {"project", "authorizedcompanies", "pickuplog", "sqlite_master"})
+        out << rows(db::main(), QStringLiteral("SELECT count(*) FROM %1").arg(table), {}, false).value(0).value(0).toLongLong();
+    return {out[0] + times * !p.isEmpty(), out[1] + times * p.value(1).size(), out[2] + times * p.value(2).size(), out[3]};
+}
+
+qint64 newestProject() { return rows(db::main(), "SELECT max(id) FROM project", {}, false)[0][0].toLongLong(); }
+qsizetype attached() { return rows(db::main(), "SELECT name FROM pragma_database_list WHERE name NOT IN ('main', 'temp')").size(); }
+
+// Whether a progress dialog showed while `run` ran, and none is left afterwards.
+bool sawProgressDialog(const std::function<void()> &run)
+{
+    bool seen = false, left = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&seen] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            seen = seen || (qobject_cast<QProgressDialog *>(w) && w->isVisible());
+    });
+    poll.start(0);
+    run();
+    for (QWidget *w : QApplication::topLevelWidgets())
+        left = left || qobject_cast<QProgressDialog *>(w);
+    return seen && !left;
+}
+
+// A file-size limit stands in for a full disk: writes past it fail as they would.
+struct FileSizeLimit
+{
+    rlimit saved{}, small{};
+    bool ok = (std::signal(SIGXFSZ, SIG_IGN), getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    explicit FileSizeLimit(qint64 bytes) { ok = ok && (small = saved, small.rlim_cur = rlim_t(bytes), setrlimit(RLIMIT_FSIZE, &small) == 0); }
+    ~FileSizeLimit()
+    {
+        if (ok)
+            setrlimit(RLIMIT_FSIZE, &saved);
+    }
+};
+
+// A transfer file as the export writes it: project 5 with subcontractors 11 to 13
+// (12 without pick-ups) and five pick-ups; then `extra` statements.
+bool writeTransfer(const QString &path, const QStringList &extra = {})
+{
+    return withFile(path, schema::createTableStatements() + QStringList{
+        QStringLiteral("PRAGMA application_id = %1").arg(schema::kTransferApplicationId),
+        QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion), "INSERT INTO project VALUES (5, 'NORTH TOWER', 'ATLAS PROPERTIES', -1)",
+        "INSERT INTO authorizedcompanies VALUES (11, 5, 'ACME ELECTRIC', '1 MAIN ST', NULL, 'AUSTIN', 'TX', '78701', '(512) 555-0101', "
+        "NULL, 'OFFICE@ACME.COM', 'WWW.ACME.COM', 'CALL FIRST', '2026-02-28', 'J. SMITH', 'DRAWINGS', -1), (12, 5, 'BRIGHT PLUMBING', "
+        "'', '', '', '', '', '', '', '', '', NULL, NULL, NULL, NULL, 0), (13, 5, 'O''NEIL GLASS', '9 PARK LN', 'SUITE 4', 'RENO', 'NV', "
+        "'89501', NULL, '(775) 555-0199', NULL, NULL, NULL, '2026-01-05 08:30:00', 'K. PATEL', 'KEYS (4)', -1)",
+        "INSERT INTO pickuplog VALUES (101, 5, 11, '2026-01-02', 'J. SMITH', 'SET A', NULL), (102, 5, 11, '2026-01-03 14:20:00', "
+        "'M. GARCIA', 'SET B', 'LEFT AT DESK'), (103, 5, 11, NULL, NULL, NULL, ''), (104, 5, 13, '2025-12-31', 'D. O''BRIEN', "
+        "'ADDENDUM 3', NULL), (105, 5, 13, '2026-02-01', 'L. CHEN', 'PERMIT COPIES', 'SIGNED')"} + extra);
+}
+
+// A transfer file with one large project.
+bool writeLargeTransfer(const QString &path, int companies, int pickups)
+{
+    const QString n = QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %1) ");
+    return withFile(path, schema::createTableStatements() + QStringList{
+        "INSERT INTO project VALUES (1, 'BIG PROJECT', 'CLIENT', -1)",
+        n.arg(companies) + "INSERT INTO authorizedcompanies (id, idproject, name, address1, city, state, zipcode, telephone, email, "
+                           "website, active) SELECT n, 1, 'SUB ' || n, n || ' MAIN ST', 'AUSTIN', 'TX', '78701', '(512) 555-0101', "
+                           "'OFFICE@SUB.COM', 'WWW.SUB.COM', -1 FROM c",
+        n.arg(pickups) + QStringLiteral("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby, package, note) "
+                                        "SELECT 1, n % %1 + 1, date('2025-01-01', '+' || (n % 365) || ' days'), 'J. SMITH', 'DRAWINGS SET ' "
+                                        "|| n, CASE WHEN n % 3 = 0 THEN NULL ELSE 'PICKED UP AT FRONT DESK.' END FROM c").arg(companies)});
+}
+
+// The file holds exactly the project's rows of the main database, every column with its
+// value, type and id, and no other table.
+void verifyTransferFile(const QString &file, qint64 projectId)
+{
+    QList<QList<QStringList>> expected, actual;
+    for (const schema::Table &t : schema::tables()) {
+        const QString by = t.name == QLatin1String("project") ? QStringLiteral("id") : QStringLiteral("idproject");
+        expected << QList<QStringList>{{t.columns.join(',')}}
+                 << rows(db::main(), QStringLiteral("SELECT * FROM %1 WHERE %2 = ? ORDER BY id").arg(t.name, by), {projectId});
+    }
+    expected << QList<QStringList>{{"authorizedcompanies"}, {"pickuplog"}, {"project"}};
+    QVERIFY(withFile(file, {}, [&](QSqlDatabase &d) {
+        for (const schema::Table &t : schema::tables())
+            actual << rows(d, "SELECT group_concat(name) FROM pragma_table_info(?)", {t.name}, false)
+                   << rows(d, QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(t.name));
+        actual << rows(d, "SELECT name FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name", {}, false);
+    }));
+    QCOMPARE(actual, expected);
+}
+
+// A child process that holds `file` the way a writer does until its input closes.
+struct Holder
+{
+    QProcess p;
+    Holder(const QString &mode, const QString &file)
+    {
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold-child"), mode, file});
+    }
+    bool ready() { return p.waitForReadyRead(20000) && p.readAll().contains("held"); }
+    ~Holder() { p.closeWriteChannel(), p.waitForFinished(10000) || (p.kill(), p.waitForFinished()); }
+};
+
+} // namespace
+
+class TestTransfer : public QObject
+{
+    Q_OBJECT
+    QTimer m_watchdog; // closes a modal window left open, so that a test fails instead of hanging
+
+private slots:
+    void initTestCase()
+    {
+        db::setBusyTimeout(200); // a lock held by another program is met after a short wait
+        m_watchdog.callOnTimeout([] { if (QWidget *w = QApplication::activeModalWidget()) w->close(); });
+    }
+    void init() { m_watchdog.start(20000); }
+
+    void exportProject_data()
+    {
+        QTest::addColumn<qint64>("pid");
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<bool>("large"); // shows a progress dialog
+        QTest::newRow("sample project among others") << qint64(2) << QStringList() << false;
+        QTest::newRow("large project") << qint64(2) << QStringList{"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 30000) "
+                                                                   "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupby) SELECT 2, "
+                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c"} << true;
+        QTest::newRow("ids above 32767 and 2^32")
+            << qint64(5000000000) << QStringList{"INSERT INTO project VALUES (5000000000, 'HIGH', NULL, 0)",
+                                                 "UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 70000 WHERE idproject = 2",
+                                                 "UPDATE pickuplog SET idproject = 5000000000, idauthorizedcompany = idauthorizedcompany + 70000, "
+                                                 "id = id + 7000000000 WHERE idproject = 2"} << false;
+        QTest::newRow("dates with times, empty values, yes/no")
+            << qint64(2) << QStringList{"UPDATE project SET company = NULL, active = 0 WHERE id = 2",
+                                        "UPDATE authorizedcompanies SET address2 = '', fax = NULL, pickupdate = '2026-02-28 17:45:00', active = 0 "
+                                        "WHERE idproject = 2 AND id % 2 = 0",
+                                        "UPDATE pickuplog SET pickupdate = NULL, note = '', package = NULL WHERE idproject = 2 AND id % 3 = 0",
+                                        "UPDATE pickuplog SET pickupdate = '2024-02-29 23:59:59' WHERE idproject = 2 AND id % 3 = 1"} << false;
+        QTest::newRow("subcontractors without pick-ups") << qint64(2) << QStringList{"DELETE FROM pickuplog WHERE idproject = 2"} << false;
+        QTest::newRow("project alone") << qint64(2) << QStringList{"DELETE FROM authorizedcompanies WHERE idproject = 2"} << false;
+    }
+
+    // The file holds the project exactly and nothing else is left behind; imported into another
+    // register it gives the same rows.
+    void exportProject()
+    {
+        QFETCH(qint64, pid);
+        QFETCH(QStringList, statements);
+        QFETCH(bool, large);
+        QTemporaryDir carry;
+        const QString file = carry.filePath(QStringLiteral("carried.mdb"));
+        Project original;
+        {
+            TestEnv env;
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 3, .companiesPerProject = 5, .pickupsPerCompany = 6}));
+            // A pick-up of another project for one of its subcontractors stays behind: the export goes by project.
+            statements << "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupby) SELECT 3, min(id), 'ELSEWHERE' "
+                          "FROM authorizedcompanies WHERE idproject = " + QString::number(pid);
+            for (const QString &s : statements)
+                QVERIFY(env.exec(s));
+            original = readProject(db::main(), pid);
+            const QString name = original[0][0][0], written = name + " 1437_0307.mdb"; // the clock: 14:05:37 on 7 March
+            QStringList after = entries(env.folder()) << written;
+            QCOMPARE(sawProgressDialog([&] { ui::ExportDatabase(QString::number(pid), name, nullptr); }), large);
+            QCOMPARE(env.messages.said(), QStringList{kExported});
+            after.sort();
+            QCOMPARE(entries(env.folder()), after);
+            verifyTransferFile(env.path(written), pid);
+            QVERIFY(!QTest::currentTestFailed() && QFile::copy(env.path(written), file));
+        }
+        TestEnv other;
+        QVERIFY(other.createDatabase());
+        const Imported r = importInto(db::main(), file);
+        QVERIFY2(r.ok, qPrintable(r.failure.description));
+        QCOMPARE(readProject(db::main(), r.projectId), original);
+    }
+
+    void fileNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QDateTime>("when");
+        QTest::addColumn<QString>("expected");
+        const QDateTime dec3(QDate(2026, 12, 3), QTime(14, 5, 37));
+        QTest::newRow("plain") << "NORTH TOWER" << dec3 << "NORTH TOWER 1437_1203.mdb";
+        QTest::newRow("minutes are not part of it") << "NORTH TOWER" << dec3.addSecs(36 * 60) << "NORTH TOWER 1437_1203.mdb";
+        QTest::newRow("midnight, new year") << "X" << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5)) << "X 0005_0101.mdb";
+        QTest::newRow("characters a file name cannot hold") << "A/B\\C:D*E?F\"G<H>I|J" << dec3 << "A_B_C_D_E_F_G_H_I_J 1437_1203.mdb";
+        QTest::newRow("control characters") << QStringLiteral("TAB\tLINE\nEND\x7f") << dec3 << "TAB_LINE_END_ 1437_1203.mdb";
+        QTest::newRow("quote and unicode kept") << QStringLiteral("O'NEIL – CAFÉ 北京 😀") << dec3 << QStringLiteral("O'NEIL – CAFÉ 北京 😀 1437_1203.mdb");
+        QTest::newRow("empty name") << "" << dec3 << " 1437_1203.mdb";
+        QTest::newRow("1 MB name is shortened") << QString(1000000, 'X') << dec3 << QString(200, 'X') + " 1437_1203.mdb";
+        QTest::newRow("shortened between characters") << QString(150, QChar(0xE9)) + "Z" << dec3 << QString(100, QChar(0xE9)) + " 1437_1203.mdb";
+    }
+
+    // The name, and the file system takes it.
+    void fileNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QDateTime, when);
+        QFETCH(QString, expected);
+        QCOMPARE(transfer::transferFileName(name, when), expected);
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 1, .pickupsPerCompany = 1}));
+        env.clock.value = when;
+        ui::ExportDatabase(QStringLiteral("1"), name, nullptr);
+        QCOMPARE(env.messages.said(), QStringList{kExported});
+        verifyTransferFile(env.path(expected), 1);
+    }
+
+    // Quotes in both folders; the template missing; a file of that name already there.
+    void exportFolder()
+    {
+        TestEnv env;
+        gDbPath = env.path(QStringLiteral("db 'one' \"two\""));
+        gDbFile = core::joinPath(gDbPath, core::kDbFileName);
+        gExportPath = env.path(QStringLiteral("it's \"out\""));
+        QVERIFY(QDir().mkpath(gExportPath) && env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 2, .pickupsPerCompany = 3}));
+        const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, "O'BRIEN _QUOTED_ 1437_0307.mdb");
+        QFile f(taken);
+        QVERIFY(QFile::remove(tpl) && f.open(QIODevice::WriteOnly) && f.write("an earlier export, kept") > 0);
+        f.close();
+        for (int i = 0; i < 2; ++i)
+            ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
+        QCOMPARE(env.messages.said(), QStringList({kExported, kExported}));
+        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), QByteArray("an earlier export, kept"));
+        for (const char *n : {" (2).mdb", " (3).mdb"})
+            verifyTransferFile(taken.chopped(4) + QLatin1String(n), 1);
+        bool empty = false;
+        QVERIFY(withFile(tpl, {}, [&](QSqlDatabase &d) { empty = d.tables().isEmpty(); }) && empty); // made again, and empty
+    }
+
+    void exportFailures_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("projectId");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("export folder missing") << "folder missing" << "1" << 14 << "does not exist";
+        QTest::newRow("export folder cannot be written (/proc)") << "/proc" << "1" << 14 << "cannot be created";
+        QTest::newRow("export folder read-only") << "read-only" << "1" << 14 << "No file can be written";
+        QTest::newRow("disk full") << "disk full" << "1" << 10 << "it may be full";
+        QTest::newRow("main database missing") << "no database" << "1" << 14 << "cannot be opened";
+        QTest::newRow("project deleted meanwhile") << "" << "999" << 12 << "no longer in the database";
+        QTest::newRow("id not a number") << "" << "abc" << 20 << "not a number";
+        QTest::newRow("template is not a database") << "bad template" << "1" << 26 << "not a database";
+    }
+
+    // One message with the engine's number; no partial or temporary file; the register untouched.
+    void exportFailures()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, projectId);
+        QFETCH(int, number);
+        QFETCH(QString, says);
+        if (setup == QLatin1String("read-only") && geteuid() == 0)
+            QSKIP("permissions do not bind root; the unwritable place under /proc stands in");
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 20, .pickupsPerCompany = 150})); // about 200 KB
+        const QByteArray mainHash = fileHash(gDbFile);
+        const QString out = env.path(QStringLiteral("out"));
+        QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
+        gExportPath = setup == "folder missing" ? env.path("gone") : setup == "/proc" ? "/proc/self" : out;
+        QVERIFY(setup != "read-only" || QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
+        if (setup == QLatin1String("no database"))
+            gDbFile = env.path(QStringLiteral("nothing.mdb"));
+        QFile tpl(transfer::templatePath(out));
+        QVERIFY(setup != "bad template" || (tpl.open(QIODevice::WriteOnly | QIODevice::Truncate) && tpl.write(QByteArray(4096, 'x')) == 4096));
+        tpl.close();
+        const QStringList before = entries(out);
+        {
+            std::optional<FileSizeLimit> full;
+            QVERIFY(setup != "disk full" || full.emplace(48 * 1024).ok);
+            ui::ExportDatabase(projectId, QStringLiteral("P"), nullptr);
+        }
+        QFile::setPermissions(out, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QStringList m = env.messages.said();
+        QVERIFY2(m.size() == 1 && m[0].startsWith(QStringLiteral("EXPORT DATABASE|ERROR:  %1: ").arg(number)) && m[0].contains(says), qPrintable(m.join('\n')));
+        QCOMPARE(entries(out), before);
+        QVERIFY(!QFileInfo::exists(env.path(QStringLiteral("gone"))));
+        QCOMPARE(fileHash(env.path(core::kDbFileName)), mainHash);
+    }
+
+    void importFiles_data()
+    {
+        QTest::addColumn<QStringList>("extra");
+        QTest::addColumn<qint64>("chosen"); // 0: none; -1: none, and the file is read-only
+        QTest::addColumn<QStringList>("asStored"); // how the expected rows differ from the file's
+        const QStringList twoProjects{
+            "INSERT INTO project VALUES (6, 'ANOTHER', 'ELSEWHERE', 0)",
+            "INSERT INTO authorizedcompanies (id, idproject, name, active) VALUES (21, 6, 'OTHER SUB', 0), (22, 6, 'THIRD SUB', -1)",
+            "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z'), (202, 6, 22, NULL, NULL, NULL, NULL), "
+            "(203, 6, 11, '2026-03-02', 'ON ANOTHER PROJECT', NULL, NULL)"};
+        const auto mb = [](const QString &piece) { return '\'' + piece.repeated((1 << 20) / piece.toUtf8().size() + 1) + '\''; };
+        QStringList huge, quoted;
+        for (const char *column : {"name", "address1", "address2", "city", "state", "zipcode", "telephone", "fax", "email", "website", "note",
+                                   "pickupby", "package"}) {
+            huge << QStringLiteral("%1 = %2").arg(column, mb(QStringLiteral("%1ÄB").arg(huge.size())));
+            quoted << QStringLiteral("%1 = '%1: O''Neil \"q\" ; DROP TABLE project; -- ü 北京 😀 \\ %_'").arg(column);
+        }
+        QTest::newRow("two projects, the second chosen") << twoProjects << qint64(6) << QStringList();
+        QTest::newRow("two projects, none chosen: the first row") << twoProjects << qint64(0) << QStringList();
+        QTest::newRow("pick-ups pointing at no subcontractor")
+            << QStringList{"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"}
+            << qint64(0) << QStringList();
+        QTest::newRow("triggers, views and indexes planted")
+            << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
+                           "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
+                           "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
+                           "CREATE TABLE extra_table (x)"} << qint64(0) << QStringList();
+        QTest::newRow("1 MB texts")
+            << QStringList{"UPDATE authorizedcompanies SET " + huge.join(", ") + " WHERE id = 11",
+                           QStringLiteral("UPDATE project SET projectname = %1, company = %2").arg(mb("P"), mb("Ç")),
+                           QStringLiteral("UPDATE pickuplog SET pickupby = %1, package = %2, note = %3 WHERE id = 102").arg(mb("B"), mb("K"), mb("N\n"))}
+            << qint64(0) << QStringList();
+        QTest::newRow("quotes and Unicode in every text column")
+            << QStringList{"UPDATE authorizedcompanies SET " + quoted.join(", "),
+                           "UPDATE project SET projectname = 'L''ÉTOILE \"Ω\" ''); DROP TABLE project; --', company = 'Ünïcødé 中文'",
+                           "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'"}
+            << qint64(0) << QStringList();
+        QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
+        QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
+            << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
+                           "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
+                           "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"}
+            << qint64(0) << QStringList{"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11",
+                                        "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"};
+    }
+
+    // Odd but valid files: the chosen project's rows under new ids, the file read and never written.
+    void importFiles()
+    {
+        QFETCH(QStringList, extra);
+        QFETCH(qint64, chosen);
+        QFETCH(QStringList, asStored);
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
+        const QString file = env.path(QStringLiteral("odd.mdb")), stored = env.path(QStringLiteral("expected.mdb"));
+        QVERIFY(writeTransfer(file, extra) && QFile::copy(file, stored) && withFile(stored, asStored));
+        QVERIFY(chosen >= 0 || QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const Project expected = fileProject(stored, chosen > 0 ? chosen : 5);
+        const QByteArray fileBefore = fileHash(file);
+        const QList<qint64> expectedCounts = counts(expected);
+        const qint64 maxCompany = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
+
+        const Imported r = importInto(db::main(), file, chosen > 0 ? std::optional(chosen) : std::nullopt);
+        QVERIFY2(r.ok, qPrintable(r.failure.description));
+        QCOMPARE(r.projectId, newestProject());
+        QCOMPARE(readProject(db::main(), r.projectId), expected);
+        QCOMPARE(counts(), expectedCounts);
+        QCOMPARE(QList<qint64>({r.companies, r.pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
+        // New ids, links rewritten to them.
+        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r.projectId, maxCompany}), 0);
+        QCOMPARE(env.count("pickuplog WHERE idproject = ? AND idauthorizedcompany NOT IN (SELECT id FROM authorizedcompanies WHERE idproject = ?)",
+                           {r.projectId, r.projectId}), 0);
+        QCOMPARE(fileHash(file), fileBefore);
+        QVERIFY(!QFileInfo::exists(file + QStringLiteral("-journal")));
+        QCOMPARE(attached() + env.count("sqlite_temp_master"), 0);
+        QCOMPARE(env.scalar("PRAGMA trusted_schema").toInt(), 1); // as it was before
+    }
+
+    // Twice: two projects; a half-read list elsewhere does not hold the file once it is done;
+    // ids are never given twice, also after the rows that had them are deleted.
+    void sameFileTwice()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 3, .companiesPerProject = 10, .pickupsPerCompany = 40}));
+        const QString file = env.path(QStringLiteral("t.mdb"));
+        QVERIFY(writeTransfer(file));
+        const Project original = fileProject(file, 5);
+        const QList<qint64> expected = counts(original, 2);
+        QSqlQuery halfRead(db::main());
+        QVERIFY(halfRead.exec(QStringLiteral("SELECT * FROM pickuplog")) && halfRead.next());
+        const auto importOnce = [&]() -> qint64 {
+            const Imported r = importInto(db::main(), file);
+            return r.ok && readProject(db::main(), r.projectId) == original ? r.projectId : 0;
+        };
+        const qint64 first = importOnce(), second = importOnce();
+        QVERIFY(first && second && first != second);
+        QCOMPARE(counts(), expected);
+        QVERIFY(halfRead.next());
+        halfRead.finish();
+        QTRY_COMPARE_WITH_TIMEOUT(attached(), 0, 5000);
+        QVERIFY(withFile(file, {"PRAGMA busy_timeout = 0", "BEGIN EXCLUSIVE", "ROLLBACK"})); // another program can lock it
+        const qint64 highest = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
+        QVERIFY(env.exec("DELETE FROM authorizedcompanies WHERE idproject = ?", {second}));
+        const qint64 third = importOnce();
+        QVERIFY(third);
+        QCOMPARE(env.scalar("SELECT min(id) FROM authorizedcompanies WHERE idproject = ?", {third}).toLongLong(), highest + 1);
+    }
+
+    void rejectedFiles_data()
+    {
+        QTest::addColumn<QStringList>("make"); // "@kind" for a file that is not made by statements
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("says");
+        const auto row = [](const char *name, const QStringList &s, int number, const char *says) { QTest::newRow(name) << s << number << QString::fromUtf8(says); };
+        row("not a database", {"@text"}, 26, "not a database");
+        row("empty file", {"@empty"}, 26, "the file is empty");
+        row("truncated", {"@truncated"}, 11, "damaged");
+        row("a corrupted page", {"@corrupt"}, 11, "damaged");
+        row("file does not exist", {"@missing"}, 14, "does not exist");
+        row("a folder", {"@folder"}, 14, "folder");
+        row("locked by another process", {"@lock"}, 5, "in use by another program");
+        row("still being written by another process", {"@write"}, 5, "still being written");
+        row("no project table", {"DROP TABLE project"}, 1, "no table \"project\"");
+        row("no authorizedcompanies table", {"DROP TABLE authorizedcompanies"}, 1, "no table \"authorizedcompanies\"");
+        row("no pickuplog table", {"DROP TABLE pickuplog"}, 1, "no table \"pickuplog\"");
+        row("a column missing", {"ALTER TABLE authorizedcompanies DROP COLUMN email"}, 1, "has no column \"email\"");
+        row("project is a view", {"DROP TABLE project", "CREATE VIEW project AS SELECT 5 AS id, 'X' AS projectname, 'C' AS company, -1 AS active"},
+            1, "no table \"project\"");
+        row("wrong type: id as text", {"DROP TABLE project", "CREATE TABLE project (id, projectname, company, active)",
+                                       "INSERT INTO project VALUES ('P5', 'X', 'C', -1)"}, 20, "\"id\" of the table \"project\"");
+        row("wrong type: yes/no as text", {"UPDATE authorizedcompanies SET active = 'YES' WHERE id = 12"}, 20, "\"active\" of the table \"authorizedcompanies\"");
+        row("wrong type: link as text", {"UPDATE pickuplog SET idauthorizedcompany = 'ELEVEN' WHERE id = 101"}, 20, "\"idauthorizedcompany\"");
+        row("wrong type: date in another form", {"UPDATE pickuplog SET pickupdate = '12/31/2025' WHERE id = 104"}, 20, "\"pickupdate\" of the table \"pickuplog\"");
+        row("wrong type: no such day", {"UPDATE authorizedcompanies SET pickupdate = '2026-02-30' WHERE id = 11"}, 20,
+            "\"pickupdate\" of the table \"authorizedcompanies\"");
+        row("wrong type: binary in a text column", {"UPDATE authorizedcompanies SET name = x'00ff10' WHERE id = 13"}, 20, "binary data");
+        row("empty project table", {"DELETE FROM project"}, 12, "holds no project");
+        row("one id twice", {"DROP TABLE authorizedcompanies", "CREATE TABLE authorizedcompanies (id INTEGER, idproject, name, address1, address2, "
+                             "city, state, zipcode, telephone, fax, email, website, note, pickupdate, pickupby, package, active)",
+                             "INSERT INTO authorizedcompanies (id, idproject, name) VALUES (11, 5, 'A'), (11, 5, 'B')"}, 11, "stands twice");
+        row("made by a newer version", {"PRAGMA user_version = 99"}, 1, "newer version");
+        row("another program's database", {"PRAGMA application_id = 1234"}, 26, "another program");
+    }
+
+    // Listing and importing both refuse the file with the same number and reason; through the
+    // window each is said once; nothing of the register or the file changes.
+    void rejectedFiles()
+    {
+        QFETCH(QStringList, make);
+        QFETCH(int, number);
+        QFETCH(QString, says);
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
+        const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
+        QFile f(file);
+        if (kind == "@text" || kind == "@empty")
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)) >= 0);
+        else if (kind == "@folder")
+            QVERIFY(QDir().mkpath(file));
+        else if (kind == "@truncated" || kind == "@corrupt") {
+            QList<QStringList> at; // the pick-ups' root page: its header and cell pointers
+            QVERIFY(writeLargeTransfer(file, 40, 2000) && withFile(file, {}, [&](QSqlDatabase &d) {
+                at = rows(d, "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master WHERE name = 'pickuplog'", {}, false);
+            }));
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(kind == "@truncated" ? f.resize(f.size() / 2)
+                                         : f.seek((at[0][0].toLongLong() - 1) * at[0][1].toLongLong()) && f.write(QByteArray(64, '\xA5')) == 64);
+        } else if (kind != "@missing")
+            QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
+        f.close();
+        std::optional<Holder> holder;
+        if (kind == "@lock" || kind == "@write")
+            QVERIFY(holder.emplace(kind.mid(1), file).ready());
+        const QByteArray mainHash = fileHash(gDbFile), fileBefore = fileHash(file);
+
+        Failure lf;
+        QVERIFY(!transfer::listProjects(file, &lf));
+        const Imported r = importInto(db::main(), file);
+        QVERIFY(!r.ok);
+        for (const Failure &failure : {lf, r.failure}) {
+            QCOMPARE(failure.number, number);
+            QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
+        }
+        // The list reports it and closes unshown; a direct import reports it as its outcome.
+        auto *main = window<FakeMain>();
+        window<frmimport>()->showlist(file);
+        QVERIFY(!WindowRegistry::existing<frmimport>());
+        window<frmimport>()->Import(file);
+        QVERIFY(!WindowRegistry::existing<frmimport>());
+        QCOMPARE(main->refreshes, 1);
+        QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
+                                                   QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+        holder.reset();
+        QCOMPARE(fileHash(gDbFile), mainHash);
+        QCOMPARE(fileHash(file), fileBefore);
+        QVERIFY(!QFileInfo::exists(gDbFile + QStringLiteral("-journal")));
+        QCOMPARE(attached(), 0);
+        QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    }
+
+    // Refused half-way (by the database after the first slice, or by a full disk): the register
+    // as it was, no progress left showing, and the same file still imports afterwards.
+    void failureHalfWayLeavesNothing()
+    {
+        for (bool diskFull : {false, true}) {
+            TestEnv env;
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 3}));
+            const QString file = env.path(QStringLiteral("big.mdb"));
+            const int pickups = diskFull ? 4000 : 30000;
+            QVERIFY(writeLargeTransfer(file, 50, pickups));
+            const QByteArray mainHash = fileHash(gDbFile);
+            QVERIFY(diskFull || env.exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.pickuplog "
+                                         "WHEN NEW.package = 'DRAWINGS SET 25000' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+            {
+                std::optional<FileSizeLimit> full;
+                QVERIFY(!diskFull || full.emplace(QFileInfo(gDbFile).size() + 8192).ok);
+                QCOMPARE(sawProgressDialog([&] { window<frmimport>()->Import(file); }), !diskFull);
+            }
+            QVERIFY(diskFull || env.exec("DROP TRIGGER temp.refuse"));
+            const QStringList m = env.messages.said();
+            QVERIFY2(m.size() == 1 && m[0].startsWith("IMPORT DATABASE|ERROR:  ") && m[0].contains(diskFull ? "full" : "refused"), qPrintable(m.join('\n')));
+            QCOMPARE(fileHash(gDbFile), mainHash);
+            QVERIFY(!QFileInfo::exists(gDbFile + QStringLiteral("-journal")));
+            QCOMPARE(attached() + env.count("sqlite_temp_master"), 0);
+            const Imported r = importInto(db::main(), file);
+            QVERIFY2(r.ok, qPrintable(r.failure.description));
+            QCOMPARE(r.pickups, pickups);
+        }
+    }
+
+    // The window lists the file's projects by name and imports the one chosen; OK with nothing
+    // chosen is said; a file replaced between listing and OK is refused.
+    void importWindow()
+    {
+        for (bool replaced : {false, true}) {
+            TestEnv env;
+            QVERIFY(env.createDatabase());
+            const QString file = env.path(QStringLiteral("two.mdb"));
+            QVERIFY(writeTransfer(file, {"UPDATE project SET projectname = 'ZULU'", "INSERT INTO project VALUES (6, 'alpha', 'ELSEWHERE', 0)",
+                                         "INSERT INTO authorizedcompanies (id, idproject, name, active) VALUES (21, 6, 'OTHER SUB', 0)",
+                                         "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z')"}));
+            const Project alpha = fileProject(file, 6);
+            const QByteArray mainHash = fileHash(gDbFile);
+            auto *main = window<FakeMain>();
+            QPointer<frmimport> w = window<frmimport>();
+            QStringList listed;
+            bool stayedOpen = false, modal = false;
+            QTimer::singleShot(0, this, [&] {
+                QVERIFY(QTest::qWaitForWindowActive(w));
+                modal = w->isModal();
+                auto *list = w->findChild<QListView *>(QStringLiteral("Dlist"));
+                auto *ok = w->findChild<QPushButton *>(QStringLiteral("CMDOK"));
+                for (int i = 0; i < list->model()->rowCount(); ++i)
+                    listed << list->model()->index(i, 0).data().toString();
+                QTest::mouseClick(ok, Qt::LeftButton);
+                stayedOpen = w && w->isVisible();
+                // "alpha" stands first in the list but second in the file.
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+                if (QFile f(file); replaced && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+                    f.write(QByteArray(8192, 'z'));
+                QTest::mouseClick(ok, Qt::LeftButton);
+            });
+            w->showlist(file);
+            QCOMPARE(listed, (QStringList{"alpha", "ZULU"}));
+            QVERIFY(modal && stayedOpen && !WindowRegistry::existing<frmimport>());
+            QCOMPARE(main->refreshes, 1);
+            const QStringList m = env.messages.said();
+            QCOMPARE(m.value(0), QStringLiteral("PROJECT|Please select an item from the list"));
+            QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == kImported), qPrintable(m.join('\n')));
+            QCOMPARE(fileHash(gDbFile) == mainHash, replaced);
+            QCOMPARE(env.count("project"), replaced ? 0 : 1);
+            QVERIFY(replaced || readProject(db::main(), newestProject()) == alpha);
+        }
+    }
+
+    // Killed at random moments, an import leaves all of the project or none of it.
+    void killedImport()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 5}));
+        const QString file = env.path(QStringLiteral("big.mdb"));
+        QVERIFY(writeLargeTransfer(file, 300, 30000));
+        const Project expected = fileProject(file, 1);
+        const auto runChild = [&](int killAfterMs, bool *killed) {
+            QProcess p;
+            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+            p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--import-child"), gDbFile, file});
+            if (!p.waitForReadyRead(30000))
+                return -1;
+            if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
+                p.kill(), *killed = true;
+            p.waitForFinished(30000);
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+        };
+        QElapsedTimer t; // one whole run sets the pace for the kills
+        t.start();
+        bool killed = false;
+        QCOMPARE(runChild(-1, &killed), 0);
+        const int whole = int(t.elapsed());
+        QList<qint64> nothing = counts();
+        int kills = 0, attempts = 0;
+        QRandomGenerator rng(20260307);
+        while (kills < 20 && attempts++ < 80) {
+            killed = false;
+            const int rc = runChild(int(rng.bounded(whole)), &killed);
+            // Recovery happens here, on the next open of the database.
+            QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+            const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
+            QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
+            if (now == all) {
+                QCOMPARE(readProject(db::main(), newestProject()), expected);
+                nothing = all;
+            }
+            if (!killed)
+                QCOMPARE(rc, 0);
+            kills += killed;
+        }
+        QVERIFY2(kills >= 20, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
+        // A journal killed before its header was written may stay (SQLite ignores it); one that
+        // could still roll something back must not.
+        if (QFile journal(gDbFile + QStringLiteral("-journal")); journal.open(QIODevice::ReadOnly))
+            QVERIFY(journal.read(8) != QByteArray::fromHex("d9d505f920a163d7"));
+    }
+};
+
+// The child processes: an import to be killed, and a holder of a transfer file
+// ("lock": held with no journal on disk; "write": a transaction half-way).
+static int child(const char *role, const QString &a, const QString &b)
+{
+    if (qstrcmp(role, "--import-child") == 0) {
+        if (!db::openMain(a))
+            return 3;
+        std::puts("begin");
+        std::fflush(stdout);
+        return transfer::importProject(db::main(), b) ? 0 : 1;
+    }
+    QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
+    d.setDatabaseName(b);
+    if (!d.open())
+        return 3;
+    QSqlQuery q(d);
+    for (const QString &s : a == QLatin1String("lock") ? QStringList{"PRAGMA journal_mode = MEMORY", "BEGIN EXCLUSIVE", "UPDATE project SET company = company"}
+                                                      : QStringList{"BEGIN", "UPDATE pickuplog SET note = coalesce(note, '') || '.'"})
+        if (!q.exec(s))
+            return std::fprintf(stderr, "%s: %s\n", qPrintable(s), qPrintable(q.lastError().text())), 4;
+    std::puts("held");
+    std::fflush(stdout);
+    while (std::getchar() != EOF) {
+    }
+    q.exec(QStringLiteral("ROLLBACK"));
+    return 0;
+}
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && (qstrcmp(argv[1], "--import-child") == 0 || qstrcmp(argv[1], "--hold-child") == 0)) {
+        QCoreApplication app(argc, argv);
+        return child(argv[1], QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    }
+    QApplication app(argc, argv);
+    TestTransfer t;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "tst_transfer.moc"
