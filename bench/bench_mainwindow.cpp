@@ -5,11 +5,11 @@
 //
 // The database is generated once and reused from FILE (default in /tmp).
 #include "core/app/globals.h"
-#include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/sampledata.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
 
 #include <QApplication>
@@ -158,7 +158,9 @@ int main(int argc, char **argv)
     spec.orphanEvery = 97;
     const QString file = argValue(args, QStringLiteral("--db"),
                                   QStringLiteral("/tmp/quillbern-bench-%1-%2-%3.mdb")
-                                      .arg(spec.projects).arg(spec.companiesPerProject).arg(spec.pickupsPerCompany));
+                                      .arg(spec.projects)
+                                      .arg(spec.companiesPerProject)
+                                      .arg(spec.pickupsPerCompany));
     const int rounds = argValue(args, QStringLiteral("--rounds"), QStringLiteral("200")).toInt();
 
     if (args.contains(QStringLiteral("--child-clicks")))

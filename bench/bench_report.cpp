@@ -7,9 +7,9 @@
 #include "core/reports/reportlayout.h"
 #include "core/reports/reportpainter.h"
 
-#include <QGuiApplication>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -20,12 +20,12 @@ using namespace core::reports;
 
 namespace {
 
-const char *const kWords[] = {"BOX",     "PACKAGE", "LEFT",    "AT",      "FRONT", "DESK",    "SIGNED",
-                              "BY",      "THE",     "FOREMAN", "DRAWINGS", "REVISED", "SHEETS", "FOR",
-                              "LEVEL",   "TWO",     "CONCRETE", "SAMPLES", "RETURNED", "PERMIT", "COPY",
-                              "INVOICE", "PENDING", "ELECTRICAL", "PANEL",  "SCHEDULE", "KEYS",  "TO",
-                              "SITE",    "OFFICE",  "CALL",    "BEFORE",  "PICKUP", "MISSING", "ONE",
-                              "ROLL",    "OF",      "PLANS",   "SUBMITTALS-ADDENDUM-NUMBER-THREE"};
+const char *const kWords[] = {"BOX", "PACKAGE", "LEFT", "AT", "FRONT", "DESK", "SIGNED",
+                              "BY", "THE", "FOREMAN", "DRAWINGS", "REVISED", "SHEETS", "FOR",
+                              "LEVEL", "TWO", "CONCRETE", "SAMPLES", "RETURNED", "PERMIT", "COPY",
+                              "INVOICE", "PENDING", "ELECTRICAL", "PANEL", "SCHEDULE", "KEYS", "TO",
+                              "SITE", "OFFICE", "CALL", "BEFORE", "PICKUP", "MISSING", "ONE",
+                              "ROLL", "OF", "PLANS", "SUBMITTALS-ADDENDUM-NUMBER-THREE"};
 
 QString words(QRandomGenerator &rng, int chars)
 {
@@ -105,8 +105,7 @@ int main(int argc, char **argv)
     for (int r = 0; r < repeat; ++r) {
         QElapsedTimer t;
         t.start();
-        const reports::ReportDocument doc =
-            reports::layoutReport(*layout, data, QStringLiteral("All Pikups By date"), QDate(2026, 3, 7));
+        const reports::ReportDocument doc = reports::layoutReport(*layout, data, QStringLiteral("All Pikups By date"), QDate(2026, 3, 7));
         const double layoutSec = t.nsecsElapsed() / 1e9;
         Failure why;
         if (!reports::writePdf(doc, out, &why)) {

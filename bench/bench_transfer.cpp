@@ -23,13 +23,12 @@
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string_view>
-#include <cstdlib>
 
 using namespace core;
 using namespace core::db;
-
 
 namespace {
 
@@ -183,8 +182,7 @@ double floorExport(const QString &mainFile, const QString &target, qint64 pid)
         for (QString s : schema::createTableStatements())
             exec(q, s.replace(QStringLiteral("CREATE TABLE "), QStringLiteral("CREATE TABLE t.")));
         for (const char *table : {"project", "authorizedcompanies", "pickuplog"})
-            exec(q, QStringLiteral("INSERT INTO t.%1 SELECT * FROM main.%1 WHERE %2 = ?")
-                        .arg(QLatin1String(table), QLatin1String(table == std::string_view("project") ? "id" : "idproject")),
+            exec(q, QStringLiteral("INSERT INTO t.%1 SELECT * FROM main.%1 WHERE %2 = ?").arg(QLatin1String(table), QLatin1String(table == std::string_view("project") ? "id" : "idproject")),
                  {pid});
     });
 }
@@ -241,8 +239,7 @@ double rowByRow(const QString &mainFile, const QString &file, int slice, int *wr
             QVariantList v{pid};
             for (int i = 2; i <= 16; ++i)
                 v << companies.value(i);
-            exec(add, QStringLiteral("INSERT INTO authorizedcompanies (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                          .arg(companyCols), v);
+            exec(add, QStringLiteral("INSERT INTO authorizedcompanies (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(companyCols), v);
             const qint64 cid = add.lastInsertId().toLongLong();
             ++n;
             exec(pick, QStringLiteral("SELECT pickupdate, pickupby, package, note FROM pickuplog WHERE idauthorizedcompany = ?"),

@@ -1,10 +1,10 @@
 #include "core/app/globals.h"
-#include "ui/common/services.h"
 #include "core/app/settings.h"
 #include "core/db/database.h"
 #include "core/db/sampledata.h"
-#include "ui/reports/reportoutput.h"
+#include "ui/common/services.h"
 #include "ui/main/startup.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -34,8 +34,9 @@ void describeOptions(QCommandLineParser &p)
                  QStringLiteral("folder")});
     p.addOption({QStringLiteral("quit-when-shown"),
                  QStringLiteral("End as soon as the main window is shown with its lists filled (for benchmarks).")});
-    p.addOption({QStringLiteral("demo"),
-                 QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
+    p.addOption(
+        {QStringLiteral("demo"),
+         QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
 }
 
 // Drawn rather than decoded: reading a PNG this early costs a look-up of every

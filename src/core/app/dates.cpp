@@ -33,8 +33,7 @@ int expandYear(const QString &digits)
 // "h:mm", "h:mm:ss", optionally followed by AM/PM (or A/P).
 std::optional<QTime> parseTime(const QString &text)
 {
-    static const QRegularExpression re(
-        QStringLiteral("^(\\d{1,2})(?::(\\d{1,2}))(?::(\\d{1,2}))?\\s*([AaPp][Mm]?)?$"));
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})(?::(\\d{1,2}))(?::(\\d{1,2}))?\\s*([AaPp][Mm]?)?$"));
     const auto m = re.match(text.trimmed());
     if (!m.hasMatch())
         return std::nullopt;

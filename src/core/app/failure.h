@@ -18,7 +18,10 @@ struct Failure
 
     Failure() = default;
     Failure(int number, QString description, QString detail = {}, QString reason = {})
-        : number(number), description(std::move(description)), detail(std::move(detail)), reason(std::move(reason))
+        : number(number)
+        , description(std::move(description))
+        , detail(std::move(detail))
+        , reason(std::move(reason))
     {
     }
 

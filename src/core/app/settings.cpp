@@ -8,8 +8,8 @@
 namespace core {
 
 Settings::Settings()
-    : m_store(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                          QStringLiteral("qubern"), QStringLiteral("qubern")))
+    : m_store(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("qubern"),
+                                          QStringLiteral("qubern")))
 {
 }
 
@@ -99,9 +99,10 @@ bool Settings::sync(Failure *why)
     if (m_store->status() == QSettings::NoError)
         return true;
     const QString file = QDir::toNativeSeparators(fileName());
-    return fail(why, Failure::plain(m_store->status() == QSettings::AccessError
-                                        ? QStringLiteral("The settings cannot be saved in \"%1\".").arg(file)
-                                        : QStringLiteral("The settings file \"%1\" cannot be read.").arg(file)));
+    return fail(why,
+                Failure::plain(m_store->status() == QSettings::AccessError
+                                   ? QStringLiteral("The settings cannot be saved in \"%1\".").arg(file)
+                                   : QStringLiteral("The settings file \"%1\" cannot be read.").arg(file)));
 }
 
 QString Settings::fileName() const

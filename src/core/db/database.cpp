@@ -18,7 +18,7 @@ QString uriFor(const QString &path, bool readOnly)
 {
     const QString abs = QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath();
     return QUrl::fromLocalFile(abs).toString(QUrl::FullyEncoded)
-           + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
+        + (readOnly ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
 }
 
 QString existingFileProblem(const QString &path)
@@ -114,8 +114,9 @@ bool openConnection(const QString &connectionName, const QString &path, bool rea
 {
     if (QString p = existingFileProblem(path); !p.isEmpty())
         return fail(why, cannotOpen(path, p));
-    QSqlDatabase d = QSqlDatabase::contains(connectionName) ? QSqlDatabase::database(connectionName, false)
-                                                             : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    QSqlDatabase d = QSqlDatabase::contains(connectionName)
+        ? QSqlDatabase::database(connectionName, false)
+        : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
     d.close();
     d.setDatabaseName(uriFor(path, readOnly));
     QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout());
@@ -196,7 +197,8 @@ void closeMain()
 
 bool createDatabaseFile(const QString &path, Failure *why)
 {
-    return createWith(path, QStringLiteral("The database file \"%1\" cannot be created: %2."), &schema::createMain, why);
+    return createWith(path, QStringLiteral("The database file \"%1\" cannot be created: %2."), &schema::createMain,
+                      why);
 }
 
 bool createTemplateFile(const QString &path, Failure *why)

@@ -20,10 +20,9 @@ Failure plainly(const QString &sentence)
 // The engine's reason, in a sentence that names the table and the file.
 Failure refused(const QString &table, const QSqlError &e, const QString &reason)
 {
-    return Failure::from(e,
-                         QStringLiteral("The table \"%1\" of \"%2\" cannot be used: %3.")
-                             .arg(table, shownFile(db::main()), reason),
-                         reason);
+    return Failure::from(
+        e, QStringLiteral("The table \"%1\" of \"%2\" cannot be used: %3.").arg(table, shownFile(db::main()), reason),
+        reason);
 }
 
 } // namespace
@@ -102,7 +101,8 @@ bool RecordSource::write(Failure *why)
     for (const QString &c : m_columns) {
         if (c == QLatin1String("id") || !m_values.contains(c))
             continue;
-        if (!m_isNew && m_loaded.value(c) == m_values.value(c) && m_loaded.value(c).isNull() == m_values.value(c).isNull())
+        if (!m_isNew && m_loaded.value(c) == m_values.value(c)
+            && m_loaded.value(c).isNull() == m_values.value(c).isNull())
             continue;
         cols << c;
         vals << m_values.value(c);
@@ -142,8 +142,10 @@ bool RecordSource::write(Failure *why)
     for (const QVariant &v : vals)
         q.addBindValue(v);
     if (!q.exec())
-        return fail(why, refused(m_table, q.lastError(),
-                                 q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText()));
+        return fail(
+            why,
+            refused(m_table, q.lastError(),
+                    q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText()));
     if (m_isNew) {
         m_id = q.lastInsertId().toLongLong();
         m_isNew = false;

@@ -11,37 +11,43 @@ namespace core::db {
 
 namespace {
 
-const char *const kPlaces[] = {"HARBOR VIEW", "NORTH TOWER", "RIVERSIDE", "OAK PARK", "CEDAR HILL", "LAKESHORE",
-                               "MAPLE RIDGE", "WESTGATE", "PINE CREST", "SUMMIT", "BAYFRONT", "STONEBRIDGE",
-                               "MILL POND", "EASTWOOD", "FAIRVIEW", "GRAND AVENUE", "UNION SQUARE", "ELM STREET"};
-const char *const kKinds[] = {"OFFICE BUILDING", "SCHOOL ANNEX", "PARKING GARAGE", "CLINIC", "APARTMENTS",
-                              "LIBRARY", "FIRE STATION", "WAREHOUSE", "COMMUNITY CENTER", "HOTEL", "RETAIL CENTER"};
-const char *const kClients[] = {"CITY OF SPRINGFIELD", "COUNTY SCHOOL BOARD", "BLUE RIVER DEVELOPMENT",
-                                "ATLAS PROPERTIES", "ST. MARY'S HOSPITAL", "NORTHWIND HOLDINGS", "GREENLEAF REIT",
-                                "STATE UNIVERSITY", "HARRIS & SONS", "MERIDIAN HOTELS"};
-const char *const kTradeNames[] = {"ACME", "BRIGHTLINE", "KEYSTONE", "IRONWOOD", "PRECISION", "ALLIED", "SUMMIT",
-                                   "TRI-STATE", "O'NEIL", "DELTA", "COASTAL", "PIONEER", "REDROCK", "EAGLE"};
-const char *const kTrades[] = {"ELECTRIC", "PLUMBING", "MECHANICAL", "ROOFING", "DRYWALL", "CONCRETE", "GLASS",
-                               "STEEL", "PAINTING", "FLOORING", "ELEVATOR", "FIRE PROTECTION", "MASONRY"};
+const char *const kPlaces[]
+    = {"HARBOR VIEW", "NORTH TOWER", "RIVERSIDE",  "OAK PARK",     "CEDAR HILL",   "LAKESHORE",
+       "MAPLE RIDGE", "WESTGATE",    "PINE CREST", "SUMMIT",       "BAYFRONT",     "STONEBRIDGE",
+       "MILL POND",   "EASTWOOD",    "FAIRVIEW",   "GRAND AVENUE", "UNION SQUARE", "ELM STREET"};
+const char *const kKinds[]
+    = {"OFFICE BUILDING", "SCHOOL ANNEX", "PARKING GARAGE",   "CLINIC", "APARTMENTS",   "LIBRARY",
+       "FIRE STATION",    "WAREHOUSE",    "COMMUNITY CENTER", "HOTEL",  "RETAIL CENTER"};
+const char *const kClients[] = {
+    "CITY OF SPRINGFIELD", "COUNTY SCHOOL BOARD", "BLUE RIVER DEVELOPMENT", "ATLAS PROPERTIES", "ST. MARY'S HOSPITAL",
+    "NORTHWIND HOLDINGS",  "GREENLEAF REIT",      "STATE UNIVERSITY",       "HARRIS & SONS",    "MERIDIAN HOTELS"};
+const char *const kTradeNames[] = {"ACME",      "BRIGHTLINE", "KEYSTONE", "IRONWOOD", "PRECISION", "ALLIED",  "SUMMIT",
+                                   "TRI-STATE", "O'NEIL",     "DELTA",    "COASTAL",  "PIONEER",   "REDROCK", "EAGLE"};
+const char *const kTrades[] = {"ELECTRIC", "PLUMBING", "MECHANICAL", "ROOFING",  "DRYWALL",         "CONCRETE", "GLASS",
+                               "STEEL",    "PAINTING", "FLOORING",   "ELEVATOR", "FIRE PROTECTION", "MASONRY"};
 const char *const kSuffixes[] = {"INC.", "LLC", "CO.", "& SONS", "CORP.", "GROUP"};
-const char *const kStreets[] = {"MAIN ST", "OAK AVE", "INDUSTRIAL PKWY", "2ND ST", "COMMERCE DR", "RIVER RD",
-                                "HIGHLAND BLVD", "MARKET ST", "STATION RD", "PARK LN"};
-const char *const kCities[] = {"AUSTIN", "DENVER", "BOSTON", "TAMPA", "RENO", "FRESNO", "TOLEDO", "OMAHA",
-                               "SALEM", "MESA", "AKRON", "TULSA"}; // at most ten characters
+const char *const kStreets[] = {"MAIN ST",  "OAK AVE",       "INDUSTRIAL PKWY", "2ND ST",     "COMMERCE DR",
+                                "RIVER RD", "HIGHLAND BLVD", "MARKET ST",       "STATION RD", "PARK LN"};
+const char *const kCities[] = {"AUSTIN", "DENVER", "BOSTON", "TAMPA", "RENO",  "FRESNO",
+                               "TOLEDO", "OMAHA",  "SALEM",  "MESA",  "AKRON", "TULSA"}; // at most ten characters
 const char *const kStates[] = {"TX", "CO", "MA", "FL", "NV", "CA", "OH", "NE", "OR", "AZ", "OK"};
-const char *const kPeople[] = {"J. SMITH", "M. GARCIA", "R. JOHNSON", "L. CHEN", "D. O'BRIEN", "K. PATEL",
+const char *const kPeople[] = {"J. SMITH",  "M. GARCIA", "R. JOHNSON",  "L. CHEN",   "D. O'BRIEN", "K. PATEL",
                                "S. MILLER", "T. NGUYEN", "A. KOWALSKI", "B. DUBOIS", "C. MÜLLER"};
-const char *const kPackages[] = {"DRAWINGS SET A", "PROJECT MANUAL VOL. 2", "SHOP DRAWINGS", "SUBMITTAL BINDER",
-                                 "ADDENDUM 3", "PERMIT COPIES", "KEYS (4)", "SAMPLE BOARD", "RFI RESPONSES",
-                                 "CHANGE ORDER #12", "AS-BUILT PLANS", "SITE LOGISTICS PLAN"};
-const char *const kNotes[] = {"", "", "PICKED UP AT FRONT DESK.", "SIGNED FOR BY FOREMAN.",
+const char *const kPackages[] = {"DRAWINGS SET A", "PROJECT MANUAL VOL. 2", "SHOP DRAWINGS",  "SUBMITTAL BINDER",
+                                 "ADDENDUM 3",     "PERMIT COPIES",         "KEYS (4)",       "SAMPLE BOARD",
+                                 "RFI RESPONSES",  "CHANGE ORDER #12",      "AS-BUILT PLANS", "SITE LOGISTICS PLAN"};
+const char *const kNotes[] = {"",
+                              "",
+                              "PICKED UP AT FRONT DESK.",
+                              "SIGNED FOR BY FOREMAN.",
                               "CALL BEFORE NEXT PICK-UP; REVISED SET EXPECTED FRIDAY.",
                               "MISSING SHEET E-4, TO BE SENT BY MAIL.",
                               "LEFT WITH SECURITY. RECEIPT NO. 4471 ATTACHED TO THE FILE COPY. THE REMAINING "
                               "SHEETS WILL BE READY AFTER THE ARCHITECT'S REVIEW MEETING NEXT WEEK.",
                               "\"URGENT\" — DELIVER TO SITE TRAILER 2."};
 
-template <size_t N> const char *pick(QRandomGenerator &rng, const char *const (&arr)[N])
+template <size_t N>
+const char *pick(QRandomGenerator &rng, const char *const (&arr)[N])
 {
     return arr[rng.bounded(int(N))];
 }
@@ -64,9 +70,10 @@ bool execPrepared(QSqlQuery &q, QString *error)
 
 bool notWritten(Failure *why, const QSqlDatabase &db, const QString &error)
 {
-    return fail(why, Failure::withReason(
-                         QStringLiteral("The sample data cannot be written to \"%1\": %2.").arg(shownFile(db), error),
-                         error));
+    return fail(
+        why,
+        Failure::withReason(
+            QStringLiteral("The sample data cannot be written to \"%1\": %2.").arg(shownFile(db), error), error));
 }
 
 } // namespace
@@ -81,15 +88,16 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
 
     QSqlQuery proj(db), comp(db), log(db);
     bool ok = proj.prepare(QStringLiteral("INSERT INTO project (projectname, company, active) VALUES (?, ?, ?)"))
-              && comp.prepare(QStringLiteral(
-                  "INSERT INTO authorizedcompanies (idproject, name, address1, address2, city, state, zipcode, "
-                  "telephone, fax, email, website, note, pickupdate, pickupby, package, active) "
-                  "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
-              && log.prepare(QStringLiteral("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, "
-                                             "pickupby, package, note) VALUES (?, ?, ?, ?, ?, ?)"));
+        && comp.prepare(QStringLiteral(
+            "INSERT INTO authorizedcompanies (idproject, name, address1, address2, city, state, zipcode, "
+            "telephone, fax, email, website, note, pickupdate, pickupby, package, active) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))
+        && log.prepare(QStringLiteral("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, "
+                                      "pickupby, package, note) VALUES (?, ?, ?, ?, ?, ?)"));
     if (!ok) {
         error = proj.lastError().isValid() ? proj.lastError().text()
-                : comp.lastError().isValid() ? comp.lastError().text() : log.lastError().text();
+            : comp.lastError().isValid()   ? comp.lastError().text()
+                                           : log.lastError().text();
         db.rollback();
         return notWritten(why, db, error);
     }
@@ -98,8 +106,9 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
     qint64 rows = 0, companyCount = 0;
     const QVariant nullText(QMetaType::fromType<QString>());
     for (int p = 0; p < spec.projects && error.isEmpty(); ++p) {
-        const QString name = QStringLiteral("%1 %2").arg(QLatin1String(pick(rng, kPlaces)), QLatin1String(pick(rng, kKinds)))
-                             + (p >= 50 ? QStringLiteral(" %1").arg(p + 1) : QString());
+        const QString name
+            = QStringLiteral("%1 %2").arg(QLatin1String(pick(rng, kPlaces)), QLatin1String(pick(rng, kKinds)))
+            + (p >= 50 ? QStringLiteral(" %1").arg(p + 1) : QString());
         proj.bindValue(0, name);
         proj.bindValue(1, QString::fromUtf8(pick(rng, kClients)));
         proj.bindValue(2, (spec.inactiveEvery > 0 && p % spec.inactiveEvery == spec.inactiveEvery - 1) ? 0 : -1);
@@ -110,10 +119,11 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
 
         for (int c = 0; c < spec.companiesPerProject && error.isEmpty(); ++c) {
             const QString trade = QString::fromLatin1(pick(rng, kTrades));
-            const QString cname = QStringLiteral("%1 %2 %3").arg(QString::fromLatin1(pick(rng, kTradeNames)), trade,
-                                                                 QString::fromLatin1(pick(rng, kSuffixes)));
+            const QString cname = QStringLiteral("%1 %2 %3")
+                                      .arg(QString::fromLatin1(pick(rng, kTradeNames)), trade,
+                                           QString::fromLatin1(pick(rng, kSuffixes)));
             const QString domain = cname.section(QLatin1Char(' '), 0, 0).toLower().remove(QLatin1Char('\''))
-                                   + trade.left(4).toLower() + QStringLiteral(".com");
+                + trade.left(4).toLower() + QStringLiteral(".com");
             const bool hasOwnPickup = rng.bounded(4) == 0;
             const QDate ownDate = spec.lastDate.addDays(-rng.bounded(700));
             const QVariantList values = {
@@ -125,7 +135,9 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
                 QString::fromLatin1(pick(rng, kStates)),
                 digits(rng, 5),
                 QStringLiteral("(%1) %2-%3").arg(digits(rng, 3), digits(rng, 3), digits(rng, 4)),
-                rng.bounded(2) ? QVariant(QStringLiteral("(%1) %2-%3").arg(digits(rng, 3), digits(rng, 3), digits(rng, 4))) : nullText,
+                rng.bounded(2)
+                    ? QVariant(QStringLiteral("(%1) %2-%3").arg(digits(rng, 3), digits(rng, 3), digits(rng, 4)))
+                    : nullText,
                 QStringLiteral("OFFICE@%1").arg(domain.toUpper()),
                 QStringLiteral("WWW.%1").arg(domain.toUpper()),
                 rng.bounded(3) == 0 ? QVariant(QStringLiteral("AUTHORIZED BY PROJECT MANAGER.")) : nullText,
@@ -149,7 +161,8 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
                 day = day.addDays(1 + rng.bounded(5));
                 QString when = day.toString(Qt::ISODate);
                 if (rng.bounded(5) == 0) // some carry a time of day
-                    when += QStringLiteral(" %1:%2:00").arg(7 + rng.bounded(11), 2, 10, QLatin1Char('0'))
+                    when += QStringLiteral(" %1:%2:00")
+                                .arg(7 + rng.bounded(11), 2, 10, QLatin1Char('0'))
                                 .arg(rng.bounded(60), 2, 10, QLatin1Char('0'));
                 log.bindValue(0, projectId);
                 log.bindValue(1, companyId);

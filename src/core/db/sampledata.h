@@ -16,8 +16,8 @@ struct SampleSpec
     int companiesPerProject = 6;
     int pickupsPerCompany = 8;
     quint32 seed = 20261207;
-    int inactiveEvery = 7;     // every n-th project is not active (0: none)
-    int orphanEvery = 0;       // every n-th subcontractor is deleted after its pick-ups are logged (0: none)
+    int inactiveEvery = 7; // every n-th project is not active (0: none)
+    int orphanEvery = 0;   // every n-th subcontractor is deleted after its pick-ups are logged (0: none)
     QDate lastDate = QDate(2026, 11, 30);
 };
 

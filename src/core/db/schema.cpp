@@ -16,12 +16,11 @@ const QList<Table> &tables()
          {QStringLiteral("id"), QStringLiteral("idproject"), QStringLiteral("name"), QStringLiteral("address1"),
           QStringLiteral("address2"), QStringLiteral("city"), QStringLiteral("state"), QStringLiteral("zipcode"),
           QStringLiteral("telephone"), QStringLiteral("fax"), QStringLiteral("email"), QStringLiteral("website"),
-          QStringLiteral("note"), QStringLiteral("pickupdate"), QStringLiteral("pickupby"),
-          QStringLiteral("package"), QStringLiteral("active")}},
+          QStringLiteral("note"), QStringLiteral("pickupdate"), QStringLiteral("pickupby"), QStringLiteral("package"),
+          QStringLiteral("active")}},
         {QStringLiteral("pickuplog"),
          {QStringLiteral("id"), QStringLiteral("idproject"), QStringLiteral("idauthorizedcompany"),
-          QStringLiteral("pickupdate"), QStringLiteral("pickupby"), QStringLiteral("package"),
-          QStringLiteral("note")}},
+          QStringLiteral("pickupdate"), QStringLiteral("pickupby"), QStringLiteral("package"), QStringLiteral("note")}},
     };
     return t;
 }
@@ -64,7 +63,8 @@ QStringList createIndexStatements()
 {
     return {
         QStringLiteral("CREATE INDEX ix_authorizedcompanies_idproject ON authorizedcompanies(idproject)"),
-        QStringLiteral("CREATE INDEX ix_pickuplog_company_project_date ON pickuplog(idauthorizedcompany, idproject, pickupdate)"),
+        QStringLiteral(
+            "CREATE INDEX ix_pickuplog_company_project_date ON pickuplog(idauthorizedcompany, idproject, pickupdate)"),
         QStringLiteral("CREATE INDEX ix_pickuplog_idproject ON pickuplog(idproject)"),
         QStringLiteral("CREATE INDEX ix_pickuplog_pickupdate ON pickuplog(pickupdate)"),
     };
@@ -74,10 +74,10 @@ static bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why
 {
     const auto failed = [&](const QSqlError &e) {
         const QString reason = e.text();
-        return fail(why, Failure::from(e,
-                                       QStringLiteral("The database \"%1\" cannot be set up: %2.")
-                                           .arg(db::shownFile(db), reason),
-                                       reason));
+        return fail(
+            why,
+            Failure::from(e, QStringLiteral("The database \"%1\" cannot be set up: %2.").arg(db::shownFile(db), reason),
+                          reason));
     };
     if (!db.transaction())
         return failed(db.lastError());

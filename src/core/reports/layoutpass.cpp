@@ -3,9 +3,9 @@
 #include "core/app/dates.h"
 
 #include <QFontMetricsF>
-#include <QRegularExpression>
 #include <QHash>
 #include <QImage>
+#include <QRegularExpression>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -41,8 +41,7 @@ const QPaintDevice *referenceDevice()
 
 QRectF toRef(const QRectF &pt)
 {
-    return QRectF(pt.x() * kRefPerPoint, pt.y() * kRefPerPoint, pt.width() * kRefPerPoint,
-                  pt.height() * kRefPerPoint);
+    return QRectF(pt.x() * kRefPerPoint, pt.y() * kRefPerPoint, pt.width() * kRefPerPoint, pt.height() * kRefPerPoint);
 }
 
 // One font of the layout, with the widths it has measured so far: the same words
@@ -58,8 +57,12 @@ struct FontEntry
     QHash<QString, qreal> widths;
 
     explicit FontEntry(const FontDef &s)
-        : def(s), font(referenceFont(s)), fm(font, referenceDevice()), ascent(fm.ascent()),
-          lineSpacing(fm.lineSpacing()), space(fm.horizontalAdvance(QLatin1Char(' ')))
+        : def(s)
+        , font(referenceFont(s))
+        , fm(font, referenceDevice())
+        , ascent(fm.ascent())
+        , lineSpacing(fm.lineSpacing())
+        , space(fm.horizontalAdvance(QLatin1Char(' ')))
     {
     }
 
@@ -156,7 +159,7 @@ QList<TextLine> singleLine(const QString &text, qreal width, FontEntry &f)
 
 struct LaidItem
 {
-    int source; // index in the band's items
+    int source;  // index in the band's items
     QRectF rect; // reference units, relative to the band
     QList<TextLine> lines;
 };
@@ -171,8 +174,8 @@ struct LaidBand
 struct PreparedBand
 {
     const Band *band = nullptr;
-    QList<int> font;   // per item: index into the font entries, -1 for rules and shapes
-    QList<int> column; // per item: the field's column in the row set, -1 otherwise
+    QList<int> font;    // per item: index into the font entries, -1 for rules and shapes
+    QList<int> column;  // per item: the field's column in the row set, -1 otherwise
     QList<QRectF> rect; // per item, reference units
     qreal height = 0;
 };
@@ -181,8 +184,10 @@ class Pass
 {
 public:
     Pass(const ReportLayout &layout, const db::RowSet &rows, const QString &title, const QDate &date)
-        : m_layout(layout), m_rows(rows), m_title(title.isNull() ? layout.defaultTitle : title),
-          m_date(dates::toShort(QVariant(date)))
+        : m_layout(layout)
+        , m_rows(rows)
+        , m_title(title.isNull() ? layout.defaultTitle : title)
+        , m_date(dates::toShort(QVariant(date)))
     {
         for (BandKind k : {BandKind::ReportHeader, BandKind::PageHeader, BandKind::Detail, BandKind::PageFooter,
                            BandKind::ReportFooter})
@@ -328,8 +333,8 @@ private:
                     continue;
                 if (orig[j].top() >= orig[g].bottom() - kEps)
                     shift[j] = std::max(shift[j], below);
-                else if (items[j].kind == ItemKind::Shape && orig[j].top() <= orig[g].top() + kEps &&
-                         orig[j].bottom() >= orig[g].bottom() - kEps)
+                else if (items[j].kind == ItemKind::Shape && orig[j].top() <= orig[g].top() + kEps
+                         && orig[j].bottom() >= orig[g].bottom() - kEps)
                     stretch[j] += extra;
             }
         }

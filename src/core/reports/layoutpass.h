@@ -27,9 +27,9 @@ struct TextLine
 struct PlacedItem
 {
     ItemKind kind = ItemKind::Label;
-    QString name;   // the layout item's name
-    QRectF rect;    // reference units (1/1200 inch) from the page's top-left corner
-    int font = -1;  // index into ReportDocument::fonts; text items only
+    QString name;  // the layout item's name
+    QRectF rect;   // reference units (1/1200 inch) from the page's top-left corner
+    int font = -1; // index into ReportDocument::fonts; text items only
     Align align = Align::Left;
     bool filled = false;
     QList<TextLine> lines;
@@ -40,17 +40,17 @@ struct PlacedItem
 struct PlacedBand
 {
     BandKind kind = BandKind::Detail;
-    int row = -1;          // detail bands: the record's index in the row set
-    int part = 0;          // a detail band split over pages: 0, 1, ...
+    int row = -1;           // detail bands: the record's index in the row set
+    int part = 0;           // a detail band split over pages: 0, 1, ...
     bool continues = false; // another part follows on the next page
-    QRectF rect;           // reference units, page coordinates
-    int firstItem = 0;     // its items in ReportPage::items
+    QRectF rect;            // reference units, page coordinates
+    int firstItem = 0;      // its items in ReportPage::items
     int itemCount = 0;
 };
 
 struct ReportPage
 {
-    int number = 0; // from 1
+    int number = 0;          // from 1
     QList<PlacedBand> bands; // top to bottom
     QList<PlacedItem> items;
 
@@ -60,8 +60,8 @@ struct ReportPage
 struct ResolvedFont
 {
     FontDef def;
-    QFont font;         // resolved for the reference resolution
-    qreal ascent = 0;   // reference units
+    QFont font;       // resolved for the reference resolution
+    qreal ascent = 0; // reference units
     qreal lineSpacing = 0;
 };
 
@@ -70,8 +70,8 @@ struct ReportDocument
     QString layoutName;
     QString caption;
     QString title;
-    QSizeF pageSize;  // reference units
-    QRectF bodyRect;  // the page inside its margins
+    QSizeF pageSize;     // reference units
+    QRectF bodyRect;     // the page inside its margins
     qreal footerTop = 0; // bands above the page footer end here
     QList<ResolvedFont> fonts;
     QList<ReportPage> pages;

@@ -18,8 +18,8 @@ FontDef arial(qreal pt, bool bold = false, bool italic = false)
 const FontDef kRegular = arial(8.25);
 const FontDef kBold = arial(8.25, true);
 
-ReportItem text(ItemKind kind, const QString &name, const QString &t, const QRectF &r, const FontDef &f,
-                Align a, bool grows)
+ReportItem text(ItemKind kind, const QString &name, const QString &t, const QRectF &r, const FontDef &f, Align a,
+                bool grows)
 {
     ReportItem it;
     it.kind = kind;
@@ -88,27 +88,27 @@ QList<ReportItem> titleAndDate(const FontDef &titleFont)
 {
     return {label(QStringLiteral("lblReportTitle"), QStringLiteral("%i"), QRectF(100, 2, W - 200, 12), titleFont,
                   Align::Centre, true),
-            label(QStringLiteral("lblDate"), QStringLiteral("%d"), QRectF(W - 95, 2, 95, 11), kRegular,
-                  Align::Right)};
+            label(QStringLiteral("lblDate"), QStringLiteral("%d"), QRectF(W - 95, 2, 95, 11), kRegular, Align::Right)};
 }
 
 Band pageFooter()
 {
-    return band(BandKind::PageFooter, "Section3", 24,
-                {rule(QStringLiteral("linFooter"), 4),
-                 label(QStringLiteral("lblPage"), QStringLiteral("%p"), QRectF(W - 140, 9, 140, 11), kRegular,
-                       Align::Right)});
+    return band(
+        BandKind::PageFooter, "Section3", 24,
+        {rule(QStringLiteral("linFooter"), 4),
+         label(QStringLiteral("lblPage"), QStringLiteral("%p"), QRectF(W - 140, 9, 140, 11), kRegular, Align::Right)});
 }
 
 // The row count; only the subcontractor list prints its label in regular type.
 Band reportFooter(const FontDef &labelFont)
 {
-    ReportItem count = text(ItemKind::Function, QStringLiteral("FunTotalRegistros"), QString(),
-                            QRectF(96, 12, 80, 11), kRegular, Align::Left, false);
-    return band(BandKind::ReportFooter, "Section5", 32,
-                {shape(QStringLiteral("shpTotal"), QRectF(0, 8, 190, 19)),
-                 label(QStringLiteral("lblTotal"), QStringLiteral("Registers Total:"), QRectF(8, 12, 86, 11), labelFont),
-                 count});
+    ReportItem count = text(ItemKind::Function, QStringLiteral("FunTotalRegistros"), QString(), QRectF(96, 12, 80, 11),
+                            kRegular, Align::Left, false);
+    return band(
+        BandKind::ReportFooter, "Section5", 32,
+        {shape(QStringLiteral("shpTotal"), QRectF(0, 8, 190, 19)),
+         label(QStringLiteral("lblTotal"), QStringLiteral("Registers Total:"), QRectF(8, 12, 86, 11), labelFont),
+         count});
 }
 
 } // namespace
@@ -140,22 +140,20 @@ const ReportLayout &DrpListofPickups()
         QList<ReportItem> ph = titleAndDate(arial(9, false, true));
         ph << rule(QStringLiteral("linHeader"), 18);
         r.pageHeader = band(BandKind::PageHeader, "Section2", 24, ph);
-        r.detail = band(BandKind::Detail, "Section1", 50,
-                        {rule(QStringLiteral("linRecord"), 2),
-                         label(QStringLiteral("lblSubcontractor"), QStringLiteral("Subcontractor"),
-                               QRectF(0, 7, 78, 12), arial(9, true)),
-                         field(QStringLiteral("name"), QRectF(82, 7, W - 82, 12), arial(9)),
-                         label(QStringLiteral("lblPickupDate"), QStringLiteral("Pickup Date:"), QRectF(0, 22, 58, 11),
-                               kBold),
-                         field(QStringLiteral("pickupdate"), QRectF(60, 22, 98, 11)),
-                         label(QStringLiteral("lblPickupBy"), QStringLiteral("Pickup By:"), QRectF(162, 22, 50, 11),
-                               kBold),
-                         field(QStringLiteral("pickupby"), QRectF(214, 22, 150, 11)),
-                         label(QStringLiteral("lblPackage"), QStringLiteral("Package:"), QRectF(370, 22, 42, 11),
-                               kBold),
-                         field(QStringLiteral("package"), QRectF(414, 22, W - 414, 11)),
-                         label(QStringLiteral("lblNote"), QStringLiteral("Note:"), QRectF(0, 36, 28, 11), kBold),
-                         field(QStringLiteral("note"), QRectF(30, 36, W - 30, 11), kRegular, true)});
+        r.detail = band(
+            BandKind::Detail, "Section1", 50,
+            {rule(QStringLiteral("linRecord"), 2),
+             label(QStringLiteral("lblSubcontractor"), QStringLiteral("Subcontractor"), QRectF(0, 7, 78, 12),
+                   arial(9, true)),
+             field(QStringLiteral("name"), QRectF(82, 7, W - 82, 12), arial(9)),
+             label(QStringLiteral("lblPickupDate"), QStringLiteral("Pickup Date:"), QRectF(0, 22, 58, 11), kBold),
+             field(QStringLiteral("pickupdate"), QRectF(60, 22, 98, 11)),
+             label(QStringLiteral("lblPickupBy"), QStringLiteral("Pickup By:"), QRectF(162, 22, 50, 11), kBold),
+             field(QStringLiteral("pickupby"), QRectF(214, 22, 150, 11)),
+             label(QStringLiteral("lblPackage"), QStringLiteral("Package:"), QRectF(370, 22, 42, 11), kBold),
+             field(QStringLiteral("package"), QRectF(414, 22, W - 414, 11)),
+             label(QStringLiteral("lblNote"), QStringLiteral("Note:"), QRectF(0, 36, 28, 11), kBold),
+             field(QStringLiteral("note"), QRectF(30, 36, W - 30, 11), kRegular, true)});
         r.pageFooter = pageFooter();
         r.reportFooter = reportFooter(kBold);
         return r;
@@ -171,8 +169,7 @@ const ReportLayout &DrpListofPickupsOnly()
         r.caption = QStringLiteral("List of Pickups");
         r.reportHeader = titleBand(QStringLiteral("List of Pickups"), Align::Left);
         QList<ReportItem> ph = titleAndDate(arial(9, true));
-        ph << rule(QStringLiteral("linHeader"), 18)
-           << shape(QStringLiteral("shpHeadings"), QRectF(0, 23, W, 17))
+        ph << rule(QStringLiteral("linHeader"), 18) << shape(QStringLiteral("shpHeadings"), QRectF(0, 23, W, 17))
            << label(QStringLiteral("lblPickupDate"), QStringLiteral("Pickup Date"), QRectF(4, 26.5, 90, 11), kBold)
            << label(QStringLiteral("lblPickupBy"), QStringLiteral("Pickup By"), QRectF(100, 26.5, 130, 11), kBold)
            << label(QStringLiteral("lblPackage"), QStringLiteral("Package"), QRectF(236, 26.5, 120, 11), kBold)
@@ -238,22 +235,40 @@ const ReportLayout &DrpListofCompanies()
             return field(QString::fromLatin1(c), QRectF(x, y(line), right - x, h));
         };
         constexpr qreal a = 0, av = 58, b = 282, bv = 340;
-        const ReportItem slash = label(QStringLiteral("lblSlash"), QStringLiteral("/"), QRectF(264, y(2), 14, h),
-                                       kRegular, Align::Centre);
+        const ReportItem slash
+            = label(QStringLiteral("lblSlash"), QStringLiteral("/"), QRectF(264, y(2), 14, h), kRegular, Align::Centre);
         r.detail = band(BandKind::Detail, "Section1", 114,
                         {rule(QStringLiteral("linRecord"), 2),
-                         lbl("Name:", a, 1), fld("Name", av, 1, W),
-                         lbl("Address:", a, 2), fld("Address1", av, 2, 262), slash, fld("Address2", b, 2, W),
-                         lbl("City:", a, 3), fld("city", av, 3, 178), lbl("State:", 182, 3, 34),
-                         fld("state", 216, 3, 278), lbl("Zip Code:", b, 3), fld("zipcode", bv, 3, W),
-                         lbl("Phone:", a, 4), fld("Telephone", av, 4, 278), lbl("Email:", b, 4),
+                         lbl("Name:", a, 1),
+                         fld("Name", av, 1, W),
+                         lbl("Address:", a, 2),
+                         fld("Address1", av, 2, 262),
+                         slash,
+                         fld("Address2", b, 2, W),
+                         lbl("City:", a, 3),
+                         fld("city", av, 3, 178),
+                         lbl("State:", 182, 3, 34),
+                         fld("state", 216, 3, 278),
+                         lbl("Zip Code:", b, 3),
+                         fld("zipcode", bv, 3, W),
+                         lbl("Phone:", a, 4),
+                         fld("Telephone", av, 4, 278),
+                         lbl("Email:", b, 4),
                          fld("Email", bv, 4, W),
-                         lbl("Fax:", a, 5), fld("Fax", av, 5, 278), lbl("Web Site:", b, 5), fld("website", bv, 5, W),
-                         lbl("Pickup Date:", a, 6), fld("pickupdate", av, 6, 278), lbl("Pickup By:", b, 6),
+                         lbl("Fax:", a, 5),
+                         fld("Fax", av, 5, 278),
+                         lbl("Web Site:", b, 5),
+                         fld("website", bv, 5, W),
+                         lbl("Pickup Date:", a, 6),
+                         fld("pickupdate", av, 6, 278),
+                         lbl("Pickup By:", b, 6),
                          fld("pickupby", bv, 6, W),
-                         lbl("Package:", a, 7), fld("package", av, 7, 278), lbl("Active:", b, 7),
+                         lbl("Package:", a, 7),
+                         fld("package", av, 7, 278),
+                         lbl("Active:", b, 7),
                          fld("active", bv, 7, W),
-                         lbl("Note:", a, 8), fld("note", av, 8, W)});
+                         lbl("Note:", a, 8),
+                         fld("note", av, 8, W)});
         r.pageFooter = pageFooter();
         r.reportFooter = reportFooter(kRegular);
         return r;

@@ -45,9 +45,9 @@ struct FontDef
 struct ReportItem
 {
     ItemKind kind = ItemKind::Label;
-    QString name;    // object name, e.g. "FunTotalRegistros"
-    QString text;    // the caption of a label, the column of a field
-    QRectF rect;     // points, relative to the band
+    QString name; // object name, e.g. "FunTotalRegistros"
+    QString text; // the caption of a label, the column of a field
+    QRectF rect;  // points, relative to the band
     FontDef font;
     Align align = Align::Left;
     bool grows = false; // extends downwards for text of more than one line
@@ -60,16 +60,16 @@ struct ReportItem
 struct Band
 {
     BandKind kind = BandKind::Detail;
-    QString section; // the band's section name
+    QString section;  // the band's section name
     qreal height = 0; // points, before any item grows
     QList<ReportItem> items;
 };
 
 struct ReportLayout
 {
-    QString name;          // "DrpListofPickups"
-    QString caption;       // preview window caption
-    QString defaultTitle;  // printed for "%i" until a caller sets a title
+    QString name;         // "DrpListofPickups"
+    QString caption;      // preview window caption
+    QString defaultTitle; // printed for "%i" until a caller sets a title
     Band reportHeader, pageHeader, detail, pageFooter, reportFooter;
 
     const Band &band(BandKind kind) const;

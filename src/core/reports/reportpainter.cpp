@@ -134,8 +134,10 @@ bool writePdf(const ReportDocument &doc, const QString &path, Failure *why)
 {
     QSaveFile file(path);
     const auto notWritten = [&] {
-        return fail(why, Failure::plain(
-                             QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString())));
+        return fail(
+            why,
+            Failure::plain(
+                QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString())));
     };
     if (!file.open(QIODevice::WriteOnly))
         return notWritten();

@@ -30,7 +30,10 @@ constexpr int kMaxNameBytes = 200;
 class DiscardedUnlessKept
 {
 public:
-    explicit DiscardedUnlessKept(QString path) : m_path(std::move(path)) {}
+    explicit DiscardedUnlessKept(QString path)
+        : m_path(std::move(path))
+    {
+    }
     ~DiscardedUnlessKept()
     {
         if (!m_kept && !m_path.isEmpty()) {
@@ -98,8 +101,9 @@ QString inSchema(const QString &createStatement, const QString &alias)
 // Ids at which the project's pick-ups are cut into slices of kSlice rows.
 bool sliceBounds(QSqlQuery &q, qint64 projectId, QList<qint64> *bounds)
 {
-    if (!run(q, QStringLiteral("SELECT id FROM (SELECT id, row_number() OVER (ORDER BY id) AS n FROM main.pickuplog "
-                               "WHERE idproject = ?) WHERE n % ? = 0"),
+    if (!run(q,
+             QStringLiteral("SELECT id FROM (SELECT id, row_number() OVER (ORDER BY id) AS n FROM main.pickuplog "
+                            "WHERE idproject = ?) WHERE n % ? = 0"),
              {projectId, kSlice}))
         return false;
     while (q.next())
@@ -129,10 +133,12 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
         return failed(reading);
     if (v.toLongLong() == 0) {
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
-        return fail(why, Failure::plain(
-                             QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId), kNotFound));
+        return fail(why,
+                    Failure::plain(QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId),
+                                   kNotFound));
     }
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId},
+                &v))
         return failed(reading);
     r->companies = v.toLongLong();
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.pickuplog WHERE idproject = ?"), {projectId}, &v))
@@ -149,13 +155,15 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     const QStringList projectCols = schema::table(QStringLiteral("project")).columns;
     const QStringList companyCols = schema::table(QStringLiteral("authorizedcompanies")).columns;
     const QStringList pickupCols = schema::table(QStringLiteral("pickuplog")).columns;
-    if (!run(q, QStringLiteral("INSERT INTO transfer.project (%1) SELECT %1 FROM main.project WHERE id = ?")
-                    .arg(columnList(projectCols)),
+    if (!run(q,
+             QStringLiteral("INSERT INTO transfer.project (%1) SELECT %1 FROM main.project WHERE id = ?")
+                 .arg(columnList(projectCols)),
              {projectId}))
         return failed(writing);
-    if (!run(q, QStringLiteral("INSERT INTO transfer.authorizedcompanies (%1) SELECT %1 FROM main.authorizedcompanies "
-                               "WHERE idproject = ? ORDER BY id")
-                    .arg(columnList(companyCols)),
+    if (!run(q,
+             QStringLiteral("INSERT INTO transfer.authorizedcompanies (%1) SELECT %1 FROM main.authorizedcompanies "
+                            "WHERE idproject = ? ORDER BY id")
+                 .arg(columnList(companyCols)),
              {projectId}))
         return failed(writing);
     qint64 done = 1 + r->companies;
@@ -195,9 +203,8 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
                                            const QString &pname, const QDateTime &when, const Progress &progress,
                                            Failure *why)
 {
-    const auto failed = [why](int number, const QString &description) {
-        return nothing(why, Failure::plain(description, number));
-    };
+    const auto failed
+        = [why](int number, const QString &description) { return nothing(why, Failure::plain(description, number)); };
 
     // A missing folder must not be made here: the user named it and it is gone.
     const QFileInfo folder(exportFolder);
@@ -212,15 +219,17 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
     // makes it visible cannot fail half-way.
     QFile tpl(templatePath(exportFolder));
     if (!tpl.open(QIODevice::ReadOnly))
-        return failed(kCantOpen, QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
-                                     .arg(shown(tpl.fileName()), tpl.errorString()));
+        return failed(kCantOpen,
+                      QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
+                          .arg(shown(tpl.fileName()), tpl.errorString()));
     const QByteArray templateBytes = tpl.readAll();
     tpl.close();
     QString tempPath;
     QFile temp;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = QDir(exportFolder).filePath(
-            QStringLiteral(".quillbern-export-%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        tempPath = QDir(exportFolder)
+                       .filePath(QStringLiteral(".quillbern-export-%1.tmp")
+                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
         temp.setFileName(tempPath);
         if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             break;
@@ -228,14 +237,16 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
             break;
     }
     if (!temp.isOpen())
-        return failed(kCantOpen, QStringLiteral("No file can be written in the export folder \"%1\": %2.")
-                                     .arg(shown(exportFolder), temp.errorString()));
+        return failed(kCantOpen,
+                      QStringLiteral("No file can be written in the export folder \"%1\": %2.")
+                          .arg(shown(exportFolder), temp.errorString()));
     DiscardedUnlessKept guard(tempPath);
     if (temp.write(templateBytes) != templateBytes.size() || !temp.flush()) {
         const QString error = temp.errorString();
         temp.close();
-        return failed(kFull,
-                      QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), error));
+        return failed(
+            kFull,
+            QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), error));
     }
     temp.close();
 
@@ -285,10 +296,12 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
             return summary;
         }
         if (!QFileInfo::exists(target)) // taken meanwhile: try the next number
-            return failed(kCantOpen,
-                          QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
+            return failed(
+                kCantOpen,
+                QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
     }
-    return failed(kCantOpen, QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
+    return failed(kCantOpen,
+                  QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
 }
 
 } // namespace core::transfer

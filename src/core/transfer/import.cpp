@@ -1,8 +1,8 @@
 #include "core/transfer/internal.h"
 #include "core/transfer/transfer.h"
 
-#include "core/db/registers.h"
 #include "core/db/database.h"
+#include "core/db/registers.h"
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
@@ -127,9 +127,10 @@ bool checkFile(const QString &file, Failure *why)
     // A journal beside the file means a writer is at work on it, or died half-way.
     for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(file + QLatin1String(suffix)))
-            return refused(kBusy, QStringLiteral("it is still being written, or was left half-written, by another "
-                                                 "program (\"%1\" lies beside it)")
-                                      .arg(shown(file + QLatin1String(suffix))));
+            return refused(kBusy,
+                           QStringLiteral("it is still being written, or was left half-written, by another "
+                                          "program (\"%1\" lies beside it)")
+                               .arg(shown(file + QLatin1String(suffix))));
     static const QByteArray magic("SQLite format 3\0", 16);
     if (f.read(16) != magic)
         return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
@@ -168,7 +169,8 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
     if (!scalar(q, QStringLiteral("PRAGMA %1.user_version").arg(s), {}, &v))
         return failed(reading);
     if (v.toInt() > schema::kVersion)
-        return refused(kError, QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
+        return refused(kError,
+                       QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
 
     if (!run(q, QStringLiteral("PRAGMA %1.integrity_check(20)").arg(s)))
         return failed(reading);
@@ -179,10 +181,12 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
         return failed(reading);
     q.finish();
     if (problems != QStringList{QStringLiteral("ok")})
-        return refused(kCorrupt, QStringLiteral("the file is damaged (%1)").arg(problems.mid(0, 3).join(QStringLiteral("; "))));
+        return refused(kCorrupt,
+                       QStringLiteral("the file is damaged (%1)").arg(problems.mid(0, 3).join(QStringLiteral("; "))));
 
     for (const schema::Table &t : schema::tables()) {
-        if (!run(q, QStringLiteral("SELECT type, sql FROM %1.sqlite_master WHERE name = ? COLLATE NOCASE").arg(s), {t.name}))
+        if (!run(q, QStringLiteral("SELECT type, sql FROM %1.sqlite_master WHERE name = ? COLLATE NOCASE").arg(s),
+                 {t.name}))
             return failed(reading);
         QString type, sql;
         if (q.next()) {
@@ -209,8 +213,9 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
         QStringList cases;
         for (const QString &c : t.columns)
             cases << QStringLiteral("WHEN NOT (%1) THEN '%2'").arg(acceptedWhen(c), c);
-        if (!run(q, QStringLiteral("SELECT bad FROM (SELECT CASE %1 END AS bad FROM %2.%3) WHERE bad IS NOT NULL LIMIT 1")
-                        .arg(cases.join(QLatin1Char(' ')), s, t.name)))
+        if (!run(q,
+                 QStringLiteral("SELECT bad FROM (SELECT CASE %1 END AS bad FROM %2.%3) WHERE bad IS NOT NULL LIMIT 1")
+                     .arg(cases.join(QLatin1Char(' ')), s, t.name)))
             return failed(reading);
         QString bad;
         if (q.next())
@@ -219,15 +224,18 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
             return failed(reading);
         q.finish();
         if (!bad.isEmpty())
-            return refused(kMismatch, QStringLiteral("the column \"%1\" of the table \"%2\" holds %3")
-                                          .arg(bad, t.name, kindText(bad)));
+            return refused(
+                kMismatch,
+                QStringLiteral("the column \"%1\" of the table \"%2\" holds %3").arg(bad, t.name, kindText(bad)));
     }
 
     for (const QString &table : {QStringLiteral("project"), QStringLiteral("authorizedcompanies")}) {
-        if (!scalar(q, QStringLiteral("SELECT id FROM %1.%2 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(s, table), {}, &v))
+        if (!scalar(q, QStringLiteral("SELECT id FROM %1.%2 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(s, table), {},
+                    &v))
             return failed(reading);
         if (v.isValid())
-            return refused(kCorrupt, QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
+            return refused(kCorrupt,
+                           QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
     }
 
     if (projectId) {
@@ -243,11 +251,14 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
     }
     Checked checked;
     checked.projectId = v.toLongLong();
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.authorizedcompanies WHERE idproject = ?").arg(s), {checked.projectId}, &v))
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.authorizedcompanies WHERE idproject = ?").arg(s),
+                {checked.projectId}, &v))
         return failed(reading);
     checked.companies = v.toLongLong();
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.pickuplog WHERE idproject = ? AND idauthorizedcompany IN "
-                                  "(SELECT id FROM %1.authorizedcompanies WHERE idproject = ?)").arg(s),
+    if (!scalar(q,
+                QStringLiteral("SELECT count(*) FROM %1.pickuplog WHERE idproject = ? AND idauthorizedcompany IN "
+                               "(SELECT id FROM %1.authorizedcompanies WHERE idproject = ?)")
+                    .arg(s),
                 {checked.projectId, checked.projectId}, &v))
         return failed(reading);
     checked.pickups = v.toLongLong();
@@ -256,7 +267,8 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
 
 QString readOnlyUri(const QString &file)
 {
-    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=ro");
+    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded)
+        + QStringLiteral("?mode=ro");
 }
 
 // A transfer file stays attached while other statements on the connection are half
@@ -278,7 +290,7 @@ bool isAttached(QSqlDatabase &d, const QString &alias)
     QSqlQuery q(d);
     QVariant v;
     return scalar(q, QStringLiteral("SELECT count(*) FROM pragma_database_list WHERE name = ?"), {alias}, &v)
-           && v.toInt() > 0;
+        && v.toInt() > 0;
 }
 
 void detachPending()
@@ -286,7 +298,8 @@ void detachPending()
     auto &all = pendingDetaches();
     for (qsizetype i = all.size() - 1; i >= 0; --i) {
         const PendingDetach p = all.at(i);
-        QSqlDatabase d = QSqlDatabase::contains(p.connection) ? QSqlDatabase::database(p.connection, false) : QSqlDatabase();
+        QSqlDatabase d
+            = QSqlDatabase::contains(p.connection) ? QSqlDatabase::database(p.connection, false) : QSqlDatabase();
         if (!d.isOpen() || !isAttached(d, p.alias) || QSqlQuery(d).exec(QStringLiteral("DETACH DATABASE ") + p.alias))
             all.removeAt(i);
     }
@@ -329,8 +342,9 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
     QStringList projectSel;
     for (const QString &col : projectCols)
         projectSel << copied(col, QStringLiteral("p"));
-    if (!run(q, QStringLiteral("INSERT INTO main.project (%1) SELECT %2 FROM %3.project AS p WHERE p.id = ?")
-                    .arg(columnList(projectCols), projectSel.join(QStringLiteral(", ")), s),
+    if (!run(q,
+             QStringLiteral("INSERT INTO main.project (%1) SELECT %2 FROM %3.project AS p WHERE p.id = ?")
+                 .arg(columnList(projectCols), projectSel.join(QStringLiteral(", ")), s),
              {c.projectId}))
         return failed(writing);
     r->projectId = q.lastInsertId().toLongLong();
@@ -340,21 +354,25 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
     // above the highest it has ever used, in the file's id order. Written in one
     // statement, and the same numbering maps the pick-ups' links below.
     QVariant v;
-    if (!scalar(q, QStringLiteral("SELECT max(coalesce((SELECT seq FROM main.sqlite_sequence WHERE name = "
-                                  "'authorizedcompanies'), 0), coalesce((SELECT max(id) FROM main.authorizedcompanies), 0))"),
-                {}, &v))
+    if (!scalar(
+            q,
+            QStringLiteral("SELECT max(coalesce((SELECT seq FROM main.sqlite_sequence WHERE name = "
+                           "'authorizedcompanies'), 0), coalesce((SELECT max(id) FROM main.authorizedcompanies), 0))"),
+            {}, &v))
         return failed(writing);
     const qint64 base = v.toLongLong();
     const QString numbered = QStringLiteral("SELECT id AS old, ? + row_number() OVER (ORDER BY id) AS new "
-                                            "FROM %1.authorizedcompanies WHERE idproject = ?").arg(s);
+                                            "FROM %1.authorizedcompanies WHERE idproject = ?")
+                                 .arg(s);
     const QStringList companyCols = withoutIds(QStringLiteral("authorizedcompanies"));
     QStringList companySel;
     for (const QString &col : companyCols)
         companySel << copied(col, QStringLiteral("a"));
-    if (!run(q, QStringLiteral("INSERT INTO main.authorizedcompanies (id, idproject, %1) "
-                               "SELECT ? + row_number() OVER (ORDER BY a.id), ?, %2 FROM %3.authorizedcompanies AS a "
-                               "WHERE a.idproject = ? ORDER BY a.id")
-                    .arg(columnList(companyCols), companySel.join(QStringLiteral(", ")), s),
+    if (!run(q,
+             QStringLiteral("INSERT INTO main.authorizedcompanies (id, idproject, %1) "
+                            "SELECT ? + row_number() OVER (ORDER BY a.id), ?, %2 FROM %3.authorizedcompanies AS a "
+                            "WHERE a.idproject = ? ORDER BY a.id")
+                 .arg(columnList(companyCols), companySel.join(QStringLiteral(", ")), s),
              {base, r->projectId, c.projectId}))
         return failed(writing);
     r->companies = q.numRowsAffected();
@@ -366,8 +384,10 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
     // The pick-ups follow in slices, each one statement joined to the id mapping.
     QList<qint64> bounds;
     if (c.pickups > kSlice) {
-        if (!run(q, QStringLiteral("SELECT r FROM (SELECT p.rowid AS r, row_number() OVER (ORDER BY p.rowid) AS n "
-                                   "FROM %1.pickuplog AS p WHERE p.idproject = ?) WHERE n % ? = 0").arg(s),
+        if (!run(q,
+                 QStringLiteral("SELECT r FROM (SELECT p.rowid AS r, row_number() OVER (ORDER BY p.rowid) AS n "
+                                "FROM %1.pickuplog AS p WHERE p.idproject = ?) WHERE n % ? = 0")
+                     .arg(s),
                  {c.projectId, kSlice}))
             return failed(writing);
         while (q.next())
@@ -380,12 +400,12 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
     QStringList pickupSel;
     for (const QString &col : pickupCols)
         pickupSel << copied(col, QStringLiteral("p"));
-    const QString pickups =
-        QStringLiteral("WITH m AS MATERIALIZED (%1) "
-                       "INSERT INTO main.pickuplog (idproject, idauthorizedcompany, %2) SELECT ?, m.new, %3 "
-                       "FROM %4.pickuplog AS p JOIN m ON m.old = p.idauthorizedcompany "
-                       "WHERE p.idproject = ? AND p.rowid > ? AND p.rowid <= ? ORDER BY p.rowid")
-            .arg(numbered, columnList(pickupCols), pickupSel.join(QStringLiteral(", ")), s);
+    const QString pickups
+        = QStringLiteral("WITH m AS MATERIALIZED (%1) "
+                         "INSERT INTO main.pickuplog (idproject, idauthorizedcompany, %2) SELECT ?, m.new, %3 "
+                         "FROM %4.pickuplog AS p JOIN m ON m.old = p.idauthorizedcompany "
+                         "WHERE p.idproject = ? AND p.rowid > ? AND p.rowid <= ? ORDER BY p.rowid")
+              .arg(numbered, columnList(pickupCols), pickupSel.join(QStringLiteral(", ")), s);
     qint64 from = std::numeric_limits<qint64>::min();
     for (int i = 0; i <= bounds.size(); ++i) {
         const qint64 to = i < bounds.size() ? bounds.at(i) : std::numeric_limits<qint64>::max();
@@ -424,14 +444,16 @@ std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *wh
         } else {
             q.finish();
             if (checkContents(d, QStringLiteral("transfer"), file, std::nullopt, &failure)) {
-                if (run(q, QStringLiteral("SELECT id, projectname FROM transfer.project "
-                                          "ORDER BY projectname COLLATE NOCASE, id"))) {
+                if (run(q,
+                        QStringLiteral("SELECT id, projectname FROM transfer.project "
+                                       "ORDER BY projectname COLLATE NOCASE, id"))) {
                     while (q.next())
                         out.append({q.value(0).toLongLong(), q.value(1).toString()});
                 }
                 listed = !q.lastError().isValid();
                 if (!listed)
-                    failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be read").arg(shown(file)));
+                    failure
+                        = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be read").arg(shown(file)));
             }
         }
         q.finish();

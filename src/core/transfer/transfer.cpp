@@ -5,8 +5,8 @@
 #include "core/db/database.h"
 
 #include <QDir>
-#include <QHash>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlError>
 
 namespace core::transfer {
@@ -61,7 +61,7 @@ Failure sqlFailure(const QSqlError &e, const QString &what)
     // Extended codes carry the primary code in their low byte.
     const int code = f.number & 0xff;
     const QString busy = QStringLiteral("the file is in use by another program (it may still be being written); "
-                                      "try again when that program has finished");
+                                        "try again when that program has finished");
     const QHash<int, QString> reasons = {
         {kBusy, busy},
         {kLocked, busy},

@@ -1,5 +1,5 @@
-#include "core/app/clock.h"
 #include "ui/common/conventions.h"
+#include "core/app/clock.h"
 #include "core/app/dates.h"
 #include "ui/common/placement.h"
 #include "ui/common/services.h"

@@ -1,13 +1,13 @@
 #include "ui/common/editorwindow.h"
 
-#include "ui/common/conventions.h"
 #include "core/app/dates.h"
+#include "ui/common/conventions.h"
 #include "ui/common/services.h"
 
 #include "core/db/registers.h"
 
-#include <QCloseEvent>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -19,8 +19,9 @@ namespace ui {
 
 EditorWindow::EditorWindow(const QString &objectName, const QString &caption, QSize inside, int buttonPanelHeight,
                            const QString &table)
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                           | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
+    : QWidget(nullptr,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
     , m_record(table)
 {
     setObjectName(objectName);

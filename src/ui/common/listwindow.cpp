@@ -1,12 +1,12 @@
-#include "core/app/clock.h"
 #include "ui/common/listwindow.h"
+#include "core/app/clock.h"
 
-#include "ui/common/conventions.h"
 #include "core/app/dates.h"
-#include "ui/common/services.h"
 #include "core/db/queries.h"
 #include "core/db/registers.h"
 #include "core/db/rowset.h"
+#include "ui/common/conventions.h"
+#include "ui/common/services.h"
 #include "ui/reports/reportoutput.h"
 
 #include <QCloseEvent>
@@ -172,11 +172,12 @@ void ListWindow::followChanges(const QStringList &written, const QStringList &de
 {
     m_followWritten = written;
     m_followDeleted = deleted;
-    connect(&registers(), &Registers::changed, this,
-            [this, refresh = std::move(refresh)](const QString &table, Registers::Change how) {
-                if ((how == Registers::Deleted ? m_followDeleted : m_followWritten).contains(table, Qt::CaseInsensitive))
-                    refresh();
-            });
+    connect(
+        &registers(), &Registers::changed, this,
+        [this, refresh = std::move(refresh)](const QString &table, Registers::Change how) {
+            if ((how == Registers::Deleted ? m_followDeleted : m_followWritten).contains(table, Qt::CaseInsensitive))
+                refresh();
+        });
 }
 
 void ListWindow::deleteChosen(const QString &table)

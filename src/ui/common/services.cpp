@@ -14,8 +14,7 @@ Services &services()
 }
 
 QMessageBox::StandardButton message(const QString &text, const QString &title, QMessageBox::Icon icon,
-                                    QMessageBox::StandardButtons buttons,
-                                    QMessageBox::StandardButton defaultButton)
+                                    QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
     MessageService *m = services().messages;
     if (!m)
@@ -23,8 +22,7 @@ QMessageBox::StandardButton message(const QString &text, const QString &title, Q
     return m->show(text, title.isEmpty() ? core::kAppTitle : title, icon, buttons, defaultButton);
 }
 
-QMessageBox::StandardButton DialogMessages::show(const QString &text, const QString &title,
-                                                 QMessageBox::Icon icon,
+QMessageBox::StandardButton DialogMessages::show(const QString &text, const QString &title, QMessageBox::Icon icon,
                                                  QMessageBox::StandardButtons buttons,
                                                  QMessageBox::StandardButton defaultButton)
 {
@@ -46,8 +44,7 @@ std::optional<QString> DialogFileChooser::openFile(QWidget *parent, const QStrin
     return dlg.selectedFiles().constFirst();
 }
 
-std::optional<QString> DialogFileChooser::saveFile(QWidget *parent, const QString &suggested,
-                                                   const QString &filter)
+std::optional<QString> DialogFileChooser::saveFile(QWidget *parent, const QString &suggested, const QString &filter)
 {
     const QString f = QFileDialog::getSaveFileName(parent, QString(), suggested, filter);
     if (f.isEmpty())

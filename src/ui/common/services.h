@@ -20,10 +20,10 @@ class MessageService
 public:
     virtual ~MessageService() = default;
     // Shows a modal message and waits; returns the button pressed.
-    virtual QMessageBox::StandardButton show(const QString &text, const QString &title,
-                                             QMessageBox::Icon icon,
+    virtual QMessageBox::StandardButton show(const QString &text, const QString &title, QMessageBox::Icon icon,
                                              QMessageBox::StandardButtons buttons,
-                                             QMessageBox::StandardButton defaultButton) = 0;
+                                             QMessageBox::StandardButton defaultButton)
+        = 0;
 };
 
 class FileChooser
@@ -33,8 +33,7 @@ public:
     // A file to open, starting from `lastName`; nothing when cancelled.
     virtual std::optional<QString> openFile(QWidget *parent, const QString &lastName) = 0;
     // A file to write, suggesting `suggested`; nothing when cancelled.
-    virtual std::optional<QString> saveFile(QWidget *parent, const QString &suggested,
-                                            const QString &filter) = 0;
+    virtual std::optional<QString> saveFile(QWidget *parent, const QString &suggested, const QString &filter) = 0;
 };
 
 class Quitter

@@ -23,8 +23,8 @@ bool WindowKeys::eventFilter(QObject *watched, QEvent *event)
     // A key that the focused control ignores travels on to its parents; it has
     // been handled at its first stop.
     const QWidget *focus = QApplication::focusWidget();
-    const bool firstStop = w == focus ? w->window() == m_window
-                                      : w == m_window && (!focus || focus->window() != m_window);
+    const bool firstStop
+        = w == focus ? w->window() == m_window : w == m_window && (!focus || focus->window() != m_window);
     return firstStop && m_handler(w, static_cast<QKeyEvent *>(event));
 }
 

@@ -11,7 +11,8 @@ namespace ui {
 class WindowRegistry
 {
 public:
-    template <class T> static T *get()
+    template <class T>
+    static T *get()
     {
         QPointer<QWidget> &slot = slotFor(&T::staticMetaObject);
         if (!alive(slot)) {
@@ -23,7 +24,8 @@ public:
     }
 
     // The open instance, or nullptr; never creates one.
-    template <class T> static T *existing()
+    template <class T>
+    static T *existing()
     {
         QPointer<QWidget> &slot = slotFor(&T::staticMetaObject);
         return alive(slot) ? static_cast<T *>(slot.data()) : nullptr;
@@ -37,6 +39,10 @@ private:
     static bool alive(const QPointer<QWidget> &w);
 };
 
-template <class T> T *window() { return WindowRegistry::get<T>(); }
+template <class T>
+T *window()
+{
+    return WindowRegistry::get<T>();
+}
 
 } // namespace ui

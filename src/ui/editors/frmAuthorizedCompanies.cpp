@@ -1,8 +1,8 @@
 #include "ui/editors/frmAuthorizedCompanies.h"
 
+#include "core/db/registers.h"
 #include "ui/common/conventions.h"
 #include "ui/common/services.h"
-#include "core/db/registers.h"
 
 #include <QFrame>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "core/app/clock.h"
 #include "ui/editors/frmPickupForm.h"
+#include "core/app/clock.h"
 
+#include "core/db/queries.h"
+#include "core/db/registers.h"
 #include "ui/common/conventions.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
-#include "core/db/queries.h"
-#include "core/db/registers.h"
 #include "ui/lists/frmListofCompanies.h"
 
 #include <QFrame>

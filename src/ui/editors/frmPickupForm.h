@@ -28,9 +28,9 @@ private:
     void cmdListofCompaniesClicked();
     void cmdsaveClicked();
 
-    QLineEdit *m_companyName;  // the project's company
+    QLineEdit *m_companyName; // the project's company
     QLineEdit *m_projectName;
-    QLineEdit *m_company;      // the subcontractor's name
+    QLineEdit *m_company; // the subcontractor's name
     QLineEdit *m_pickupDate;
     QList<QPair<QLineEdit *, QString>> m_shownCompany; // field, column of authorizedcompanies
     QPushButton *m_listofCompanies;

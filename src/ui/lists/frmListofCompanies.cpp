@@ -1,8 +1,8 @@
 #include "ui/lists/frmListofCompanies.h"
 
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/reports/reportlayout.h"
+#include "ui/common/windowregistry.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmPickupForm.h"
 
@@ -16,14 +16,22 @@ namespace ui {
 frmListofCompanies::frmListofCompanies()
     : ListWindow(QStringLiteral("frmListofCompanies"), QStringLiteral("List of Companies"), "DbgList")
 {
-    setColumns({{"id", "id", false, 50},           {"idproject", "idproject", false, 50},
-                {"Name", "Name", true, 200},        {"Address1", "Address1", true, 160},
-                {"Address2", "Address2", true, 120}, {"city", "city", true, 90},
-                {"state", "state", true, 50},       {"zipcode", "zipcode", true, 70},
-                {"Telephone", "Telephone", true, 110}, {"Fax", "Fax", true, 110},
-                {"pickupdate", "pickupdate", true, 90}, {"pickupby", "pickupby", true, 120},
-                {"package", "package", true, 140},  {"active", "active", true, 50},
-                {"note", "note", true, 200},        {"Email", "Email", true, 180},
+    setColumns({{"id", "id", false, 50},
+                {"idproject", "idproject", false, 50},
+                {"Name", "Name", true, 200},
+                {"Address1", "Address1", true, 160},
+                {"Address2", "Address2", true, 120},
+                {"city", "city", true, 90},
+                {"state", "state", true, 50},
+                {"zipcode", "zipcode", true, 70},
+                {"Telephone", "Telephone", true, 110},
+                {"Fax", "Fax", true, 110},
+                {"pickupdate", "pickupdate", true, 90},
+                {"pickupby", "pickupby", true, 120},
+                {"package", "package", true, 140},
+                {"active", "active", true, 50},
+                {"note", "note", true, 200},
+                {"Email", "Email", true, 180},
                 {"website", "website", true, 160}});
     addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
                    [this] { cmdAceptClicked(); });
@@ -64,7 +72,8 @@ void frmListofCompanies::showNotPickedUp(const QString &ids)
 void frmListofCompanies::cmdPrintClicked()
 {
     if (m_listmode == QLatin1String("showlist") || m_listmode == QLatin1String("selectcompanyfrompickup"))
-        printReport(reports::DrpListofCompanies(), queries::listOfSubcontractors(db::idValue(m_ids)), QStringLiteral(" "));
+        printReport(reports::DrpListofCompanies(), queries::listOfSubcontractors(db::idValue(m_ids)),
+                    QStringLiteral(" "));
     else if (m_listmode == QLatin1String("notpickedup"))
         printReport(reports::DrpListofCompanies(), queries::subcontractorsNotPickedUp(db::idValue(m_ids)),
                     QStringLiteral("Subcontractors not picked-up"));

@@ -1,11 +1,11 @@
-#include "core/app/clock.h"
 #include "ui/lists/frmListofPickups.h"
+#include "core/app/clock.h"
 
 #include "core/app/dates.h"
-#include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/reports/reportlayout.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/editors/frmPickupForm.h"
 
 #include <QFrame>
@@ -26,8 +26,8 @@ std::optional<QPair<QString, QString>> range(const QString &fromdate, const QStr
     const auto to = dates::parse(todate, today);
     if (!from || !to)
         return std::nullopt;
-    const QString upper = to->time() == QTime(0, 0) ? to->date().addDays(1).toString(Qt::ISODate)
-                                                     : dates::isoText(to->addSecs(1));
+    const QString upper
+        = to->time() == QTime(0, 0) ? to->date().addDays(1).toString(Qt::ISODate) : dates::isoText(to->addSecs(1));
     return QPair<QString, QString>(dates::isoText(*from), upper);
 }
 
@@ -50,13 +50,13 @@ frmListofPickups::frmListofPickups()
 }
 
 std::optional<frmListofPickups::Listing> frmListofPickups::queryFor(const QString &listmode, const QString &ids,
-                                                                  const QString &fromdate,
-                                                                  const QString &todate) const
+                                                                    const QString &fromdate,
+                                                                    const QString &todate) const
 {
     if (listmode == QLatin1String("showlist"))
         return Listing{queries::pickupsOfProject(db::idValue(ids)), QStringLiteral("List of Pick-ups")};
     const bool dated = listmode == QLatin1String("showall") || listmode == QLatin1String("showproject")
-                       || listmode == QLatin1String("showsubcontractor");
+        || listmode == QLatin1String("showsubcontractor");
     if (!dated)
         return Listing{Query{QStringLiteral(" "), {}}, QString()}; // a blank statement: reading it fails
     const auto r = range(fromdate, todate);

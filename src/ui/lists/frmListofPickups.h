@@ -35,7 +35,7 @@ private:
     // The query and report title of a list mode, from the kept ids and dates;
     // nothing when the dates cannot be read.
     std::optional<Listing> queryFor(const QString &listmode, const QString &ids, const QString &fromdate,
-                                  const QString &todate) const;
+                                    const QString &todate) const;
     bool fillMode(const QString &listmode, const QString &ids, const QString &fromdate, const QString &todate);
     // A by-date listing; the dates and ids are kept only when it could be read.
     void showDated(const QString &listmode, const QString &fromdate, const QString &todate, const QString &ids);

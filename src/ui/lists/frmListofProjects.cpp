@@ -1,9 +1,9 @@
 #include "ui/lists/frmListofProjects.h"
 
-#include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/reports/reportlayout.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/editors/frmPickupForm.h"
@@ -91,7 +91,8 @@ void frmListofProjects::cmdPrintClicked()
         printReport(reports::DrpListofProjects(), queries::activeProjectsByNameAndCompany(),
                     QStringLiteral("Projects order by project"));
     else if (m_listmode == QLatin1String("showlistnotactive"))
-        printReport(reports::DrpListofProjects(), queries::inactiveProjects(), QStringLiteral("Projects list not active"));
+        printReport(reports::DrpListofProjects(), queries::inactiveProjects(),
+                    QStringLiteral("Projects list not active"));
 }
 
 void frmListofProjects::cmdDeleteClicked()
@@ -115,7 +116,7 @@ void frmListofProjects::cmdAceptClicked()
     } else if (m_origen == QLatin1String("export")) {
         if (choose())
             WindowRegistry::get<frmMain>()->ExportDatabase(idText(chosen(QStringLiteral("id"))),
-                                              chosen(QStringLiteral("ProjectName")).toString());
+                                                           chosen(QStringLiteral("ProjectName")).toString());
     } else if (m_origen == QLatin1String("listofcompanies")) {
         if (choose())
             WindowRegistry::get<frmListofCompanies>()->showlist(idText(chosen(QStringLiteral("id"))));
@@ -125,8 +126,8 @@ void frmListofProjects::cmdAceptClicked()
     } else if (m_origen == QLatin1String("listofpickups")) {
         // The row holding the grid's cursor; a selection is not consulted here.
         const QModelIndex cursor = grid()->currentIndex();
-        const QVariant id = ADOlist()->value(cursor.isValid() ? cursor.row() : ADOlist()->currentRow(),
-                                             QStringLiteral("id"));
+        const QVariant id
+            = ADOlist()->value(cursor.isValid() ? cursor.row() : ADOlist()->currentRow(), QStringLiteral("id"));
         if (!id.isNull())
             WindowRegistry::get<frmListofPickups>()->showlist(idText(id));
     } else if (m_origen == QLatin1String("subcontractornotpickups")) {

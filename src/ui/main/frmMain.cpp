@@ -1,24 +1,24 @@
-#include "core/app/clock.h"
 #include "ui/main/frmMain.h"
+#include "core/app/clock.h"
 
 #include "core/app/dates.h"
 #include "core/app/globals.h"
-#include "ui/common/placement.h"
-#include "ui/common/services.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/queries.h"
 #include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "core/reports/reportlayout.h"
-#include "ui/reports/reportoutput.h"
-#include "ui/reports/frmreportdate.h"
-#include "ui/transfer/frmimport.h"
-#include "ui/transfer/exportdatabase.h"
+#include "ui/common/placement.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/editors/frmNewProject.h"
-#include "ui/options/frmOptions.h"
 #include "ui/lists/frmListofProjects.h"
+#include "ui/options/frmOptions.h"
+#include "ui/reports/frmreportdate.h"
+#include "ui/reports/reportoutput.h"
+#include "ui/transfer/exportdatabase.h"
+#include "ui/transfer/frmimport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -57,8 +57,8 @@ struct GridColumn
 };
 // Captions are the field names; the select list is the table's own column order.
 const GridColumn kPickupColumns[] = {
-    {"id", false, 915},          {"idProject", false, 915}, {"idAuthorizedCompany", false, 1605},
-    {"PickupDate", true, 1740},  {"Pickupby", true, 1740},  {"Package", true, 1740},
+    {"id", false, 915},         {"idProject", false, 915}, {"idAuthorizedCompany", false, 1605},
+    {"PickupDate", true, 1740}, {"Pickupby", true, 1740},  {"Package", true, 1740},
     {"note", true, 1740},
 };
 
@@ -71,8 +71,8 @@ QPixmap backgroundPicture()
     const QByteArray data = res.uncompressedData();
     if (data.size() != qsizetype(size.width()) * size.height() * 4)
         return {};
-    const QImage img(reinterpret_cast<const uchar *>(data.constData()), size.width(), size.height(),
-                     size.width() * 4, QImage::Format_RGB32);
+    const QImage img(reinterpret_cast<const uchar *>(data.constData()), size.width(), size.height(), size.width() * 4,
+                     QImage::Format_RGB32);
     return QPixmap::fromImage(img); // copies the pixels
 }
 
@@ -84,7 +84,6 @@ std::optional<qint64> idOf(const QVariant &v)
         return std::nullopt;
     return id;
 }
-
 
 } // namespace
 
@@ -133,7 +132,8 @@ void frmMain::buildMenus()
     };
 
     QMenu *project = addMenu("mnuProject", QStringLiteral("         Project          "));
-    addItem(project, "mnuProNewProject", QStringLiteral("New Project"), [] { WindowRegistry::get<frmNewProject>()->NewProject(); });
+    addItem(project, "mnuProNewProject", QStringLiteral("New Project"),
+            [] { WindowRegistry::get<frmNewProject>()->NewProject(); });
     addItem(project, "mnuProListofProjects", QStringLiteral("List of Projects"),
             [] { WindowRegistry::get<frmListofProjects>()->showlist(); });
     auto chooser = [](const char *origen) {
@@ -275,8 +275,7 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonPress)
         m_handledBeforeRelease = false;
-    if (event->type() == QEvent::MouseButtonRelease
-        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+    if (event->type() == QEvent::MouseButtonRelease && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         // Synthesised clicks may already have been followed as a change of row.
         const bool handled = std::exchange(m_handledBeforeRelease, false);
         if (!handled && watched == m_dbProject->viewport())
@@ -399,7 +398,9 @@ void frmMain::cmdPrintClicked()
     std::optional<RowSet> rows;
     Failure failure;
     if (!m_pickups->hasQuery())
-        failure = {int(QSqlError::StatementError), QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print."), {}};
+        failure = {int(QSqlError::StatementError),
+                   QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print."),
+                   {}};
     else
         rows = readRows(m_pickups->query(), &failure);
     if (!rows) {

@@ -1,6 +1,6 @@
 #pragma once
-#include "ui/common/corenames.h"
 #include "core/db/datasource.h"
+#include "ui/common/corenames.h"
 #include <QMainWindow>
 #include <QString>
 #include <optional>
@@ -13,8 +13,6 @@ class QMenu;
 class QAction;
 
 namespace ui {
-
-
 
 // The hub window: the projects, the subcontractors of the chosen project, and the
 // pick-ups of the chosen subcontractor, with the menus that open everything else.
@@ -35,7 +33,6 @@ public slots:
     void RefreshInterface();
 
 public:
-
     // The file chosen last in the import dialog (kept for the whole run).
     QString lastImportFile() const { return m_lastImportFile; }
 

@@ -1,11 +1,11 @@
 #include "ui/main/startup.h"
 
 #include "core/app/globals.h"
-#include "ui/common/services.h"
 #include "core/app/settings.h"
-#include "ui/common/windowregistry.h"
 #include "core/db/database.h"
 #include "core/transfer/transfer.h"
+#include "ui/common/services.h"
+#include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
 
 #include <QDir>
@@ -20,8 +20,7 @@ bool offerToCreateDatabase(bool *declined)
         return true;
     const auto answer = message(QStringLiteral("There is no database at \"%1\".\n\nCreate an empty database there?")
                                     .arg(QDir::toNativeSeparators(gDbFile)),
-                                QString(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::Yes);
+                                QString(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
     if (answer != QMessageBox::Yes) {
         *declined = true;
         return false;

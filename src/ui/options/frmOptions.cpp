@@ -1,10 +1,10 @@
 #include "ui/options/frmOptions.h"
 
 #include "core/app/globals.h"
+#include "core/app/settings.h"
 #include "ui/common/placement.h"
 #include "ui/common/services.h"
 #include "ui/common/windowkeys.h"
-#include "core/app/settings.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -6,8 +6,8 @@
 namespace ui {
 
 frmprojectlist::frmprojectlist()
-    : ReportPicker(QStringLiteral("frmprojectlist"), QStringLiteral("Project list"),
-                   queries::activeProjectsByName(), QStringLiteral("projectname"))
+    : ReportPicker(QStringLiteral("frmprojectlist"), QStringLiteral("Project list"), queries::activeProjectsByName(),
+                   QStringLiteral("projectname"))
 {
 }
 

@@ -1,13 +1,13 @@
-#include "core/app/clock.h"
 #include "ui/reports/frmreportdate.h"
+#include "core/app/clock.h"
 
-#include "ui/common/conventions.h"
 #include "core/app/dates.h"
+#include "ui/common/conventions.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
+#include "ui/lists/frmListofPickups.h"
 #include "ui/reports/frmprojectlist.h"
 #include "ui/reports/frmsubcontractorlist.h"
-#include "ui/lists/frmListofPickups.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -18,8 +18,9 @@
 namespace ui {
 
 frmreportdate::frmreportdate()
-    : QWidget(nullptr, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                           | Qt::WindowCloseButtonHint)
+    : QWidget(nullptr,
+              Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                  | Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmreportdate"));
     setWindowTitle(QStringLiteral("Project Report"));

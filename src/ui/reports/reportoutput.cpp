@@ -1,7 +1,7 @@
 #include "ui/reports/reportoutput.h"
 
-#include "ui/common/services.h"
 #include "core/reports/reportpainter.h"
+#include "ui/common/services.h"
 #include "ui/reports/reportpreview.h"
 
 #include <QDir>
@@ -32,8 +32,8 @@ bool saveAsPdf(const ReportDocument &doc, QWidget *parent)
 {
     static DialogFileChooser fallback;
     FileChooser *files = services().files ? services().files : &fallback;
-    const std::optional<QString> chosen =
-        files->saveFile(parent, suggestedPdfName(doc), QStringLiteral("PDF files (*.pdf)"));
+    const std::optional<QString> chosen
+        = files->saveFile(parent, suggestedPdfName(doc), QStringLiteral("PDF files (*.pdf)"));
     if (!chosen || chosen->isEmpty())
         return false;
     QString path = *chosen;
@@ -52,10 +52,10 @@ bool printOnDefaultPrinter(const ReportDocument &doc, QWidget *parent)
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
     if (info.isNull()) {
         // Printing into a file nobody asked for would look like success; ask instead.
-        const auto answer = message(QStringLiteral("There is no printer installed. "
-                                                   "Do you want to save the report as a PDF file instead?"),
-                                    QString(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No,
-                                    QMessageBox::Yes);
+        const auto answer
+            = message(QStringLiteral("There is no printer installed. "
+                                     "Do you want to save the report as a PDF file instead?"),
+                      QString(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
         return answer == QMessageBox::Yes && saveAsPdf(doc, parent);
     }
     QPrinter printer(info, QPrinter::HighResolution);
@@ -65,15 +65,14 @@ bool printOnDefaultPrinter(const ReportDocument &doc, QWidget *parent)
     printer.setPageOrientation(QPageLayout::Portrait);
     Failure why;
     if (!paintDocument(doc, &printer, &why) || printer.printerState() == QPrinter::Error) {
-        const QString error = why.description.isEmpty() ? QStringLiteral("The printer reported an error.")
-                                                        : why.description;
-        message(QStringLiteral("The report could not be printed on %1. %2").arg(info.printerName(), error),
-                QString(), QMessageBox::Warning);
+        const QString error
+            = why.description.isEmpty() ? QStringLiteral("The printer reported an error.") : why.description;
+        message(QStringLiteral("The report could not be printed on %1. %2").arg(info.printerName(), error), QString(),
+                QMessageBox::Warning);
         return false;
     }
     return true;
 }
-
 
 PrintingReportOutput::PrintingReportOutput() = default;
 

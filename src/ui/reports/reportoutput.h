@@ -1,6 +1,6 @@
 #pragma once
-#include "ui/common/corenames.h"
 #include "core/reports/reportjob.h"
+#include "ui/common/corenames.h"
 
 #include <QDate>
 #include <QHash>

@@ -1,11 +1,11 @@
 #include "ui/reports/reportpicker.h"
 
+#include "core/db/datasource.h"
 #include "ui/common/conventions.h"
+#include "ui/common/listwindow.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
-#include "core/db/datasource.h"
 #include "ui/reports/frmreportdate.h"
-#include "ui/common/listwindow.h"
 
 #include <QGuiApplication>
 #include <QListView>
@@ -15,8 +15,7 @@
 
 namespace ui {
 
-ReportPicker::ReportPicker(const QString &objectName, const QString &caption, const Query &query,
-                           const QString &column)
+ReportPicker::ReportPicker(const QString &objectName, const QString &caption, const Query &query, const QString &column)
     : QWidget(nullptr, Qt::Window)
     , m_list(new DataSource(this))
     , m_query(query)

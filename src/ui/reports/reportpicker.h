@@ -1,7 +1,7 @@
 #pragma once
-#include "ui/common/corenames.h"
 #include "core/db/datasource.h"
 #include "core/db/queries.h"
+#include "ui/common/corenames.h"
 #include <QString>
 #include <QWidget>
 
@@ -9,8 +9,6 @@ class QListView;
 class QPushButton;
 
 namespace ui {
-
-
 
 // What the project and subcontractor pickers of the "by date" reports share: a
 // list of one column and "OK", which hands the chosen row's id and the date

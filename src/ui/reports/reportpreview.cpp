@@ -1,7 +1,7 @@
 #include "ui/reports/reportpreview.h"
 
-#include "ui/reports/reportoutput.h"
 #include "core/reports/reportpainter.h"
+#include "ui/reports/reportoutput.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,7 +29,8 @@ constexpr int kFirstStepChoice = 2;
 
 } // namespace
 
-PageView::PageView(QWidget *parent) : QWidget(parent)
+PageView::PageView(QWidget *parent)
+    : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -101,7 +102,8 @@ void PageView::wheelEvent(QWheelEvent *e)
     QWidget::wheelEvent(e);
 }
 
-ReportPreview::ReportPreview(QWidget *parent) : QMainWindow(parent)
+ReportPreview::ReportPreview(QWidget *parent)
+    : QMainWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlag(Qt::Window);
@@ -265,8 +267,7 @@ void ReportPreview::updateControls()
         const QSignalBlocker block(m_pageBox);
         m_pageBox->setRange(n > 0 ? 1 : 0, std::max(n, 0));
         m_pageBox->setValue(m_page + 1);
-        m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10))) +
-                                 24);
+        m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10))) + 24);
     }
     m_pageCount->setText(QStringLiteral(" of %1 ").arg(n));
     m_first->setEnabled(m_page > 0);

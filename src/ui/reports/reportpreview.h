@@ -1,6 +1,6 @@
 #pragma once
-#include "ui/common/corenames.h"
 #include "core/reports/layoutpass.h"
+#include "ui/common/corenames.h"
 
 #include <QMainWindow>
 #include <QWidget>
@@ -76,7 +76,7 @@ private:
     void applyFit();
     void updateControls();
     QAction *makeAction(const QString &objectName, const QString &text, const QIcon &icon,
-                       const QList<QKeySequence> &keys);
+                        const QList<QKeySequence> &keys);
 
     ReportDocument m_doc;
     int m_page = 0;

@@ -10,8 +10,7 @@ namespace ui {
 
 using namespace core::transfer;
 
-ProgressShown::ProgressShown(QWidget *parent, const QString &title, const QString &label,
-                             Qt::WindowModality modality)
+ProgressShown::ProgressShown(QWidget *parent, const QString &title, const QString &label, Qt::WindowModality modality)
     : m_parent(parent)
     , m_title(title)
     , m_label(label)

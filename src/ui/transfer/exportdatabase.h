@@ -1,6 +1,6 @@
 #pragma once
-#include "ui/common/corenames.h"
 #include "core/transfer/transfer.h"
+#include "ui/common/corenames.h"
 
 #include <QString>
 #include <memory>

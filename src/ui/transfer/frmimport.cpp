@@ -1,9 +1,9 @@
 #include "ui/transfer/frmimport.h"
 #include "ui/transfer/exportdatabase.h"
 
-#include "ui/common/services.h"
 #include "core/db/database.h"
 #include "core/db/registers.h"
+#include "ui/common/services.h"
 
 #include <QListView>
 #include <QProgressDialog>
@@ -19,8 +19,10 @@ constexpr int kIdRole = Qt::UserRole + 1;
 }
 
 frmimport::frmimport(QWidget *parent)
-    : QDialog(parent), m_list(new QListView(this)), m_ok(new QPushButton(QStringLiteral("OK"), this)),
-      m_model(new QStandardItemModel(this))
+    : QDialog(parent)
+    , m_list(new QListView(this))
+    , m_ok(new QPushButton(QStringLiteral("OK"), this))
+    , m_model(new QStandardItemModel(this))
 {
     setObjectName(QStringLiteral("frmimport"));
     setWindowTitle(QStringLiteral("import projects"));
