@@ -7,6 +7,7 @@
 
 #include <QFontMetricsF>
 #include <QImage>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -485,6 +486,21 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("missing/report.pdf"));
         QVERIFY(!writePdf(job, path, &error));
         QVERIFY(error.description.contains(QStringLiteral("report.pdf")) && !QFile::exists(path));
+    }
+
+    // A page asked for past either end draws nothing (the preview may ask while paging).
+    void pagesOutOfRangeDrawNothing()
+    {
+        const ReportDocument doc = layoutJob({&DrpListofProjects(), reportrows::projects(3), QString(), kDate});
+        for (const int index : {-1, int(doc.pages.size()), 0}) {
+            QImage page(200, 260, QImage::Format_RGB32);
+            page.fill(Qt::white);
+            QPainter painter(&page);
+            drawPage(painter, doc, index, 0.02);
+            painter.end();
+            const bool blank = page == [&] { QImage w(page.size(), page.format()); w.fill(Qt::white); return w; }();
+            QCOMPARE(blank, index != 0);
+        }
     }
 };
 
