@@ -3,8 +3,9 @@
 # usage: scripts/deps.sh build|test
 set -euo pipefail
 
-build_pkgs=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2)
-test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth)
+build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2
+            mdbtools-dev libmdb3)
+test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth mdbtools)
 
 case "${1:-build}" in
   build) wanted=("${build_pkgs[@]}") ;;
