@@ -1,6 +1,7 @@
 #include "core/app/globals.h"
 #include "core/app/settings.h"
 #include "core/db/database.h"
+#include "core/db/legacyconversion.h"
 #include "core/db/sampledata.h"
 #include "ui/common/services.h"
 #include "ui/main/startup.h"
@@ -32,6 +33,11 @@ void describeOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("create-database"),
                  QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
                  QStringLiteral("folder")});
+    p.addOption({QStringLiteral("convert-legacy"),
+                 QStringLiteral("Convert the old program's register <oldfile> into a new database in the folder named "
+                                "after it (quillbern --convert-legacy OLDFILE FOLDER), keep the old file there under a "
+                                "name that says what it is, print the counts and exit."),
+                 QStringLiteral("oldfile")});
     p.addOption({QStringLiteral("quit-when-shown"),
                  QStringLiteral("End as soon as the main window is shown with its lists filled (for benchmarks).")});
     p.addOption(
@@ -71,6 +77,25 @@ int createDatabase(const QString &folder)
     return 0;
 }
 
+// `--convert-legacy OLDFILE FOLDER`, without a window.
+int convertLegacy(const QString &oldFile, const QStringList &rest)
+{
+    if (rest.size() != 1) {
+        std::fprintf(stderr, "quillbern: --convert-legacy takes the old file and the folder of the new database\n");
+        return 2;
+    }
+    Failure why;
+    const auto done = db::convertLegacy(oldFile, rest.first(), {}, &why);
+    if (!done) {
+        std::fprintf(stderr, "quillbern: %s\n", qPrintable(why.description));
+        return 1;
+    }
+    std::printf("Converted %s into %s: %s.\nThe old file is kept as %s.\n",
+                qPrintable(QDir::toNativeSeparators(oldFile)), qPrintable(QDir::toNativeSeparators(done->registerFile)),
+                qPrintable(db::countsText(done->counts)), qPrintable(QDir::toNativeSeparators(done->keptFile)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -83,6 +108,13 @@ int main(int argc, char **argv)
             describeOptions(p);
             p.process(core);
             return createDatabase(p.value(QStringLiteral("create-database")));
+        }
+        if (QByteArray(argv[i]) == "--convert-legacy" || QByteArray(argv[i]).startsWith("--convert-legacy=")) {
+            QCoreApplication core(argc, argv);
+            QCommandLineParser p;
+            describeOptions(p);
+            p.process(core);
+            return convertLegacy(p.value(QStringLiteral("convert-legacy")), p.positionalArguments());
         }
     }
 
