@@ -3,6 +3,7 @@
 #include "core/app/globals.h"
 #include "core/app/settings.h"
 #include "core/db/database.h"
+#include "core/db/legacyconversion.h"
 #include "core/transfer/transfer.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProgressDialog>
 
 namespace ui::startup {
 
@@ -35,6 +37,65 @@ bool offerToCreateDatabase(bool *declined)
     return true;
 }
 
+bool offerToConvertLegacy(bool *declined)
+{
+    *declined = false;
+    Failure why;
+    std::unique_ptr<db::legacy::Reader> reader = db::legacy::Reader::openRegister(gDbFile, &why);
+    if (!reader) {
+        message(QStringLiteral("The database file \"%1\" comes from the old program, but it cannot be converted: %2.")
+                    .arg(QDir::toNativeSeparators(gDbFile), why.reason),
+                QString(), QMessageBox::Critical);
+        return false;
+    }
+    const db::legacy::Counts counts = reader->counts();
+    reader.reset();
+    const auto answer
+        = message(QStringLiteral("This is a register of the old program: %1. Convert it?").arg(db::countsText(counts)),
+                  QString(), QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
+    if (answer != QMessageBox::Yes) {
+        *declined = true;
+        return false;
+    }
+
+    // Large registers show the rows done so far, and may be stopped with nothing written.
+    std::unique_ptr<QProgressDialog> dialog;
+    bool stopped = false;
+    const auto progress = [&](qint64 done, qint64 total) {
+        if (!dialog && total >= 2 * transfer::kProgressThreshold) {
+            dialog = std::make_unique<QProgressDialog>();
+            dialog->setWindowTitle(core::kAppTitle);
+            dialog->setWindowModality(Qt::ApplicationModal);
+            dialog->setMinimumDuration(0);
+            dialog->setAutoClose(false);
+            dialog->setAutoReset(false);
+            dialog->setRange(0, 1000);
+        }
+        if (!dialog)
+            return true;
+        const qint64 rows = total / 2;
+        dialog->setLabelText(
+            done <= rows ? QStringLiteral("Converting the old register: %1 of %2 rows").arg(done).arg(rows)
+                         : QStringLiteral("Checking the new register: %1 of %2 rows").arg(done - rows).arg(rows));
+        dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
+        stopped = dialog->wasCanceled();
+        return !stopped;
+    };
+    const std::optional<db::LegacyConversion> done = db::convertLegacy(gDbFile, gDbPath, progress, &why);
+    dialog.reset();
+    if (!done) {
+        if (!stopped)
+            message(why.description, QString(), QMessageBox::Critical);
+        return false;
+    }
+    message(QStringLiteral("The register is converted: %1. The old file is kept as \"%2\".")
+                .arg(db::countsText(done->counts), QDir::toNativeSeparators(done->keptFile)),
+            QString(), QMessageBox::Information);
+    if (!transfer::ensureTemplate(gExportPath, &why))
+        message(why.description, QString(), QMessageBox::Warning);
+    return true;
+}
+
 bool openDatabase()
 {
     Failure why;
@@ -50,7 +111,7 @@ void run(Settings &settings)
 {
     core::loadGlobals(settings);
     bool declined = false;
-    if (offerToCreateDatabase(&declined))
+    if (db::legacy::isLegacyFile(gDbFile) ? offerToConvertLegacy(&declined) : offerToCreateDatabase(&declined))
         openDatabase();
     frmMain *w = WindowRegistry::get<frmMain>();
     w->show();

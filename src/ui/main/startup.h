@@ -17,6 +17,11 @@ void run(Settings &settings);
 // true when the file exists afterwards; `declined` tells whether the user said No.
 bool offerToCreateDatabase(bool *declined);
 
+// When `gDbFile` is a register of the old program, says what it holds and offers to
+// convert it in place (the old file kept beside the new one). Returns true when
+// `gDbFile` is a register of ours afterwards; `declined` tells whether the user said No.
+bool offerToConvertLegacy(bool *declined);
+
 // Opens the main connection on `gDbFile` and tells the user once if it cannot be used.
 bool openDatabase();
 
