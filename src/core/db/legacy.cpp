@@ -335,9 +335,11 @@ std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
                                           "(unset MDB_ICONV)")
                                .arg(QString::fromLatin1(target)));
     }
+    // Even an empty database lists its system tables.
     GPtrArray *catalog = mdb_read_catalog(impl->mdb, MDB_TABLE);
-    if (!catalog)
-        return refused(damaged(QStringLiteral("its list of tables cannot be read")));
+    if (!catalog || catalog->len == 0)
+        return refused(QStringLiteral("its list of tables cannot be read (the file is damaged, or encrypted in a "
+                                      "way that cannot be read)"));
     for (guint i = 0; i < catalog->len; ++i) {
         auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
         if (e->object_type == MDB_TABLE && mdb_is_user_table(e))

@@ -43,9 +43,10 @@ bool offerToConvertLegacy(bool *declined)
     Failure why;
     std::unique_ptr<db::legacy::Reader> reader = db::legacy::Reader::openRegister(gDbFile, &why);
     if (!reader) {
-        message(QStringLiteral("The database file \"%1\" comes from the old program, but it cannot be converted: %2.")
-                    .arg(QDir::toNativeSeparators(gDbFile), why.reason),
-                QString(), QMessageBox::Critical);
+        message(
+            QStringLiteral("The database file \"%1\" is in the old program's format, but it cannot be converted: %2.")
+                .arg(QDir::toNativeSeparators(gDbFile), why.reason),
+            QString(), QMessageBox::Critical);
         return false;
     }
     const db::legacy::Counts counts = reader->counts();
