@@ -192,9 +192,12 @@ private:
                            .arg(t.name, t.columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")))))
             return sqlFailed(q.lastError(), why);
         std::vector<Digest> &digests = m_digests[t.name];
-        digests.reserve(size_t(t.name == QLatin1String("project")                   ? m_reader.counts().projects
-                                   : t.name == QLatin1String("authorizedcompanies") ? m_reader.counts().companies
-                                                                                    : m_reader.counts().pickups));
+        // The declared count only hints: a damaged file may declare anything.
+        digests.reserve(
+            size_t(std::min<qint64>(1 << 20,
+                                    t.name == QLatin1String("project")                   ? m_reader.counts().projects
+                                        : t.name == QLatin1String("authorizedcompanies") ? m_reader.counts().companies
+                                                                                         : m_reader.counts().pickups)));
         Failure written;
         const bool read = m_reader.readRows(
             t.name,
