@@ -33,11 +33,12 @@ void describeOptions(QCommandLineParser &p)
     p.addOption({QStringLiteral("create-database"),
                  QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
                  QStringLiteral("folder")});
-    p.addOption({QStringLiteral("convert-legacy"),
-                 QStringLiteral("Convert the old program's register <oldfile> into a new database in the folder named "
-                                "after it (quillbern --convert-legacy OLDFILE FOLDER), keep the old file there under a "
-                                "name that says what it is, print the counts and exit."),
-                 QStringLiteral("oldfile")});
+    p.addOption(
+        {QStringLiteral("convert-legacy"),
+         QStringLiteral("Convert the old program's register <oldfile> into a new database db1.mdb in the folder "
+                        "given next (quillbern --convert-legacy OLDFILE FOLDER), keeping the old file there "
+                        "under a name that says what it is; print the counts and exit."),
+         QStringLiteral("oldfile")});
     p.addOption({QStringLiteral("quit-when-shown"),
                  QStringLiteral("End as soon as the main window is shown with its lists filled (for benchmarks).")});
     p.addOption(
