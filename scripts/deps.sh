@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, and nothing else.
-# usage: scripts/deps.sh build|test
+# usage: scripts/deps.sh build|test|package
 set -euo pipefail
 
-build_pkgs=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2)
-test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth)
+build_pkgs=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2 librsvg2-bin)
+test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth desktop-file-utils appstream)
+package_pkgs=(dpkg-dev file lintian)
 
 case "${1:-build}" in
   build) wanted=("${build_pkgs[@]}") ;;
   test) wanted=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  package) wanted=("${build_pkgs[@]}" "${package_pkgs[@]}") ;;
+  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
 esac
 
 missing=()
