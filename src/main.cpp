@@ -167,10 +167,11 @@ int main(int argc, char **argv)
     QCommandLineParser p;
     describeOptions(p);
     p.process(qapp); // before the font thread starts: a mistake here exits at once
-    QApplication::setWindowIcon(appIcon());
-    // The font list is read on the side while the settings are read and the database
-    // opens: the first window's text needs it, and it is the largest cost of start-up.
+    // The font list is read on the side while the icon is looked up, the settings are
+    // read and the database opens: the first window's text needs it, and it is the
+    // largest cost of start-up.
     std::jthread fonts([] { QFontDatabase::families(); });
+    QApplication::setWindowIcon(appIcon());
 
     DialogMessages messages;
     DialogFileChooser files;
