@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, and nothing else.
-# usage: scripts/deps.sh build|test
+# usage: scripts/deps.sh build|test|package
 set -euo pipefail
 
 build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2
-            mdbtools-dev libmdb3)
-test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth mdbtools)
+            librsvg2-bin mdbtools-dev libmdb3)
+test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth desktop-file-utils appstream mdbtools)
+package_pkgs=(dpkg-dev file lintian)
 
 case "${1:-build}" in
   build) wanted=("${build_pkgs[@]}") ;;
   test) wanted=("${build_pkgs[@]}" "${test_pkgs[@]}") ;;
-  *) echo "usage: $0 build|test" >&2; exit 2 ;;
+  package) wanted=("${build_pkgs[@]}" "${package_pkgs[@]}") ;;
+  *) echo "usage: $0 build|test|package" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,9 +1,11 @@
+#include "core/app/demofolder.h"
 #include "core/app/globals.h"
 #include "core/app/settings.h"
 #include "core/db/database.h"
 #include "core/db/legacyconversion.h"
 #include "core/db/sampledata.h"
 #include "ui/common/services.h"
+#include "ui/main/appicon.h"
 #include "ui/main/startup.h"
 #include "ui/reports/reportoutput.h"
 
@@ -12,10 +14,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFontDatabase>
-#include <QIcon>
-#include <QPainter>
-#include <QPixmap>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
 #include <thread>
@@ -30,6 +28,7 @@ void describeOptions(QCommandLineParser &p)
 {
     p.setApplicationDescription(QStringLiteral("Quillbern: projects, authorized subcontractors and pick-ups."));
     p.addHelpOption();
+    p.addVersionOption();
     p.addOption({QStringLiteral("create-database"),
                  QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
                  QStringLiteral("folder")});
@@ -46,29 +45,9 @@ void describeOptions(QCommandLineParser &p)
          QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
 }
 
-// Drawn rather than decoded: reading a PNG this early costs a look-up of every
-// image-format plugin. The same picture is resources/images/quillbern.png.
-QIcon appIcon()
+int createDatabase(const QCommandLineParser &p)
 {
-    QPixmap pm(64, 64);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(22, 62, 122));
-    p.drawRoundedRect(QRectF(2, 2, 59, 59), 10, 10);
-    const QColor ink(196, 220, 245);
-    p.setPen(QPen(ink, 3));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(QRectF(14, 26, 36, 26));
-    p.drawPolyline(QPolygonF({QPointF(10, 28), QPointF(32, 10), QPointF(54, 28)}));
-    p.fillRect(QRectF(28, 38, 8, 14), ink);
-    p.end();
-    return QIcon(pm);
-}
-
-int createDatabase(const QString &folder)
-{
+    const QString folder = p.value(QStringLiteral("create-database"));
     const QString why = startup::createDatabaseInFolder(folder);
     if (!why.isEmpty()) {
         std::fprintf(stderr, "quillbern: cannot create the database: %s\n", qPrintable(why));
@@ -79,8 +58,10 @@ int createDatabase(const QString &folder)
 }
 
 // `--convert-legacy OLDFILE FOLDER`, without a window.
-int convertLegacy(const QString &oldFile, const QStringList &rest)
+int convertLegacy(const QCommandLineParser &p)
 {
+    const QString oldFile = p.value(QStringLiteral("convert-legacy"));
+    const QStringList rest = p.positionalArguments();
     if (rest.size() != 1) {
         std::fprintf(stderr, "quillbern: --convert-legacy takes the old file and the folder of the new database\n");
         return 2;
@@ -97,37 +78,129 @@ int convertLegacy(const QString &oldFile, const QStringList &rest)
     return 0;
 }
 
+// Options that do their work and exit without a window, so they need no display.
+struct WindowlessCommand
+{
+    const char *option;
+    int (*run)(const QCommandLineParser &);
+};
+const WindowlessCommand kWindowless[] = {
+    {"create-database", createDatabase},
+    {"convert-legacy", convertLegacy},
+};
+
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Quillbern"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QB_VERSION));
+}
+
+// Qt would abort with a core dump; say what is missing instead.
+bool noDisplay(int argc, char **argv)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (const char *var : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(var))
+            return false;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "-platform" || QByteArray(argv[i]) == "--platform")
+            return false;
+    }
+    return true;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return false;
+#endif
+}
+
+// Decided before any application object exists: a window needs a display, and Qt
+// aborts without one, even for --help.
+bool wantsWindow(int argc, char **argv)
+{
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    QCommandLineParser probe;
+    describeOptions(probe);
+    const bool parsed = probe.parse(args);
+    if (probe.isSet(QStringLiteral("help")) || probe.isSet(QStringLiteral("version")))
+        return false;
+    for (const WindowlessCommand &c : kWindowless) {
+        if (probe.isSet(QString::fromLatin1(c.option)))
+            return false;
+    }
+    // An unknown option may be one of Qt's own (-platform), which the window's parser
+    // knows; without a display there will be no window to take it anyway.
+    return parsed || !noDisplay(argc, argv);
+}
+
+int runWithoutWindow(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    nameApplication();
+    QCommandLineParser p;
+    describeOptions(p);
+    p.process(app); // --help, --version and mistakes end here
+    for (const WindowlessCommand &c : kWindowless) {
+        if (p.isSet(QString::fromLatin1(c.option)))
+            return c.run(p);
+    }
+    return 0;
+}
+
+// Everything in a folder of its own, settings included; the user's are never touched.
+std::unique_ptr<Settings> prepareDemo(const DemoFolder &folder)
+{
+    if (!folder.isValid()) {
+        std::fprintf(stderr, "quillbern: cannot make a temporary folder for the demo\n");
+        return nullptr;
+    }
+    auto settings = std::make_unique<Settings>(folder.filePath(QStringLiteral("qubern.conf")));
+    settings->write(QStringLiteral("paths"), QStringLiteral("ExportPath"), folder.path());
+    settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), folder.path());
+    if (const QString why = startup::createDatabaseInFolder(folder.path()); !why.isEmpty()) {
+        std::fprintf(stderr, "quillbern: %s\n", qPrintable(why));
+        return nullptr;
+    }
+    core::loadGlobals(*settings);
+    if (db::openMain(gDbFile)) {
+        SampleSpec spec;
+        spec.projects = 40;
+        spec.companiesPerProject = 8;
+        spec.pickupsPerCompany = 12;
+        spec.orphanEvery = 23;
+        spec.idleEvery = 5; // so that "Subcontractors not picked-up" lists someone
+        generateSampleData(db::main(), spec);
+    }
+    return settings;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    // The database can be made without a display.
-    for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--create-database" || QByteArray(argv[i]).startsWith("--create-database=")) {
-            QCoreApplication core(argc, argv);
-            QCommandLineParser p;
-            describeOptions(p);
-            p.process(core);
-            return createDatabase(p.value(QStringLiteral("create-database")));
-        }
-        if (QByteArray(argv[i]) == "--convert-legacy" || QByteArray(argv[i]).startsWith("--convert-legacy=")) {
-            QCoreApplication core(argc, argv);
-            QCommandLineParser p;
-            describeOptions(p);
-            p.process(core);
-            return convertLegacy(p.value(QStringLiteral("convert-legacy")), p.positionalArguments());
-        }
+    if (!wantsWindow(argc, argv))
+        return runWithoutWindow(argc, argv);
+    if (noDisplay(argc, argv)) {
+        std::fprintf(stderr,
+                     "quillbern: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+                     "--help, --create-database and --convert-legacy work without one\n");
+        return 1;
     }
 
     QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quillbern"));
-    QApplication::setWindowIcon(appIcon());
-    // The font list is read on the side while the settings are read and the database
-    // opens: the first window's text needs it, and it is the largest cost of start-up.
-    std::jthread fonts([] { QFontDatabase::families(); });
+    nameApplication();
+    QGuiApplication::setDesktopFileName(kAppId);
     QCommandLineParser p;
     describeOptions(p);
-    p.process(qapp);
+    p.process(qapp); // before the font thread starts: a mistake here exits at once
+    // The font list is read on the side while the icon is looked up, the settings are
+    // read and the database opens: the first window's text needs it, and it is the
+    // largest cost of start-up.
+    std::jthread fonts([] { QFontDatabase::families(); });
+    QApplication::setWindowIcon(appIcon());
 
     DialogMessages messages;
     DialogFileChooser files;
@@ -139,30 +212,13 @@ int main(int argc, char **argv)
     s.quitter = &quitter;
     s.reports = &reports;
 
+    std::unique_ptr<DemoFolder> demo; // outlives the settings: their last write would make the folder again
     std::unique_ptr<Settings> settings;
-    QTemporaryDir demoDir;
     if (p.isSet(QStringLiteral("demo"))) {
-        // Everything in a temporary folder, settings included.
-        if (!demoDir.isValid()) {
-            std::fprintf(stderr, "quillbern: cannot make a temporary folder for the demo\n");
+        demo = std::make_unique<DemoFolder>();
+        settings = prepareDemo(*demo);
+        if (!settings)
             return 1;
-        }
-        settings = std::make_unique<Settings>(demoDir.filePath(QStringLiteral("qubern.conf")));
-        settings->write(QStringLiteral("paths"), QStringLiteral("ExportPath"), demoDir.path());
-        settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), demoDir.path());
-        if (const QString why = startup::createDatabaseInFolder(demoDir.path()); !why.isEmpty()) {
-            std::fprintf(stderr, "quillbern: %s\n", qPrintable(why));
-            return 1;
-        }
-        core::loadGlobals(*settings);
-        if (db::openMain(gDbFile)) {
-            SampleSpec spec;
-            spec.projects = 40;
-            spec.companiesPerProject = 8;
-            spec.pickupsPerCompany = 12;
-            spec.orphanEvery = 23;
-            generateSampleData(db::main(), spec);
-        }
     } else {
         settings = std::make_unique<Settings>();
     }

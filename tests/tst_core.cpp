@@ -425,22 +425,26 @@ private slots:
         QCOMPARE(tables, QStringList({"project+", "pickuplog-"}));
     }
 
-    // Inactive projects and orphaned pick-ups where asked; every pick-up on its subcontractor's
-    // project; ISO dates; cities that fit their field; the same seed gives the same register.
+    // Inactive projects, orphaned pick-ups and subcontractors without pick-ups where asked; every
+    // pick-up on its subcontractor's project; ISO dates; cities that fit their field, each in one
+    // state; the same seed gives the same register.
     void sampleData()
     {
         QString names;
         for (int round = 0; round < 2; ++round) {
             TestEnv env;
-            QVERIFY(env.createDatabase(SampleSpec{.projects = 14, .companiesPerProject = 5, .pickupsPerCompany = 4, .inactiveEvery = 7, .orphanEvery = 10}));
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 14, .companiesPerProject = 5, .pickupsPerCompany = 4, .inactiveEvery = 7, .orphanEvery = 10, .idleEvery = 3}));
             QList<int> counts;
             for (const char *from : {"project", "project WHERE active <> -1", "authorizedcompanies", "pickuplog",
                                      "pickuplog p LEFT JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.id IS NULL",
                                      "pickuplog p JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.idproject <> p.idproject",
                                      "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
-                                     "authorizedcompanies WHERE length(city) > 10"})
+                                     "authorizedcompanies WHERE length(city) > 10",
+                                     "authorizedcompanies a WHERE NOT EXISTS (SELECT 1 FROM pickuplog p WHERE p.idauthorizedcompany = a.id)",
+                                     "(SELECT city FROM authorizedcompanies GROUP BY city HAVING count(DISTINCT state) > 1)"})
                 counts << env.count(from);
-            QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, 280, 28, 0, 0, 0}));
+            // 23 of 70 without pick-ups (2 of them deleted); 5 deleted ones leave theirs behind
+            QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, (70 - 23) * 4, 5 * 4, 0, 0, 0, 23 - 2, 0}));
             const QString now = env.scalar("SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
             QVERIFY(round == 0 || now == names);
             names = now;

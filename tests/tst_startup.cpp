@@ -8,6 +8,8 @@
 #include "ui/main/frmMain.h"
 #include "ui/main/startup.h"
 
+#include "ui/main/appicon.h"
+
 #include <QListView>
 #include <QProcess>
 #include <QTest>
@@ -91,6 +93,61 @@ private slots:
         startIn(env, env.folder(), env.folder());
         QVERIFY(env.messages.calls.isEmpty());
         QCOMPARE(projectsShown(), QStringList({"NORTH TOWER", "HARBOR VIEW", "ELM SCHOOL", "ELM SCHOOL", "EMPTY LOT", "ANNEX"}));
+    }
+
+    // A killed demo leaves its folder: the next demo removes it, never a running one's.
+    void killedDemoIsClearedByTheNext()
+    {
+        TestEnv env;
+        QProcessEnvironment pe = QProcessEnvironment::systemEnvironment();
+        pe.insert(QStringLiteral("TMPDIR"), env.folder());
+        const auto demoFolders = [&] { return QDir(env.folder()).entryList({"quillbern-demo-*"}, QDir::Dirs); };
+        QProcess killed, next;
+        killed.setProcessEnvironment(pe);
+        next.setProcessEnvironment(pe);
+        killed.start(qEnvironmentVariable("QB_APP"), {QStringLiteral("--demo")});
+        QTRY_VERIFY_WITH_TIMEOUT(demoFolders().size() == 1 && QFile::exists(env.path(demoFolders().first() + "/demo.lock")), 30000);
+        const QStringList running = demoFolders();
+        for (int round = 0; round < 2; ++round) {
+            next.start(qEnvironmentVariable("QB_APP"), {QStringLiteral("--demo"), QStringLiteral("--quit-when-shown")});
+            QVERIFY(next.waitForFinished(60000) && next.exitCode() == 0);
+            QCOMPARE(demoFolders(), round ? QStringList() : running);
+            killed.kill();
+            killed.waitForFinished();
+        }
+    }
+
+    // The installed icon comes from the theme; without one the drawn picture stands in.
+    void iconFromThemeOrDrawn()
+    {
+        TestEnv env;
+        QVERIFY(QDir().mkpath(env.path("hicolor/32x32/apps")));
+        QFile index(env.path("hicolor/index.theme"));
+        QVERIFY(index.open(QIODevice::WriteOnly) && index.write("[Icon Theme]\nName=Hicolor\nDirectories=32x32/apps\n[32x32/apps]\nSize=32\n") > 0);
+        index.close();
+        QPixmap installed(32, 32);
+        installed.fill(Qt::red);
+        QVERIFY(installed.save(env.path("hicolor/32x32/apps/" + ui::kAppId + ".png")));
+        const QStringList paths = QIcon::themeSearchPaths();
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        for (const QString &where : {env.folder(), env.path("nothing here")}) {
+            QIcon::setThemeSearchPaths({where});
+            const QColor shown = ui::appIcon().pixmap(32, 32).toImage().pixelColor(4, 16);
+            QCOMPARE(shown, where == env.folder() ? QColor(Qt::red) : QColor(22, 62, 122));
+        }
+        QIcon::setThemeSearchPaths(paths);
+    }
+
+    // A test leaves nothing behind, also when the settings were written last.
+    void temporaryFolderIsRemoved()
+    {
+        QString folder;
+        {
+            TestEnv env;
+            env.settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), QStringLiteral("x"));
+            folder = env.folder();
+        }
+        QVERIFY(!QFileInfo::exists(folder));
     }
 
     // A second run leaves the existing file alone and says why.

@@ -32,15 +32,16 @@ public:
     bool exec(const QString &sql, const QVariantList &binds = {}) const;
     int count(const QString &from, const QVariantList &binds = {}) const { return scalar("SELECT count(*) FROM " + from, binds).toInt(); }
 
+private:
+    QTemporaryDir m_dir; // first made, last removed: the settings write into it when they go
+
+public:
     RecordingMessages messages;
     ScriptedFiles files;
     FixedClock clock;
     RecordingQuitter quitter;
     RecordingReports reports;
     std::unique_ptr<Settings> settings;
-
-private:
-    QTemporaryDir m_dir;
 };
 
 // A test class whose every test function starts with the office open.

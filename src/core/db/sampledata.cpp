@@ -28,9 +28,18 @@ const char *const kTrades[] = {"ELECTRIC", "PLUMBING", "MECHANICAL", "ROOFING", 
 const char *const kSuffixes[] = {"INC.", "LLC", "CO.", "& SONS", "CORP.", "GROUP"};
 const char *const kStreets[] = {"MAIN ST",  "OAK AVE",       "INDUSTRIAL PKWY", "2ND ST",     "COMMERCE DR",
                                 "RIVER RD", "HIGHLAND BLVD", "MARKET ST",       "STATION RD", "PARK LN"};
-const char *const kCities[] = {"AUSTIN", "DENVER", "BOSTON", "TAMPA", "RENO",  "FRESNO",
-                               "TOLEDO", "OMAHA",  "SALEM",  "MESA",  "AKRON", "TULSA"}; // at most ten characters
-const char *const kStates[] = {"TX", "CO", "MA", "FL", "NV", "CA", "OH", "NE", "OR", "AZ", "OK"};
+// Each city with its own state, and the first digits of its zip codes and telephone numbers.
+struct Place
+{
+    const char *city; // at most ten characters
+    const char *state;
+    const char *zip;
+    const char *area;
+};
+const Place kCities[] = {{"AUSTIN", "TX", "787", "512"}, {"DENVER", "CO", "802", "303"}, {"BOSTON", "MA", "021", "617"},
+                         {"TAMPA", "FL", "336", "813"},  {"RENO", "NV", "895", "775"},   {"FRESNO", "CA", "937", "559"},
+                         {"TOLEDO", "OH", "436", "419"}, {"OMAHA", "NE", "681", "402"},  {"SALEM", "OR", "973", "503"},
+                         {"MESA", "AZ", "852", "480"},   {"AKRON", "OH", "443", "330"},  {"TULSA", "OK", "741", "918"}};
 const char *const kPeople[] = {"J. SMITH",  "M. GARCIA", "R. JOHNSON",  "L. CHEN",   "D. O'BRIEN", "K. PATEL",
                                "S. MILLER", "T. NGUYEN", "A. KOWALSKI", "B. DUBOIS", "C. MÜLLER"};
 const char *const kPackages[] = {"DRAWINGS SET A", "PROJECT MANUAL VOL. 2", "SHOP DRAWINGS",  "SUBMITTAL BINDER",
@@ -46,8 +55,8 @@ const char *const kNotes[] = {"",
                               "SHEETS WILL BE READY AFTER THE ARCHITECT'S REVIEW MEETING NEXT WEEK.",
                               "\"URGENT\" — DELIVER TO SITE TRAILER 2."};
 
-template <size_t N>
-const char *pick(QRandomGenerator &rng, const char *const (&arr)[N])
+template <typename T, size_t N>
+const T &pick(QRandomGenerator &rng, const T (&arr)[N])
 {
     return arr[rng.bounded(int(N))];
 }
@@ -124,6 +133,7 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
                                            QString::fromLatin1(pick(rng, kSuffixes)));
             const QString domain = cname.section(QLatin1Char(' '), 0, 0).toLower().remove(QLatin1Char('\''))
                 + trade.left(4).toLower() + QStringLiteral(".com");
+            const Place &place = pick(rng, kCities);
             const bool hasOwnPickup = rng.bounded(4) == 0;
             const QDate ownDate = spec.lastDate.addDays(-rng.bounded(700));
             const QVariantList values = {
@@ -131,13 +141,13 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
                 cname,
                 QStringLiteral("%1 %2").arg(100 + rng.bounded(9800)).arg(QLatin1String(pick(rng, kStreets))),
                 rng.bounded(3) == 0 ? QVariant(QStringLiteral("SUITE %1").arg(100 + rng.bounded(400))) : nullText,
-                QString::fromLatin1(pick(rng, kCities)),
-                QString::fromLatin1(pick(rng, kStates)),
-                digits(rng, 5),
-                QStringLiteral("(%1) %2-%3").arg(digits(rng, 3), digits(rng, 3), digits(rng, 4)),
-                rng.bounded(2)
-                    ? QVariant(QStringLiteral("(%1) %2-%3").arg(digits(rng, 3), digits(rng, 3), digits(rng, 4)))
-                    : nullText,
+                QString::fromLatin1(place.city),
+                QString::fromLatin1(place.state),
+                QLatin1String(place.zip) + digits(rng, 2),
+                QStringLiteral("(%1) %2-%3").arg(QLatin1String(place.area), digits(rng, 3), digits(rng, 4)),
+                rng.bounded(2) ? QVariant(
+                    QStringLiteral("(%1) %2-%3").arg(QLatin1String(place.area), digits(rng, 3), digits(rng, 4)))
+                               : nullText,
                 QStringLiteral("OFFICE@%1").arg(domain.toUpper()),
                 QStringLiteral("WWW.%1").arg(domain.toUpper()),
                 rng.bounded(3) == 0 ? QVariant(QStringLiteral("AUTHORIZED BY PROJECT MANAGER.")) : nullText,
@@ -156,8 +166,9 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
             if (spec.orphanEvery > 0 && companyCount % spec.orphanEvery == 0)
                 orphans << companyId;
 
+            const bool idle = spec.idleEvery > 0 && companyCount % spec.idleEvery == 0;
             QDate day = spec.lastDate.addDays(-rng.bounded(900) - spec.pickupsPerCompany * 3);
-            for (int k = 0; k < spec.pickupsPerCompany; ++k) {
+            for (int k = 0; k < (idle ? 0 : spec.pickupsPerCompany); ++k) {
                 day = day.addDays(1 + rng.bounded(5));
                 QString when = day.toString(Qt::ISODate);
                 if (rng.bounded(5) == 0) // some carry a time of day

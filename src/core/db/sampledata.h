@@ -18,6 +18,7 @@ struct SampleSpec
     quint32 seed = 20261207;
     int inactiveEvery = 7; // every n-th project is not active (0: none)
     int orphanEvery = 0;   // every n-th subcontractor is deleted after its pick-ups are logged (0: none)
+    int idleEvery = 0;     // every n-th subcontractor has no pick-up logged (0: none)
     QDate lastDate = QDate(2026, 11, 30);
 };
 

@@ -120,6 +120,9 @@ void run(Settings &settings)
 
 QString createDatabaseInFolder(const QString &folder)
 {
+    // An empty name would put the database at the top of the file system.
+    if (folder.trimmed().isEmpty())
+        return QStringLiteral("no folder was given: name the folder to create the database in");
     const QString file = core::joinPath(folder, core::kDbFileName);
     Failure why;
     if (!db::createDatabaseFile(file, &why))
