@@ -5,6 +5,7 @@
 #include "core/db/rowset.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -80,6 +81,16 @@ inline QStringList texts(QListView *v)
     QStringList out;
     for (int r = 0; r < v->model()->rowCount(); ++r)
         out << v->model()->index(r, v->modelColumn()).data().toString();
+    return out;
+}
+
+// What assistive technology reads in `w`: the name of each item it exposes.
+inline QStringList spoken(QWidget *w)
+{
+    QStringList out;
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
+    for (int i = 0; a && i < a->childCount(); ++i)
+        out << a->child(i)->text(QAccessible::Name);
     return out;
 }
 
