@@ -182,7 +182,7 @@ bool writeTransfer(const QString &path, const QStringList &extra = {})
 {
     return withFile(path, schema::createTableStatements() + QStringList{
         QStringLiteral("PRAGMA application_id = %1").arg(schema::kTransferApplicationId),
-        QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion), "INSERT INTO project VALUES (5, 'NORTH TOWER', 'ATLAS PROPERTIES', -1)",
+        QStringLiteral("PRAGMA user_version = %1").arg(schema::kTransferVersion), "INSERT INTO project VALUES (5, 'NORTH TOWER', 'ATLAS PROPERTIES', -1)",
         "INSERT INTO authorizedcompanies VALUES (11, 5, 'ACME ELECTRIC', '1 MAIN ST', NULL, 'AUSTIN', 'TX', '78701', '(512) 555-0101', "
         "NULL, 'OFFICE@ACME.COM', 'WWW.ACME.COM', 'CALL FIRST', '2026-02-28', 'J. SMITH', 'DRAWINGS', -1), (12, 5, 'BRIGHT PLUMBING', "
         "'', '', '', '', '', '', '', '', '', NULL, NULL, NULL, NULL, 0), (13, 5, 'O''NEIL GLASS', '9 PARK LN', 'SUITE 4', 'RENO', 'NV', "

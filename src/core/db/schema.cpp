@@ -116,7 +116,7 @@ bool createTransferTemplate(QSqlDatabase &db, Failure *why)
 {
     return runAll(db,
                   {QStringLiteral("PRAGMA application_id = %1").arg(kTransferApplicationId),
-                   QStringLiteral("PRAGMA user_version = %1").arg(kVersion)},
+                   QStringLiteral("PRAGMA user_version = %1").arg(kTransferVersion)},
                   why);
 }
 

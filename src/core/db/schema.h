@@ -14,6 +14,9 @@ constexpr int kApplicationId = 0x51424E31;
 constexpr int kTransferApplicationId = 0x51424E54;
 // The format of the main database: 2 makes yes/no columns NOT NULL (see migrations.cpp).
 constexpr int kVersion = 2;
+// The format of a transfer file, kept apart so that offices on different versions
+// still exchange projects: a main-database migration does not change it.
+constexpr int kTransferVersion = 1;
 
 struct Table
 {
