@@ -456,6 +456,8 @@ private slots:
                            "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'"}
             << qint64(0) << QStringList();
         QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
+        QTest::newRow("another office's register") << QStringList{QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId),
+            QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)} << qint64(0) << QStringList();
         QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
             << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
                            "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
