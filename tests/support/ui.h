@@ -84,13 +84,11 @@ inline QStringList texts(QListView *v)
     return out;
 }
 
-// What assistive technology reads in `w`: the name of each item it exposes.
-inline QStringList spoken(QWidget *w)
+inline QStringList spoken(QWidget *w) // what assistive technology reads in `w`: the name of each item
 {
     QStringList out;
-    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w);
-    for (int i = 0; a && i < a->childCount(); ++i)
-        out << a->child(i)->text(QAccessible::Name);
+    for (QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w); out.size() < a->childCount();)
+        out << a->child(int(out.size()))->text(QAccessible::Name);
     return out;
 }
 
