@@ -36,7 +36,7 @@ const QString kCacheDir = QStringLiteral("/tmp/quillbern-bench-transfer");
 const QString kBigName = QStringLiteral("BIG PROJECT");
 constexpr int kBigCompanies = 1000;
 constexpr int kBigPickups = 100000;
-constexpr int kVersion = 1; // bump when the generated register changes
+constexpr int kVersion = 2; // bump when the generated register changes
 
 [[noreturn]] void die(const QString &why)
 {

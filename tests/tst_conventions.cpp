@@ -10,7 +10,12 @@
 #include "ui/editors/frmNewProject.h"
 #include "ui/editors/frmPickupForm.h"
 
+#include "core/app/globals.h"
+#include "core/db/database.h"
+
 #include <QCheckBox>
+#include <QStyleOption>
+#include <QTimer>
 #include <QClipboard>
 #include <QKeyEvent>
 
@@ -71,6 +76,9 @@ private slots:
         for (const QString &next : walk) {
             drive::key(w, Qt::Key_Return);
             QCOMPARE(QApplication::focusWidget()->objectName(), next);
+            QStyleOption drawn; // the focus is marked as after Tab
+            drawn.initFrom(QApplication::focusWidget());
+            QVERIFY(drawn.state & QStyle::State_KeyboardFocusChange);
         }
         QVERIFY(w->isVisible());
         QCOMPARE(env->count("project") + env->count("authorizedcompanies") + env->count("pickuplog"), 21);
@@ -89,7 +97,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), ui::button(w, "cmdsave"));
     }
 
-    // Typing turns letters into capitals; pasted and programmatic text keep their case.
+    // Typing turns letters into capitals, one for one, also when composed by a dead key or an
+    // input method; pasted and programmatic text keep their case.
     void capitalsOnTypingOnly()
     {
         QWidget *w = open("company", "TxtCompanyName");
@@ -97,7 +106,11 @@ private slots:
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("smith & co. 7"));
         QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Udiaeresis, Qt::NoModifier, QStringLiteral("ü"));
         QApplication::sendEvent(field(w, "TxtCompanyName"), &umlaut);
-        QCOMPARE(field(w, "TxtCompanyName")->text(), QStringLiteral("SMITH & CO. 7Ü"));
+        QInputMethodEvent composed;
+        composed.setCommitString(QStringLiteral("é"));
+        QKeyEvent sharpS(QEvent::KeyPress, 0, Qt::NoModifier, QStringLiteral("ß"));
+        QApplication::sendEvent(field(w, "TxtCompanyName"), &composed), QApplication::sendEvent(field(w, "TxtCompanyName"), &sharpS);
+        QCOMPARE(field(w, "TxtCompanyName")->text(), QStringLiteral("SMITH & CO. 7ÜÉß"));
         QLineEdit *memo = field(w, "Text1");
         memo->setFocus();
         QApplication::clipboard()->setText(QStringLiteral("smith & co."));
@@ -118,6 +131,8 @@ private slots:
         QTest::newRow("arrow") << int(Qt::Key_Left) << false;
         QTest::newRow("delete") << int(Qt::Key_Delete) << false;
         QTest::newRow("function key") << int(Qt::Key_F2) << false;
+        QTest::newRow("paste") << int(Qt::Key_V | Qt::ControlModifier) << true;
+        QTest::newRow("copy") << int(Qt::Key_C | Qt::ControlModifier) << false;
     }
 
     void keysThatEnableSave()
@@ -129,7 +144,9 @@ private slots:
         QTest::mouseClick(w->findChild<QCheckBox *>(QStringLiteral("chkActive")), Qt::LeftButton);
         QVERIFY(!ui::button(w, "cmdsave")->isEnabled()); // a click in the check box alone does not enable it
         field(w, "TxtCompany")->setFocus();
-        drive::key(w, Qt::Key(key));
+        QApplication::clipboard()->setText(QStringLiteral("pasted"));
+        QKeyEvent control(QEvent::KeyPress, key & ~Qt::ControlModifier, Qt::ControlModifier, QChar(char16_t(key & 0x1f))); // as sent: a control character
+        key & Qt::ControlModifier ? void(QApplication::sendEvent(field(w, "TxtCompany"), &control)) : drive::key(w, Qt::Key(key));
         QCOMPARE(ui::button(w, "cmdsave")->isEnabled(), enables);
     }
 
@@ -174,6 +191,46 @@ private slots:
         QCOMPARE(v.isNull(), stored.typeId() == QMetaType::Int);
         if (!v.isNull())
             QCOMPARE(v.toString(), stored.toString());
+    }
+
+    // A look at another window leaves a date half typed as it is.
+    void dateKeptWhileAnotherWindowIsUsed()
+    {
+        QWidget *w = open("pickup", "TxtPickupDate");
+        QVERIFY(w);
+        field(w, "TxtPickupDate")->clear();
+        drive::type(w, QStringLiteral("12/05"));
+        window<frmNewProject>()->NewProject();
+        QVERIFY(QTest::qWaitForWindowActive(window<frmNewProject>()));
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w) && QApplication::focusWidget() == field(w, "TxtPickupDate"));
+        drive::type(w, QStringLiteral("/26"));
+        drive::key(w, Qt::Key_Tab);
+        QCOMPARE(field(w, "TxtPickupDate")->text(), QStringLiteral("12/5/2026"));
+    }
+
+    // A save with no database open says why, naming the file and what to do; the editor stays.
+    void saveWithoutDatabase()
+    {
+        QWidget *w = open("project", "TxtCompany");
+        QVERIFY(w);
+        drive::type(w, QStringLiteral("kept"));
+        db::main().close();
+        ui::press(w, "cmdsave");
+        QCOMPARE(env->messages.said(), QStringList("Quillbern|The project could not be saved: no database is open at \"" + gDbFile
+                                                   + "\": choose its folder in Options, or restart and answer Yes to create it"));
+        QVERIFY(w->isVisible() && field(w, "TxtCompany")->text() == QStringLiteral("KEPT"));
+    }
+
+    // A message box is wide enough for its title beside the window manager's buttons.
+    void messageBoxShowsItsTitle()
+    {
+        int width = 0;
+        QTimer::singleShot(0, [&] { if (QWidget *box = QApplication::activeModalWidget()) width = box->width(), box->close(); });
+        DialogMessages().show("Done", "EXPORT DATABASE", QMessageBox::Information, QMessageBox::Ok, QMessageBox::NoButton);
+        QFont bold = QApplication::font();
+        bold.setBold(true);
+        QVERIFY(width >= QFontMetrics(bold).horizontalAdvance("EXPORT DATABASE") + 150);
     }
 
     void leavingForCancelStillRewrites()

@@ -1,5 +1,6 @@
 // The core below the windows: settings, dates, the database file, data sources and records.
 #include "support/testenv.h"
+#include "support/ui.h"
 #include "core/db/queries.h"
 #include "core/db/registers.h"
 
@@ -203,6 +204,37 @@ private slots:
         QVERIFY(env.exec("INSERT INTO project (projectname, company) VALUES ('b tower', 'x'), ('A Tower', 'y'), ('a tower', 'a')"));
         QCOMPARE(env.count("project WHERE projectname = 'A TOWER'"), 2);
         QCOMPARE(env.scalar("SELECT company FROM project ORDER BY projectname, company LIMIT 1").toString(), "a");
+    }
+
+    // A register of the first version is brought up to date on open, in one step: NULL yes/no
+    // (such a project was in neither list) becomes 0; rows, ids, the id counter and every index
+    // are kept; any writer's missing yes/no is then stored as 0. Held by another program, it is
+    // used as it stands and the warning says so.
+    void olderRegisterBroughtUpToDate()
+    {
+        TestEnv env;
+        const QString path = env.path("db1.mdb");
+        QStringList first = schema::createTableStatements().replaceInStrings("NOT NULL ON CONFLICT REPLACE ", "");
+        first << schema::createIndexStatements() << "CREATE INDEX theirs ON project(company)" << "PRAGMA user_version = 1"
+              << QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId)
+              << "INSERT INTO project (id, projectname, active) VALUES (1, 'LOST', NULL), (2, 'ON', -1), (9, 'GONE', 0)"
+              << "DELETE FROM project WHERE id = 9" << "INSERT INTO authorizedcompanies (idproject, active) VALUES (1, NULL)";
+        for (const QString &sql : first)
+            QVERIFY2(execOn(path, sql), qPrintable(sql));
+        const int timeout = db::busyTimeout();
+        db::setBusyTimeout(50);
+        QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+        other.setDatabaseName(path);
+        QVERIFY(other.open() && QSqlQuery(other).exec("BEGIN IMMEDIATE"));
+        QVERIFY(db::openMain(path).value_or(db::Opened()).warning.contains("cannot be brought up to date"));
+        QCOMPARE(env.count("project WHERE active IS NULL"), 1);
+        other.close(), db::setBusyTimeout(timeout);
+        QVERIFY(db::openMain(path).value_or(db::Opened{true, "not opened"}).warning.isEmpty());
+        QCOMPARE(env.scalar("PRAGMA user_version").toInt(), schema::kVersion);
+        QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)") && env.exec("UPDATE project SET active = NULL WHERE id = 2"));
+        const auto rows = readRows(queries::inactiveProjects());
+        QCOMPARE(ui::column(*rows, "projectname") + ui::column(*rows, "id"), QStringList({"LOST", "ON", "NEW", "1", "2", "10"}));
+        QCOMPARE(env.count("authorizedcompanies WHERE active = 0") + env.count("sqlite_master WHERE name IN ('theirs', 'ix_pickuplog_idproject') OR name LIKE 'qb_%'"), 3);
     }
 
     void badFiles_data()

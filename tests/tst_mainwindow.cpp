@@ -3,7 +3,10 @@
 #include "support/ui.h"
 
 #include "ui/common/windowregistry.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
 #include "core/db/datasource.h"
+#include "core/db/registers.h"
 #include "ui/editors/frmNewProject.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
@@ -34,6 +37,13 @@ class TestMainWindow : public OfficeTest
         return out;
     }
     QPushButton *printButton() { return w->findChild<QPushButton *>(QStringLiteral("CmdPrint")); }
+    QStringList gridCaptions() // of the shown columns
+    {
+        QStringList out;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            out << (grid->isColumnHidden(c) ? QString() : grid->model()->headerData(c, Qt::Horizontal).toString());
+        return out.join(' ').simplified().split(' ');
+    }
 
 private slots:
     void init()
@@ -50,12 +60,16 @@ private slots:
 
     void linkedLists()
     {
-        // Every project, inactive ones too, in the database's order; nothing chosen yet.
+        // Every project, inactive ones too, in the database's order; nothing chosen yet. A screen
+        // reader reads each list's names only; the empty grid shows its captions.
         QCOMPARE(texts(projects), QStringList({"NORTH TOWER", "HARBOR VIEW", "ELM SCHOOL", "ELM SCHOOL", "EMPTY LOT", "ANNEX"}));
+        QCOMPARE(ui::spoken(projects), texts(projects));
         QVERIFY(texts(companies).isEmpty());
         QCOMPARE(grid->model()->rowCount(), 0);
+        QCOMPARE(gridCaptions(), QStringList({"PickupDate", "Pickupby", "Package", "note"}));
         choose(projects, 1);
         QCOMPARE(texts(companies), QStringList({"HARBOR GLASS", "ACME ELECTRIC"}));
+        QCOMPARE(ui::spoken(companies), texts(companies));
         QCOMPARE(grid->model()->rowCount(), 0);
         w->RefreshInterface();
         choose(projects, 0);
@@ -140,6 +154,22 @@ private slots:
         QVERIFY(env->messages.calls.isEmpty());
     }
 
+    // A register that becomes unreadable later is said once, not at every refresh, and again
+    // after a recovery; the grid keeps its captions.
+    void unreadableLaterSaysSoOnce()
+    {
+        choose(projects, 0);
+        choose(companies, 0);
+        for (bool readable : {false, false, true, false}) {
+            readable ? void(db::openMain(gDbFile)) : db::main().close();
+            registers().announce();
+            QCOMPARE(texts(projects).size(), readable ? 6 : 0);
+        }
+        QCOMPARE(env->messages.calls.size(), 2);
+        QVERIFY(env->messages.calls.first().text.startsWith("The list cannot be read: No database is open at"));
+        QCOMPARE(gridCaptions(), QStringList({"PickupDate", "Pickupby", "Package", "note"}));
+    }
+
     // Cancelled on a fresh run nothing opens; cancelled later, the same file is offered again.
     void importDialogKeepsLastName()
     {
@@ -178,6 +208,9 @@ private slots:
             if (top != w && top->isVisible())
                 open << top->objectName();
         QCOMPARE(open, QStringList(opens.section(' ', 0, 0)));
+        for (QWidget *top : QApplication::topLevelWidgets()) // announced as a window with its caption, not as a panel
+            if (QAccessibleInterface *a = top->isVisible() ? QAccessible::queryAccessibleInterface(top) : nullptr)
+                QVERIFY((a->role() == QAccessible::Window || a->role() == QAccessible::Dialog) && a->text(QAccessible::Name) == top->windowTitle());
         if (auto *list = WindowRegistry::existing<frmListofProjects>())
             QCOMPARE(list->origen(), opens.section(' ', 1));
         if (auto *dates = WindowRegistry::existing<frmreportdate>())

@@ -152,6 +152,24 @@ private slots:
         QCOMPARE(gExportPath, exportFolder);
         QCOMPARE(gDbFile, core::joinPath(databaseFolder, core::kDbFileName));
     }
+
+    // Settings that cannot be written are said to be so, naming the file; the window stays with
+    // what was typed, nothing quits, and no refused value waits in memory for a later write.
+    void saveRefused()
+    {
+        TestEnv env;
+        QVERIFY(QFile(env.path("qubern")).open(QIODevice::WriteOnly)); // a file where the settings folder belongs
+        Settings unwritable(env.path(QStringLiteral("qubern/qubern.conf")));
+        services().settings = &unwritable;
+        frmOptions *w = open(env);
+        QVERIFY(w);
+        field(w, "txtdatabase")->setText(QStringLiteral("/data/new"));
+        QTest::mouseClick(ui::button(w, "cmdsave"), Qt::LeftButton);
+        QCOMPARE(env.messages.said(), QStringList{"Option|The settings cannot be saved in \"" + unwritable.fileName()
+                                                  + "\": the file or its folder cannot be written. The folders were not changed."});
+        QVERIFY(w->isVisible() && field(w, "txtdatabase")->text() == QStringLiteral("/data/new") && env.quitter.calls == 0);
+        QCOMPARE(unwritable.read(QStringLiteral("paths"), QStringLiteral("dbpath"), QStringLiteral("<none>")), QStringLiteral("<none>"));
+    }
 };
 
 QTEST_MAIN(TestOptions)

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QAccessible>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -69,6 +70,7 @@ private slots:
         ReportPreview *w = preview(job);
         QVERIFY(pages >= 3 && w && w->isWindow() && !w->isModal());
         QCOMPARE(w->windowTitle(), QStringLiteral("List of Pickups"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
         QCOMPARE(QList<int>({w->pageCount(), w->currentPage(), w->findChild<QSpinBox *>(QStringLiteral("spnPage"))->value()}),
                  QList<int>({pages, 0, 1}));
         QCOMPARE(w->findChild<QLabel *>(QStringLiteral("lblPageCount"))->text().trimmed(), QStringLiteral("of %1").arg(pages));

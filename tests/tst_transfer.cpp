@@ -182,7 +182,7 @@ bool writeTransfer(const QString &path, const QStringList &extra = {})
 {
     return withFile(path, schema::createTableStatements() + QStringList{
         QStringLiteral("PRAGMA application_id = %1").arg(schema::kTransferApplicationId),
-        QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion), "INSERT INTO project VALUES (5, 'NORTH TOWER', 'ATLAS PROPERTIES', -1)",
+        QStringLiteral("PRAGMA user_version = %1").arg(schema::kTransferVersion), "INSERT INTO project VALUES (5, 'NORTH TOWER', 'ATLAS PROPERTIES', -1)",
         "INSERT INTO authorizedcompanies VALUES (11, 5, 'ACME ELECTRIC', '1 MAIN ST', NULL, 'AUSTIN', 'TX', '78701', '(512) 555-0101', "
         "NULL, 'OFFICE@ACME.COM', 'WWW.ACME.COM', 'CALL FIRST', '2026-02-28', 'J. SMITH', 'DRAWINGS', -1), (12, 5, 'BRIGHT PLUMBING', "
         "'', '', '', '', '', '', '', '', '', NULL, NULL, NULL, NULL, 0), (13, 5, 'O''NEIL GLASS', '9 PARK LN', 'SUITE 4', 'RENO', 'NV', "
@@ -456,6 +456,8 @@ private slots:
                            "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'"}
             << qint64(0) << QStringList();
         QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
+        QTest::newRow("another office's register") << QStringList{QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId),
+            QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)} << qint64(0) << QStringList();
         QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
             << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
                            "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",

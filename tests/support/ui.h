@@ -5,6 +5,7 @@
 #include "core/db/rowset.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -80,6 +81,14 @@ inline QStringList texts(QListView *v)
     QStringList out;
     for (int r = 0; r < v->model()->rowCount(); ++r)
         out << v->model()->index(r, v->modelColumn()).data().toString();
+    return out;
+}
+
+inline QStringList spoken(QWidget *w) // what assistive technology reads in `w`: the name of each item
+{
+    QStringList out;
+    for (QAccessibleInterface *a = QAccessible::queryAccessibleInterface(w); out.size() < a->childCount();)
+        out << a->child(int(out.size()))->text(QAccessible::Name);
     return out;
 }
 

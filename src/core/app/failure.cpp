@@ -1,5 +1,8 @@
 #include "core/app/failure.h"
 
+#include "core/app/globals.h"
+
+#include <QDir>
 #include <QSqlError>
 
 namespace core {
@@ -30,7 +33,11 @@ Failure Failure::from(const QSqlError &e, const QString &description, const QStr
 
 Failure Failure::notOpen()
 {
-    return {int(QSqlError::ConnectionError), QStringLiteral("The database is not open."), {}};
+    // Start-up has told why; this says where, and what to do about it.
+    const QString reason = QStringLiteral("no database is open at \"%1\": choose its folder in Options, or restart "
+                                          "and answer Yes to create it")
+                               .arg(QDir::toNativeSeparators(gDbFile));
+    return {int(QSqlError::ConnectionError), reason.at(0).toUpper() + reason.mid(1) + QLatin1Char('.'), {}, reason};
 }
 
 } // namespace core

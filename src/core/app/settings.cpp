@@ -101,8 +101,42 @@ bool Settings::sync(Failure *why)
     const QString file = QDir::toNativeSeparators(fileName());
     return fail(why,
                 Failure::plain(m_store->status() == QSettings::AccessError
-                                   ? QStringLiteral("The settings cannot be saved in \"%1\".").arg(file)
+                                   ? QStringLiteral("The settings cannot be saved in \"%1\": the file or its folder "
+                                                    "cannot be written.")
+                                         .arg(file)
                                    : QStringLiteral("The settings file \"%1\" cannot be read.").arg(file)));
+}
+
+bool Settings::writeChecked(const QString &section, const QList<std::pair<QString, QString>> &values, Failure *why)
+{
+    struct Before
+    {
+        QString key; // as the file spells it; empty when absent
+        QVariant value;
+    };
+    QList<Before> before;
+    const QString group = findCaseless(m_store->childGroups(), section);
+    if (!group.isEmpty())
+        m_store->beginGroup(group);
+    for (const auto &[key, value] : values) {
+        const QString stored = group.isEmpty() ? QString() : findCaseless(m_store->childKeys(), key);
+        before.append({stored, stored.isEmpty() ? QVariant() : m_store->value(stored)});
+    }
+    if (!group.isEmpty())
+        m_store->endGroup();
+
+    for (const auto &[key, value] : values)
+        write(section, key, value);
+    if (sync(why))
+        return true;
+    m_store->beginGroup(group.isEmpty() ? section : group);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        m_store->remove(values.at(i).first);
+        if (!before.at(i).key.isEmpty())
+            m_store->setValue(before.at(i).key, before.at(i).value);
+    }
+    m_store->endGroup();
+    return false;
 }
 
 QString Settings::fileName() const

@@ -1,6 +1,8 @@
 #pragma once
+#include <QList>
 #include <QString>
 #include <memory>
+#include <utility>
 
 #include "core/app/failure.h"
 
@@ -24,6 +26,10 @@ public:
     void write(const QString &section, const QString &key, const QString &value);
     // Writes every change to the store.
     bool sync(Failure *why = nullptr);
+    // Writes the keys of one section and checks that they reached the store. When
+    // they did not, the store keeps what it held before, also in memory, so that no
+    // later write carries the refused values along.
+    bool writeChecked(const QString &section, const QList<std::pair<QString, QString>> &values, Failure *why = nullptr);
     QString fileName() const;
 
 private:

@@ -1,4 +1,5 @@
 #include "core/db/database.h"
+#include "core/db/migrations.h"
 #include "core/db/schema.h"
 
 #include <QDir>
@@ -174,7 +175,14 @@ std::optional<Opened> openMain(const QString &path, Failure *why)
                              .arg(QDir::toNativeSeparators(path),
                                   fi.isWritable() ? QStringLiteral("its folder cannot be written")
                                                   : QStringLiteral("the file cannot be written"));
+        return opened;
     }
+    // A register of an earlier version is brought up to date; one that cannot be
+    // (another program holds it, say) is still usable as it stands, and is
+    // brought up to date at a later start.
+    Failure migration;
+    if (!schema::migrate(d, &migration))
+        opened.warning = migration.description + QStringLiteral(" It can be used as it is.");
     return opened;
 }
 

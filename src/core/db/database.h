@@ -15,11 +15,12 @@ inline const QString kMainConnection = QStringLiteral("qb_main");
 struct Opened
 {
     bool readOnly = false; // opened, but changes cannot be written
-    QString warning;       // for the user when read-only: names the file and the reason
+    QString warning;       // for the user when read-only or left at an earlier version: names the file and the reason
 };
 
 // Opens the main connection on an existing database of ours, replacing any earlier
 // one. Never creates a file. Rollback journal, synchronous=FULL, a busy timeout.
+// A writable register of an earlier version is brought up to date.
 std::optional<Opened> openMain(const QString &path, Failure *why = nullptr);
 // The main connection (possibly not open).
 QSqlDatabase main();

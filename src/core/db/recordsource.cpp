@@ -57,6 +57,8 @@ bool RecordSource::loadById(qint64 id, Failure *why)
     m_hasRecord = false;
     m_isNew = false;
     m_id = 0;
+    if (!mainIsOpen())
+        return fail(why, Failure::notOpen());
     QSqlQuery q(db::main());
     q.setForwardOnly(true);
     if (!q.prepare(QStringLiteral("SELECT * FROM %1 WHERE id = ?").arg(m_table)))
@@ -95,6 +97,8 @@ bool RecordSource::write(Failure *why)
 {
     if (!m_hasRecord)
         return fail(why, plainly(QStringLiteral("There is no record to save.")));
+    if (!mainIsOpen())
+        return fail(why, Failure::notOpen());
 
     QStringList cols;
     QVariantList vals;

@@ -40,22 +40,28 @@ static QString columnType(const QString &column)
         return QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
     if (column == QLatin1String("idproject") || column == QLatin1String("idauthorizedcompany"))
         return QStringLiteral("INTEGER");
+    // Yes/no is never NULL: a missing value, from any writer, is stored as 0.
     if (column == QLatin1String("active"))
-        return QStringLiteral("INTEGER DEFAULT 0");
+        return QStringLiteral("INTEGER NOT NULL ON CONFLICT REPLACE DEFAULT 0");
     if (column == QLatin1String("pickupdate"))
         return QStringLiteral("TEXT"); // ISO text; ordering by it is chronological
     return QStringLiteral("TEXT COLLATE NOCASE");
 }
 
+QString createTableStatement(const Table &t, const QString &as, const QStringList &extraColumns)
+{
+    QStringList cols;
+    for (const QString &c : t.columns)
+        cols << c + QLatin1Char(' ') + columnType(c);
+    return QStringLiteral("CREATE TABLE %1 (%2)")
+        .arg(as.isEmpty() ? t.name : as, (cols + extraColumns).join(QStringLiteral(", ")));
+}
+
 QStringList createTableStatements()
 {
     QStringList out;
-    for (const Table &t : tables()) {
-        QStringList cols;
-        for (const QString &c : t.columns)
-            cols << c + QLatin1Char(' ') + columnType(c);
-        out << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
-    }
+    for (const Table &t : tables())
+        out << createTableStatement(t);
     return out;
 }
 
@@ -110,7 +116,7 @@ bool createTransferTemplate(QSqlDatabase &db, Failure *why)
 {
     return runAll(db,
                   {QStringLiteral("PRAGMA application_id = %1").arg(kTransferApplicationId),
-                   QStringLiteral("PRAGMA user_version = %1").arg(kVersion)},
+                   QStringLiteral("PRAGMA user_version = %1").arg(kTransferVersion)},
                   why);
 }
 

@@ -12,7 +12,11 @@ namespace core::schema {
 // PRAGMA application_id of a main database ("QBN1") and of a transfer file ("QBNT").
 constexpr int kApplicationId = 0x51424E31;
 constexpr int kTransferApplicationId = 0x51424E54;
-constexpr int kVersion = 1;
+// The format of the main database: 2 makes yes/no columns NOT NULL (see migrations.cpp).
+constexpr int kVersion = 2;
+// The format of a transfer file, kept apart so that offices on different versions
+// still exchange projects: a main-database migration does not change it.
+constexpr int kTransferVersion = 1;
 
 struct Table
 {
@@ -26,6 +30,9 @@ const Table &table(const QString &name);
 
 // CREATE TABLE statements of the three tables.
 QStringList createTableStatements();
+// The statement for one table, optionally under another name and with column
+// definitions of its own after ours.
+QString createTableStatement(const Table &table, const QString &as = {}, const QStringList &extraColumns = {});
 // The indexes of the main database.
 QStringList createIndexStatements();
 

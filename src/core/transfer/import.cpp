@@ -168,7 +168,8 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
         return refused(kNotADb, QStringLiteral("it is a database of another program"));
     if (!scalar(q, QStringLiteral("PRAGMA %1.user_version").arg(s), {}, &v))
         return failed(reading);
-    if (v.toInt() > schema::kVersion)
+    // A register may be imported too; it has its own format version.
+    if (v.toInt() > (appId == schema::kApplicationId ? schema::kVersion : schema::kTransferVersion))
         return refused(kError,
                        QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
 

@@ -5,6 +5,7 @@
 #include "ui/common/services.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPointer>
@@ -50,6 +51,8 @@ bool advanceOnEnter(QWidget *window)
             continue;
         if (!c->isEnabled() || !c->isVisible() || c->focusPolicy() == Qt::NoFocus)
             return false; // never skips over it to a later position
+        // Marked as a keyboard move, so that the style shows the focus as after Tab.
+        window->setAttribute(Qt::WA_KeyboardFocusChange);
         c->setFocus(Qt::TabFocusReason);
         return true;
     }
@@ -65,12 +68,22 @@ bool producesCharacter(int key, const QString &text)
     return !text.isEmpty() && text.at(0).isPrint();
 }
 
+QString capitals(const QString &typed)
+{
+    // The simple mapping, one character for one: full upper-casing turns "ß" into
+    // "SS", which a length-limited field would not hold.
+    QList<uint> chars = typed.toUcs4();
+    for (uint &c : chars)
+        c = QChar::toUpper(c);
+    return QString::fromUcs4(reinterpret_cast<const char32_t *>(chars.constData()), chars.size());
+}
+
 EditorKeys::EditorKeys(QWidget *window, std::function<void()> onCharacter)
-    : WindowKeys(window, [window, onCharacter = std::move(onCharacter)](QWidget *target, QKeyEvent *key) {
+    : WindowKeys(window, [window, onCharacter](QWidget *target, QKeyEvent *key) {
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
             advanceOnEnter(window);
 
-        const QString upper = key->text().toUpper();
+        const QString upper = capitals(key->text());
         if (upper != key->text() && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
             // Deliver the capital instead; the control receives it as if typed.
             QKeyEvent capital(QEvent::KeyPress, key->key(), key->modifiers(), upper, key->isAutoRepeat(),
@@ -83,12 +96,35 @@ EditorKeys::EditorKeys(QWidget *window, std::function<void()> onCharacter)
         return false;
     })
 {
+    // Keys whose text is not a character of their own (Ctrl+V pastes) and composed
+    // characters change the text too.
+    if (onCharacter)
+        for (QLineEdit *f : window->findChildren<QLineEdit *>())
+            QObject::connect(f, &QLineEdit::textEdited, this, [onCharacter] { onCharacter(); });
+}
+
+bool EditorKeys::eventFilter(QObject *watched, QEvent *event)
+{
+    // Dead keys and input methods deliver what was typed as a commit, not as a key.
+    if (event->type() == QEvent::InputMethod && watched->isWidgetType()
+        && static_cast<QWidget *>(watched)->window() == window()) {
+        auto *typed = static_cast<QInputMethodEvent *>(event);
+        const QString upper = capitals(typed->commitString());
+        if (upper != typed->commitString()) {
+            QInputMethodEvent capital(typed->preeditString(), typed->attributes());
+            capital.setCommitString(upper, typed->replacementStart(), typed->replacementLength());
+            QCoreApplication::sendEvent(watched, &capital);
+            return true;
+        }
+    }
+    return WindowKeys::eventFilter(watched, event);
 }
 
 void presentCentred(QWidget *window)
 {
     if (!window->property("qb_centred").toBool()) {
         centreOnScreen(window);
+        cascadeFrom(window, QApplication::activeWindow());
         window->setProperty("qb_centred", true);
     }
     window->show();
@@ -106,6 +142,11 @@ void installDateCheck(QLineEdit *field)
         {
             if (event->type() == QEvent::FocusOut) {
                 auto *f = static_cast<QLineEdit *>(watched);
+                // Only when the focus goes to another control of this window: a look
+                // at another window or a menu must not rewrite a date half typed.
+                const QWidget *next = QApplication::focusWidget();
+                if (!next || next == f || next->window() != f->window())
+                    return false;
                 const QDate today = core::today();
                 f->setText(dates::checkedText(f->text(), today));
             }

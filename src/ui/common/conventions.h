@@ -1,6 +1,7 @@
 #pragma once
 #include "ui/common/corenames.h"
 #include "ui/common/windowkeys.h"
+#include <QString>
 #include <functional>
 
 class QWidget;
@@ -24,20 +25,30 @@ bool advanceOnEnter(QWidget *window);
 // space, Backspace, Enter. Arrow keys, Delete and function keys produce none.
 bool producesCharacter(int key, const QString &text);
 
+// What typing a text puts into a field: every character replaced by its capital,
+// one character for one.
+QString capitals(const QString &typed);
+
 // The editors' window-level key handling: sees every key before the focused
 // control does. Enter walks to the next tab position (and still reaches the
-// control); typed letters become capitals (pasted text keeps its case); after each
-// key that produces a character `onCharacter` runs.
+// control); typed letters become capitals, also when composed by a dead key or an
+// input method (pasted text keeps its case); after each key that produces a
+// character, and after every change of a field's text by the user, `onCharacter` runs.
 class EditorKeys : public WindowKeys
 {
 public:
     EditorKeys(QWidget *window, std::function<void()> onCharacter = {});
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
-// Shows a window (centred on the screen the first time) and brings it up.
+// Shows a window (centred on the screen the first time, cascaded from the window it
+// was opened from when it would hide it) and brings it up.
 void presentCentred(QWidget *window);
 
-// Rewrites a date field in short form, or empties it, whenever it loses the focus.
+// Rewrites a date field in short form, or empties it, whenever the focus leaves it
+// for another control of its window.
 void installDateCheck(QLineEdit *field);
 
 } // namespace ui::conventions

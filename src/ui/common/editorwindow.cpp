@@ -17,6 +17,20 @@
 
 namespace ui {
 
+namespace {
+
+// Never a message that stops at its colon.
+QString reasonOf(const Failure &why)
+{
+    if (!why.reason.isEmpty())
+        return why.reason;
+    if (!why.description.isEmpty())
+        return why.description;
+    return QStringLiteral("the database gave no reason (error %1)").arg(why.number);
+}
+
+} // namespace
+
 EditorWindow::EditorWindow(const QString &objectName, const QString &caption, QSize inside, int buttonPanelHeight,
                            const QString &table)
     : QWidget(nullptr,
@@ -166,7 +180,7 @@ bool EditorWindow::writeRecord(const QString &what)
     Failure why;
     if (m_record.write(&why))
         return true;
-    message(QStringLiteral("The %1 could not be saved: %2").arg(what, why.reason), QString(), QMessageBox::Critical);
+    message(QStringLiteral("The %1 could not be saved: %2").arg(what, reasonOf(why)), QString(), QMessageBox::Critical);
     return false;
 }
 
@@ -175,7 +189,8 @@ bool EditorWindow::openRecord(qint64 id, const QString &what)
     RecordSource loaded(m_record.table());
     Failure why;
     if (!loaded.loadById(id, &why)) {
-        message(QStringLiteral("The %1 cannot be opened: %2").arg(what, why.reason), QString(), QMessageBox::Warning);
+        message(QStringLiteral("The %1 cannot be opened: %2").arg(what, reasonOf(why)), QString(),
+                QMessageBox::Warning);
         if (!isVisible())
             close();
         return false;

@@ -118,6 +118,15 @@ ListWindow::Buttons ListWindow::addListButtons(std::function<void()> print, std:
 void ListWindow::setColumns(const QList<Column> &columns)
 {
     m_columns = columns;
+    // One delegate per listed column for the window's life; every query reuses them.
+    qDeleteAll(m_delegates);
+    m_delegates.clear();
+    for (const Column &col : columns) {
+        auto *d = new ListDelegate(m_grid);
+        d->isDate = QByteArray(col.field).compare("pickupdate", Qt::CaseInsensitive) == 0;
+        d->isYesNo = QByteArray(col.field).compare("active", Qt::CaseInsensitive) == 0;
+        m_delegates << d;
+    }
 }
 
 void ListWindow::applyColumns()
@@ -128,7 +137,8 @@ void ListWindow::applyColumns()
     for (int c = 0; c < m->columnCount(); ++c)
         m_grid->setColumnHidden(c, true);
     int visual = 0;
-    for (const Column &col : m_columns) {
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        const Column &col = m_columns.at(i);
         const int c = m_list->column(QLatin1String(col.field));
         if (c < 0 || !m_grid->isColumnHidden(c))
             continue; // a column bound twice shows once
@@ -136,10 +146,7 @@ void ListWindow::applyColumns()
         m_grid->setColumnHidden(c, !col.shown);
         m_grid->setColumnWidth(c, col.width);
         h->moveSection(h->visualIndex(c), visual++);
-        auto *d = new ListDelegate(m_grid);
-        d->isDate = QByteArray(col.field).compare("pickupdate", Qt::CaseInsensitive) == 0;
-        d->isYesNo = QByteArray(col.field).compare("active", Qt::CaseInsensitive) == 0;
-        m_grid->setItemDelegateForColumn(c, d);
+        m_grid->setItemDelegateForColumn(c, m_delegates.at(i));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "core/db/queries.h"
 #include "core/reports/reportlayout.h"
 
+class QAbstractItemDelegate;
 class QFrame;
 class QPushButton;
 class QTableView;
@@ -87,6 +88,7 @@ private:
     QTableView *m_grid;
     QHBoxLayout *m_buttonRow;
     QList<Column> m_columns;
+    QList<QAbstractItemDelegate *> m_delegates; // one per column of m_columns
     QStringList m_followWritten, m_followDeleted;
 };
 

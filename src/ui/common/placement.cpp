@@ -15,4 +15,21 @@ void centreOnScreen(QWidget *window)
     }
 }
 
+void cascadeFrom(QWidget *window, const QWidget *opener)
+{
+    if (!opener || opener == window || !opener->isVisible())
+        return;
+    const QRect frame = opener->frameGeometry();
+    if (!QRect(window->pos(), window->size()).contains(frame.topLeft()))
+        return; // the opener's caption stays in sight
+    const int step = qMax(28, opener->geometry().top() - frame.top());
+    QPoint at = frame.topLeft() + QPoint(step, step);
+    if (const QScreen *screen = opener->screen()) {
+        const QRect free = screen->availableGeometry();
+        at.setX(qMax(free.left(), qMin(at.x(), free.right() + 1 - window->width())));
+        at.setY(qMax(free.top(), qMin(at.y(), free.bottom() + 1 - window->height())));
+    }
+    window->move(at);
+}
+
 } // namespace ui

@@ -20,5 +20,8 @@ constexpr QRect twipRect(int left, int top, int width, int height)
 
 // Moves a top-level window to the middle of the primary screen's free area.
 void centreOnScreen(QWidget *window);
+// A window opened from another that it would hide (it covers the opener's caption)
+// stands a caption's height lower and to the right of it instead.
+void cascadeFrom(QWidget *window, const QWidget *opener);
 
 } // namespace ui

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QWidget>
 
 namespace ui {
@@ -22,11 +23,24 @@ QMessageBox::StandardButton message(const QString &text, const QString &title, Q
     return m->show(text, title.isEmpty() ? core::kAppTitle : title, icon, buttons, defaultButton);
 }
 
+void fitTitle(QMessageBox &box)
+{
+    // The window manager sets the title between an icon and its buttons; a box as
+    // narrow as a short text would have its title shortened.
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int wanted = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + 160;
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                      grid->columnCount());
+}
+
 QMessageBox::StandardButton DialogMessages::show(const QString &text, const QString &title, QMessageBox::Icon icon,
                                                  QMessageBox::StandardButtons buttons,
                                                  QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, buttons, QApplication::activeWindow());
+    fitTitle(box);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());

@@ -62,6 +62,9 @@ QMessageBox::StandardButton message(const QString &text, const QString &title = 
                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok,
                                     QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 
+// Makes a message box wide enough for its whole title.
+void fitTitle(QMessageBox &box);
+
 // Production implementations.
 class DialogMessages : public MessageService
 {

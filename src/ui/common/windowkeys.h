@@ -20,6 +20,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    QWidget *window() const { return m_window; }
 
 private:
     QWidget *m_window;

@@ -1,4 +1,5 @@
 #include "ui/common/windowregistry.h"
+#include "ui/common/accessibility.h"
 
 namespace ui {
 
@@ -14,6 +15,7 @@ QHash<const QMetaObject *, QPointer<QWidget>> &registrySlots()
 
 QPointer<QWidget> &WindowRegistry::slotFor(const QMetaObject *type)
 {
+    installWindowRoles(); // before any window of ours is asked for its role
     return registrySlots()[type];
 }
 

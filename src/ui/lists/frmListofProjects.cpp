@@ -33,7 +33,8 @@ frmListofProjects::frmListofProjects()
                                      [this] { cmdEditClicked(); }, [this] { cmdAceptClicked(); });
     m_delete = b.del;
     m_edit = b.edit;
-    connect(m_active, &QCheckBox::clicked, this, &frmListofProjects::chkactiveClicked);
+    // Its state, whatever changed it (a click, the keyboard, an accessibility action).
+    connect(m_active, &QCheckBox::toggled, this, &frmListofProjects::chkactiveClicked);
     // Enter on a row accepts it, as a double click does.
     connect(grid(), &QTableView::activated, this, &frmListofProjects::cmdAceptClicked);
     // A saved subcontractor counts too (the list stays open as the chooser of its

@@ -9,6 +9,7 @@
 #include "core/db/registers.h"
 #include "core/db/rowset.h"
 #include "core/reports/reportlayout.h"
+#include "ui/common/models.h"
 #include "ui/common/placement.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
@@ -197,10 +198,10 @@ void frmMain::buildControls()
     QLabel *lCompanies = addLabel("Label2", QStringLiteral("Subcontractor:"), twipRect(3030, 585, 1785, 255));
     QLabel *lPickups = addLabel("Label1_1", QStringLiteral("Pickup Log:"), twipRect(5805, 585, 1785, 255));
 
-    auto makeList = [&](const char *name, DataSource *source, QRect r) {
+    auto makeList = [&](const char *name, DataSource *source, const QString &field, QRect r) {
         auto *v = new QListView(m_container);
         v->setObjectName(QLatin1String(name));
-        v->setModel(source->model());
+        v->setModel(new ListedField(source, field, v));
         v->setUniformItemSizes(true);
         v->setSelectionMode(QAbstractItemView::SingleSelection);
         v->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -209,14 +210,18 @@ void frmMain::buildControls()
         v->installEventFilter(this);
         return v;
     };
-    m_dbProject = makeList("dbProject", m_projects, twipRect(330, 930, 2430, 4350));
-    m_dbSubcontractor = makeList("dbsubcontractor", m_companies, twipRect(3030, 930, 2490, 4350));
+    m_dbProject = makeList("dbProject", m_projects, QStringLiteral("Projectname"), twipRect(330, 930, 2430, 4350));
+    m_dbSubcontractor
+        = makeList("dbsubcontractor", m_companies, QStringLiteral("name"), twipRect(3030, 930, 2490, 4350));
     lProjects->setBuddy(m_dbProject);
     lCompanies->setBuddy(m_dbSubcontractor);
 
     m_dbgPickup = new QTableView(m_container);
     m_dbgPickup->setObjectName(QStringLiteral("dbgPickup"));
-    m_dbgPickup->setModel(m_pickups->model());
+    QStringList captions;
+    for (const GridColumn &c : kPickupColumns)
+        captions << QLatin1String(c.caption);
+    m_dbgPickup->setModel(new CaptionedColumns(m_pickups->model(), captions, m_dbgPickup));
     m_dbgPickup->setGeometry(twipRect(5730, 915, 5100, 4350));
     m_dbgPickup->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_dbgPickup->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -259,12 +264,13 @@ void frmMain::configurePickupGrid()
 {
     QAbstractItemModel *m = m_pickups->model();
     // Captions and widths outlive a new query of the same columns; setting them
-    // again on every click would lay the grid out twice.
+    // again on every click would lay the grid out twice. Without a query the grid
+    // still shows its captions.
     if (m->columnCount() == m_configuredColumns)
         return;
     m_configuredColumns = m->columnCount();
     const int n = int(std::size(kPickupColumns));
-    for (int c = 0; c < n && c < m->columnCount(); ++c) {
+    for (int c = 0; c < n && c < m_dbgPickup->model()->columnCount(); ++c) {
         m->setHeaderData(c, Qt::Horizontal, QString::fromLatin1(kPickupColumns[c].caption));
         m_dbgPickup->setColumnHidden(c, !kPickupColumns[c].shown);
         m_dbgPickup->setColumnWidth(c, twips(kPickupColumns[c].widthTwips));
@@ -298,15 +304,27 @@ void frmMain::Ocultar()
 void frmMain::LoadList()
 {
     m_projects->setQuery(queries::everyProject());
-    if (m_projects->refresh())
-        m_dbProject->setModelColumn(qMax(0, m_projects->column(QStringLiteral("Projectname"))));
+    // Start-up has told the user already when no database could be opened.
+    if (!db::mainIsOpen())
+        m_saidUnreadable = true;
+    readable(m_projects->refresh(), m_projects);
 }
 
 void frmMain::RefreshSubcontractor(const QString &ids)
 {
     m_companies->setQuery(queries::subcontractorsOfProject(db::idValue(ids)));
-    if (m_companies->refresh())
-        m_dbSubcontractor->setModelColumn(qMax(0, m_companies->column(QStringLiteral("name"))));
+    readable(m_companies->refresh(), m_companies);
+}
+
+bool frmMain::readable(bool read, const DataSource *source)
+{
+    // Said once when the lists become unreadable, not at every refresh after.
+    if (read)
+        m_saidUnreadable = false;
+    else if (!std::exchange(m_saidUnreadable, true))
+        message(QStringLiteral("The list cannot be read: %1").arg(source->lastFailure().description), QString(),
+                QMessageBox::Warning);
+    return read;
 }
 
 void frmMain::RefreshPickup(const QString &ids)
@@ -317,7 +335,7 @@ void frmMain::RefreshPickup(const QString &ids)
     m_pickupProject = m_projectId;
     m_pickupCompany = idOf(db::idValue(ids));
     m_pickups->setQuery(queries::pickupsOfSubcontractorInProject(db::idValue(ids), *m_projectId));
-    m_pickups->refresh();
+    readable(m_pickups->refresh(), m_pickups);
     m_dbgPickup->viewport()->update();
 }
 
@@ -355,7 +373,7 @@ void frmMain::reselect(QListView *view, DataSource *source, const std::optional<
     view->selectionModel()->clearSelection();
     const int row = id ? source->findRow(QStringLiteral("id"), *id) : -1;
     if (row >= 0) {
-        const QModelIndex idx = source->model()->index(row, view->modelColumn());
+        const QModelIndex idx = view->model()->index(row, 0);
         view->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
         source->setCurrentRow(row);
     }
@@ -364,12 +382,20 @@ void frmMain::reselect(QListView *view, DataSource *source, const std::optional<
 
 void frmMain::RefreshInterface()
 {
-    if (m_projects->hasQuery() && m_projects->refresh())
+    // One message for the three lists when the register has become unreadable.
+    const DataSource *failed = nullptr;
+    const auto refresh = [&failed](DataSource *d) {
+        if (!d->hasQuery() || d->refresh())
+            return d->hasQuery();
+        failed = failed ? failed : d;
+        return false;
+    };
+    if (refresh(m_projects))
         reselect(m_dbProject, m_projects, m_projectId);
-    if (m_companies->hasQuery() && m_companies->refresh())
+    if (refresh(m_companies))
         reselect(m_dbSubcontractor, m_companies, m_companyId);
-    if (m_pickups->hasQuery())
-        m_pickups->refresh();
+    refresh(m_pickups);
+    readable(!failed, failed);
     m_dbgPickup->viewport()->update();
 }
 

@@ -59,6 +59,8 @@ private:
     // The id of the row selected in `view`; says so when nothing is selected.
     std::optional<qint64> chosenId(DataSource *source, QListView *view);
     void reselect(QListView *view, DataSource *source, const std::optional<qint64> &id);
+    // Says so when `source` could not be read, once until the lists can be read again.
+    bool readable(bool read, const DataSource *source);
     bool eventFilter(QObject *watched, QEvent *event) override;
 
     DataSource *m_projects;
@@ -75,6 +77,7 @@ private:
     std::optional<qint64> m_pickupProject; // the ids the pick-up grid was queried with
     std::optional<qint64> m_pickupCompany;
     bool m_reselecting = false;
+    bool m_saidUnreadable = false;
     bool m_handledBeforeRelease = false;
     int m_configuredColumns = -1;
     QString m_lastImportFile;

@@ -103,7 +103,7 @@ bool openDatabase()
     const std::optional<db::Opened> opened = db::openMain(gDbFile, &why);
     if (!opened)
         message(why.description, QString(), QMessageBox::Critical);
-    else if (opened->readOnly)
+    else if (!opened->warning.isEmpty())
         message(opened->warning, QString(), QMessageBox::Warning);
     return opened.has_value();
 }

@@ -186,10 +186,17 @@ void frmOptions::pickerOk()
 
 void frmOptions::save()
 {
-    if (Settings *s = services().settings) {
-        s->write(QStringLiteral("paths"), QStringLiteral("ExportPath"), m_txtPath->text());
-        s->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), m_txtDatabase->text());
-        s->sync();
+    // A change that did not reach the settings file is not announced as made: the
+    // window stays open with what was typed, and the application goes on.
+    Failure why;
+    if (Settings *s = services().settings; s
+        && !s->writeChecked(
+            QStringLiteral("paths"),
+            {{QStringLiteral("ExportPath"), m_txtPath->text()}, {QStringLiteral("Dbpath"), m_txtDatabase->text()}},
+            &why)) {
+        message(why.description + QStringLiteral(" The folders were not changed."), QStringLiteral("Option"),
+                QMessageBox::Warning);
+        return;
     }
     message(QStringLiteral("The application need to be restarted to make these changes take effect"),
             QStringLiteral("Option"));

@@ -3,6 +3,7 @@
 #include "core/db/datasource.h"
 #include "ui/common/conventions.h"
 #include "ui/common/listwindow.h"
+#include "ui/common/models.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
 #include "ui/reports/frmreportdate.h"
@@ -19,7 +20,6 @@ ReportPicker::ReportPicker(const QString &objectName, const QString &caption, co
     : QWidget(nullptr, Qt::Window)
     , m_list(new DataSource(this))
     , m_query(query)
-    , m_column(column)
 {
     setObjectName(objectName);
     setWindowTitle(caption);
@@ -29,7 +29,7 @@ ReportPicker::ReportPicker(const QString &objectName, const QString &caption, co
     m_dlist = new QListView(this);
     m_dlist->setObjectName(QStringLiteral("Dlist"));
     m_dlist->setAccessibleName(caption);
-    m_dlist->setModel(m_list->model());
+    m_dlist->setModel(new ListedField(m_list, column, m_dlist));
     m_dlist->setUniformItemSizes(true);
     m_dlist->setSelectionMode(QAbstractItemView::SingleSelection);
     m_dlist->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -45,12 +45,9 @@ void ReportPicker::showlist()
 {
     conventions::presentCentred(this);
     m_list->setQuery(m_query);
-    if (!m_list->refresh()) {
+    if (!m_list->refresh())
         message(QStringLiteral("The list cannot be read: %1").arg(m_list->lastFailure().description), QString(),
                 QMessageBox::Warning);
-        return;
-    }
-    m_dlist->setModelColumn(qMax(0, m_list->column(m_column)));
 }
 
 void ReportPicker::cmdokClicked()

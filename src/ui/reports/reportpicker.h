@@ -33,7 +33,6 @@ private:
     QListView *m_dlist;
     QPushButton *m_ok;
     Query m_query;
-    QString m_column;
 };
 
 } // namespace ui

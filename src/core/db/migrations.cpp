@@ -1,0 +1,139 @@
+#include "core/db/migrations.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <iterator>
+
+namespace core::schema {
+
+namespace {
+
+bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds = {})
+{
+    if (!q.prepare(sql))
+        return false;
+    for (const QVariant &b : binds)
+        q.addBindValue(b);
+    return q.exec();
+}
+
+// SQLite cannot change a column's constraints in place: the table is made again
+// under the current definition, keeping its rows, ids, id counter, indexes and any
+// column of someone else's.
+bool rebuild(QSqlQuery &q, const QString &name)
+{
+    const Table &t = table(name);
+    QStringList indexes, extra, copied = t.columns;
+    if (!run(q,
+             QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = ? AND sql IS NOT NULL"),
+             {t.name}))
+        return false;
+    while (q.next())
+        indexes << q.value(0).toString();
+    if (!run(q, QStringLiteral("SELECT name, type FROM pragma_table_info(?)"), {t.name}))
+        return false;
+    while (q.next()) {
+        const QString column = q.value(0).toString();
+        if (!t.columns.contains(column, Qt::CaseInsensitive)) {
+            extra << QStringLiteral("\"%1\" %2").arg(column, q.value(1).toString());
+            copied << QStringLiteral("\"%1\"").arg(column);
+        }
+    }
+    QVariant counter;
+    if (!run(q, QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = ?"), {t.name}))
+        return false;
+    if (q.next())
+        counter = q.value(0);
+
+    const QString rebuilt = QStringLiteral("qb_rebuild_") + t.name;
+    const QString columns = copied.join(QStringLiteral(", "));
+    // The copy stores 0 where a yes/no value was NULL (the column's ON CONFLICT REPLACE).
+    if (!run(q, createTableStatement(t, rebuilt, extra))
+        || !run(q, QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM %3").arg(rebuilt, columns, t.name))
+        || !run(q, QStringLiteral("DROP TABLE %1").arg(t.name))
+        || !run(q, QStringLiteral("ALTER TABLE %1 RENAME TO %2").arg(rebuilt, t.name)))
+        return false;
+    for (const QString &index : indexes)
+        if (!run(q, index))
+            return false;
+    // Ids are never reused: the counter goes on from where it stood, not from the
+    // highest id left.
+    if (counter.isValid()) {
+        if (!run(q, QStringLiteral("UPDATE sqlite_sequence SET seq = max(seq, ?) WHERE name = ?"), {counter, t.name}))
+            return false;
+        if (q.numRowsAffected() == 0
+            && !run(q, QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"), {t.name, counter}))
+            return false;
+    }
+    return true;
+}
+
+// 1 -> 2: a yes/no column never holds NULL (such a project was in neither list of
+// projects); existing NULLs become 0.
+bool yesNoNeverNull(QSqlQuery &q)
+{
+    return rebuild(q, QStringLiteral("project")) && rebuild(q, QStringLiteral("authorizedcompanies"));
+}
+
+struct Step
+{
+    int to; // the user_version the step leaves
+    bool (*run)(QSqlQuery &q);
+};
+
+// In the order of the versions they lead to; the last one reaches kVersion.
+constexpr Step kSteps[] = {
+    {2, &yesNoNeverNull},
+};
+static_assert(std::end(kSteps)[-1].to == kVersion, "every version has its step");
+
+} // namespace
+
+bool migrate(QSqlDatabase &db, Failure *why)
+{
+    const auto failed = [&](const QSqlError &e) {
+        const QString reason = e.text();
+        return fail(
+            why,
+            Failure::from(
+                e,
+                QStringLiteral("The database \"%1\" cannot be brought up to date: %2.").arg(db::shownFile(db), reason),
+                reason));
+    };
+    int version = 0;
+    {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+            return failed(q.lastError());
+        version = q.value(0).toInt();
+    }
+    if (version >= kVersion)
+        return true;
+    if (!db.transaction())
+        return failed(db.lastError());
+    QSqlError error;
+    {
+        QSqlQuery q(db);
+        for (const Step &step : kSteps) {
+            if (step.to <= version)
+                continue;
+            if (!step.run(q)) {
+                error = q.lastError();
+                break;
+            }
+        }
+        if (!error.isValid() && !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+            error = q.lastError();
+    }
+    if (!error.isValid() && db.commit())
+        return true;
+    if (!error.isValid())
+        error = db.lastError();
+    db.rollback();
+    return failed(error);
+}
+
+} // namespace core::schema

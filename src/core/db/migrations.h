@@ -1,0 +1,13 @@
+#pragma once
+#include <QSqlDatabase>
+
+#include "core/app/failure.h"
+
+namespace core::schema {
+
+// Brings a main database made by an earlier version up to kVersion: every step
+// above the file's user_version runs, in order, and the new version is stamped,
+// all in one transaction. A file that is up to date is left untouched.
+bool migrate(QSqlDatabase &db, Failure *why = nullptr);
+
+} // namespace core::schema
