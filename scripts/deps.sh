@@ -3,7 +3,7 @@
 # usage: scripts/deps.sh build|test
 set -euo pipefail
 
-build_pkgs=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2)
+build_pkgs=(cmake g++ ninja-build qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins libgl-dev fonts-liberation2)
 test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth)
 
 case "${1:-build}" in

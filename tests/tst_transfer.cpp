@@ -113,16 +113,16 @@ bool withFile(const QString &path, const QStringList &statements, const std::fun
 }
 
 // A project's rows without their ids: the project, its subcontractors in id order, and
-// their pick-ups naming the subcontractor by its position in that order.
+// their pick-ups (those of the project, or `anyProject`) naming the subcontractor by its position in that order.
 using Project = QList<QList<QStringList>>;
-Project readProject(QSqlDatabase d, qint64 id)
+Project readProject(QSqlDatabase d, qint64 id, bool anyProject = false)
 {
     Project p{rows(d, "SELECT projectname, company, active, typeof(active) FROM project WHERE id = ?", {id}, false), {}, {}};
     QHash<QString, int> position;
     for (QStringList c : rows(d, "SELECT id, name, address1, address2, city, state, zipcode, telephone, fax, email, website, note, "
                                  "pickupdate, pickupby, package, active, typeof(active) FROM authorizedcompanies WHERE idproject = ? ORDER BY id", {id}, false))
         position.insert(c.takeFirst(), int(position.size())), p[1] << c;
-    for (QStringList r : rows(d, "SELECT idauthorizedcompany, pickupdate, pickupby, package, note FROM pickuplog WHERE idproject = ? ORDER BY id", {id}, false))
+    for (QStringList r : rows(d, "SELECT idauthorizedcompany, pickupdate, pickupby, package, note FROM pickuplog WHERE idproject = ? OR ? ORDER BY id", {id, anyProject}, false))
         if (position.contains(r.first())) // only a subcontractor's own pick-ups travel
             r.first() = QString::number(position.value(r.first())), p[2] << r;
     return p;
@@ -131,7 +131,7 @@ Project readProject(QSqlDatabase d, qint64 id)
 Project fileProject(const QString &path, qint64 id)
 {
     Project p;
-    withFile(path, {}, [&](QSqlDatabase &d) { p = readProject(d, id); });
+    withFile(path, {}, [&](QSqlDatabase &d) { p = readProject(d, id, true); });
     return p;
 }
 
@@ -461,6 +461,7 @@ private slots:
                            "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
                            "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"}
             << qint64(0) << QStringList{"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11",
+                                        "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
                                         "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"};
     }
 
@@ -547,12 +548,12 @@ private slots:
         row("project is a view", {"DROP TABLE project", "CREATE VIEW project AS SELECT 5 AS id, 'X' AS projectname, 'C' AS company, -1 AS active"},
             1, "no table \"project\"");
         row("wrong type: id as text", {"DROP TABLE project", "CREATE TABLE project (id, projectname, company, active)",
-                                       "INSERT INTO project VALUES ('P5', 'X', 'C', -1)"}, 20, "\"id\" of the table \"project\"");
-        row("wrong type: yes/no as text", {"UPDATE authorizedcompanies SET active = 'YES' WHERE id = 12"}, 20, "\"active\" of the table \"authorizedcompanies\"");
+                                       "INSERT INTO project VALUES ('P5', 'X', 'C', -1)"}, 20, "\"project\", the column \"id\" holds \"P5\"");
+        row("wrong type: yes/no as text", {"UPDATE authorizedcompanies SET active = 'YES' WHERE id = 12"}, 20, "id 12 of the table \"authorizedcompanies\", the column \"active\" holds \"YES\"");
         row("wrong type: link as text", {"UPDATE pickuplog SET idauthorizedcompany = 'ELEVEN' WHERE id = 101"}, 20, "\"idauthorizedcompany\"");
-        row("wrong type: date in another form", {"UPDATE pickuplog SET pickupdate = '12/31/2025' WHERE id = 104"}, 20, "\"pickupdate\" of the table \"pickuplog\"");
+        row("wrong type: date in another form", {"UPDATE pickuplog SET pickupdate = '12/31/2025' WHERE id = 104"}, 20, "id 104 of the table \"pickuplog\", the column \"pickupdate\" holds \"12/31/2025\"");
         row("wrong type: no such day", {"UPDATE authorizedcompanies SET pickupdate = '2026-02-30' WHERE id = 11"}, 20,
-            "\"pickupdate\" of the table \"authorizedcompanies\"");
+            "\"authorizedcompanies\", the column \"pickupdate\" holds \"2026-02-30\"");
         row("wrong type: binary in a text column", {"UPDATE authorizedcompanies SET name = x'00ff10' WHERE id = 13"}, 20, "binary data");
         row("empty project table", {"DELETE FROM project"}, 12, "holds no project");
         row("one id twice", {"DROP TABLE authorizedcompanies", "CREATE TABLE authorizedcompanies (id INTEGER, idproject, name, address1, address2, "
@@ -624,7 +625,8 @@ private slots:
     {
         for (bool diskFull : {false, true}) {
             TestEnv env;
-            QVERIFY(env.createDatabase(SampleSpec{.projects = 3}));
+            // The register outweighs the file, so that only its growth meets the limit.
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 3, .companiesPerProject = 20, .pickupsPerCompany = 150}));
             const QString file = env.path(QStringLiteral("big.mdb"));
             const int pickups = diskFull ? 4000 : 30000;
             QVERIFY(writeLargeTransfer(file, 50, pickups));
