@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <sys/stat.h>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -70,7 +71,7 @@ QByteArray fileHash(const QString &path)
 {
     QFile f(path);
     QCryptographicHash h(QCryptographicHash::Sha256);
-    return f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
+    return QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
 }
 
 QStringList entries(const QString &folder)
@@ -143,6 +144,8 @@ QList<qint64> counts(const Project &p = {}, int times = 1)
         out << rows(db::main(), QStringLiteral("SELECT count(*) FROM %1").arg(table), {}, false).value(0).value(0).toLongLong();
     return {out[0] + times * !p.isEmpty(), out[1] + times * p.value(1).size(), out[2] + times * p.value(2).size(), out[3]};
 }
+
+QStringList ownWorkingFolders() { return QDir::temp().entryList({QStringLiteral("quillbern-import-%1-*").arg(getpid())}, QDir::Dirs); }
 
 qint64 newestProject() { return rows(db::main(), "SELECT max(id) FROM project", {}, false)[0][0].toLongLong(); }
 qsizetype attached() { return rows(db::main(), "SELECT name FROM pragma_database_list WHERE name NOT IN ('main', 'temp')").size(); }
@@ -456,6 +459,27 @@ private slots:
                            "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'"}
             << qint64(0) << QStringList();
         QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
+        const QString top = "9223372036854775807", bottom = "-9223372036854775808";
+        QTest::newRow("ids at both 64-bit ends")
+            << QStringList{"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
+                           "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
+                           " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top}
+            << qint64(std::numeric_limits<qint64>::max()) << QStringList();
+        QTest::newRow("pick-ups filed under no project or another one")
+            << QStringList{"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"} << qint64(0) << QStringList();
+        QTest::newRow("a column named rowid") << QStringList{"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"}
+                                              << qint64(0) << QStringList();
+        QTest::newRow("WITHOUT ROWID, columns in another order, name in capitals")
+            << QStringList{"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
+                           "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
+                           "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"} << qint64(0) << QStringList();
+        QTest::newRow("one pick-up id twice, no key")
+            << QStringList{"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
+                           "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"} << qint64(0) << QStringList();
+        QTest::newRow("a file in WAL mode") << QStringList{"PRAGMA journal_mode = WAL"} << qint64(0) << QStringList();
+        QTest::newRow("invalid UTF-8, NUL and no project name")
+            << QStringList{"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
+                           "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"} << qint64(0) << QStringList();
         QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
             << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
                            "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
@@ -478,6 +502,7 @@ private slots:
         QVERIFY(chosen >= 0 || QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         const Project expected = fileProject(stored, chosen > 0 ? chosen : 5);
         const QByteArray fileBefore = fileHash(file);
+        const QStringList before = entries(env.folder());
         const QList<qint64> expectedCounts = counts(expected);
         const qint64 maxCompany = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
 
@@ -492,7 +517,8 @@ private slots:
         QCOMPARE(env.count("pickuplog WHERE idproject = ? AND idauthorizedcompany NOT IN (SELECT id FROM authorizedcompanies WHERE idproject = ?)",
                            {r.projectId, r.projectId}), 0);
         QCOMPARE(fileHash(file), fileBefore);
-        QVERIFY(!QFileInfo::exists(file + QStringLiteral("-journal")));
+        QCOMPARE(entries(env.folder()), before);
+        QCOMPARE(ownWorkingFolders(), QStringList());
         QCOMPARE(attached() + env.count("sqlite_temp_master"), 0);
         QCOMPARE(env.scalar("PRAGMA trusted_schema").toInt(), 1); // as it was before
     }
@@ -560,6 +586,14 @@ private slots:
                              "city, state, zipcode, telephone, fax, email, website, note, pickupdate, pickupby, package, active)",
                              "INSERT INTO authorizedcompanies (id, idproject, name) VALUES (11, 5, 'A'), (11, 5, 'B')"}, 11, "stands twice");
         row("made by a newer version", {"PRAGMA user_version = 99"}, 1, "newer version");
+        for (const char *date : {"2024-13-01", "9999-99-99", "0000-00-00", "2026-01-02 25:00:00", "2026-01-02 12:60:00", "2026-1-2"})
+            row(date, {QStringLiteral("UPDATE pickuplog SET pickupdate = '%1' WHERE id = 103").arg(date)}, 20, "id 103");
+        row("a named pipe", {"@fifo"}, 14, "not an ordinary file");
+        row("a device", {"@device"}, 14, "not an ordinary file");
+        row("texts stored as UTF-16", {"@utf16"}, 26, "UTF-16");
+        row("a -wal file beside it", {"@wal"}, 5, "still being written");
+        row("a zip archive", {"@zip"}, 26, "not a database");
+        row("project is a virtual table", {"DROP TABLE project", "CREATE VIRTUAL TABLE project USING fts5(id, projectname, company, active)"}, 1, "no table \"project\"");
         row("another program's database", {"PRAGMA application_id = 1234"}, 26, "another program");
     }
 
@@ -573,11 +607,17 @@ private slots:
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
-        QFile f(file);
+        QFile f(kind == "@wal" ? file + "-wal" : file);
         if (kind == "@text" || kind == "@empty")
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)) >= 0);
         else if (kind == "@folder")
             QVERIFY(QDir().mkpath(file));
+        else if (kind == "@fifo" || kind == "@device")
+            QVERIFY(kind == "@fifo" ? mkfifo(QFile::encodeName(file), 0600) == 0 : QFile::link("/dev/zero", file));
+        else if (kind == "@zip")
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PK\3\4", 4) + QByteArray(2000, 'z')) > 0);
+        else if (kind == "@utf16")
+            QVERIFY(withFile(file, {"PRAGMA encoding = 'UTF-16le'", "CREATE TABLE x (y)"}) && writeTransfer(file));
         else if (kind == "@truncated" || kind == "@corrupt") {
             QList<QStringList> at; // the pick-ups' root page: its header and cell pointers
             QVERIFY(writeLargeTransfer(file, 40, 2000) && withFile(file, {}, [&](QSqlDatabase &d) {
@@ -589,10 +629,12 @@ private slots:
         } else if (kind != "@missing")
             QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
         f.close();
+        QVERIFY(kind != "@wal" || (f.open(QIODevice::WriteOnly) && f.write("x") == 1));
         std::optional<Holder> holder;
         if (kind == "@lock" || kind == "@write")
             QVERIFY(holder.emplace(kind.mid(1), file).ready());
         const QByteArray mainHash = fileHash(gDbFile), fileBefore = fileHash(file);
+        const QStringList before = entries(env.folder());
 
         Failure lf;
         QVERIFY(!transfer::listProjects(file, &lf));
@@ -611,6 +653,8 @@ private slots:
         QCOMPARE(main->refreshes, 1);
         QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
                                                    QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+        QCOMPARE(entries(env.folder()), before);
+        QCOMPARE(ownWorkingFolders(), QStringList());
         holder.reset();
         QCOMPARE(fileHash(gDbFile), mainHash);
         QCOMPARE(fileHash(file), fileBefore);
