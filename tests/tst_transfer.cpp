@@ -722,6 +722,9 @@ private slots:
                 stayedOpen = w && w->isVisible();
                 // "alpha" stands first in the list but second in the file.
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+                for (QWidget *at : {static_cast<QWidget *>(list), static_cast<QWidget *>(ok)}) // only OK imports
+                    QTest::keyClick(at, Qt::Key_Return), QTest::keyClick(at, Qt::Key_Escape);
+                stayedOpen = stayedOpen && w && w->isVisible() && env.messages.said().size() == 1;
                 if (QFile f(file); replaced && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
                     f.write(QByteArray(8192, 'z'));
                 QTest::mouseClick(ok, Qt::LeftButton);
@@ -736,6 +739,36 @@ private slots:
             QCOMPARE(fileHash(gDbFile) == mainHash, replaced);
             QCOMPARE(env.count("project"), replaced ? 0 : 1);
             QVERIFY(replaced || readProject(db::main(), newestProject()) == alpha);
+        }
+    }
+
+    // The open register itself, or a link to it, imports like any other file; a register
+    // without AUTOINCREMENT too; one whose ids have run out, or none at all, says so.
+    void registerEdges()
+    {
+        for (const QString kind : {"itself", "link", "no AUTOINCREMENT", "no ids left", "not open"}) {
+            TestEnv env;
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
+            QString file = gDbFile;
+            if (kind == "no AUTOINCREMENT") {
+                const QString plain = env.path("plain.mdb");
+                QVERIFY(withFile(plain, schema::createTableStatements().replaceInStrings(" AUTOINCREMENT", "") << "INSERT INTO project (id) VALUES (7)" <<
+                                        QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId) << QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)));
+                QVERIFY(db::openMain(gDbFile = plain) && writeTransfer(file = env.path("t.mdb")) && !env.scalar("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'").isValid());
+            }
+            QVERIFY(kind != "link" || QFile::link(gDbFile, file = env.path("link.mdb")));
+            QVERIFY(kind != "no ids left" || env.exec("INSERT INTO pickuplog (id, idproject) VALUES (9223372036854775807, 9)"));
+            const Project expected = file == gDbFile || kind == "link" ? readProject(db::main(), 1, true) : fileProject(file, 5);
+            const QStringList before = entries(env.folder());
+            if (kind == "not open")
+                db::closeMain();
+            const QByteArray mainHash = fileHash(gDbFile);
+            const Imported r = importInto(db::main(), file);
+            const bool refused = kind == "no ids left" || kind == "not open";
+            QVERIFY2(r.ok != refused, qPrintable(kind + ": " + r.failure.description));
+            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r.projectId) == expected);
+            QVERIFY(!refused || r.failure.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
+            QCOMPARE(entries(env.folder()), before);
         }
     }
 
