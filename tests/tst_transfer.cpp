@@ -265,7 +265,8 @@ private slots:
         QTest::newRow("sample project among others") << qint64(2) << QStringList() << false;
         QTest::newRow("large project") << qint64(2) << QStringList{"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 30000) "
                                                                    "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupby) SELECT 2, "
-                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c"} << true;
+                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c",
+                                                                   "UPDATE pickuplog SET id = -9223372036854775808 WHERE id = (SELECT min(id) FROM pickuplog WHERE idproject = 2)"} << true;
         QTest::newRow("ids above 32767 and 2^32")
             << qint64(5000000000) << QStringList{"INSERT INTO project VALUES (5000000000, 'HIGH', NULL, 0)",
                                                  "UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 70000 WHERE idproject = 2",
@@ -302,6 +303,7 @@ private slots:
             original = readProject(db::main(), pid);
             const QString name = original[0][0][0], written = name + " 1437_0307.mdb"; // the clock: 14:05:37 on 7 March
             QStringList after = entries(env.folder()) << written;
+            QVERIFY(withFile(transfer::templatePath(gExportPath), {"CREATE TABLE planted (password)", "INSERT INTO planted VALUES ('SECRET')"}));
             QCOMPARE(sawProgressDialog([&] { ui::ExportDatabase(QString::number(pid), name, nullptr); }), large);
             QCOMPARE(env.messages.said(), QStringList{kExported});
             after.sort();
@@ -673,7 +675,7 @@ private slots:
             QVERIFY(env.createDatabase(SampleSpec{.projects = 3, .companiesPerProject = 20, .pickupsPerCompany = 150}));
             const QString file = env.path(QStringLiteral("big.mdb"));
             const int pickups = diskFull ? 4000 : 30000;
-            QVERIFY(writeLargeTransfer(file, 50, pickups));
+            QVERIFY(writeLargeTransfer(file, 50, pickups) && withFile(file, {"UPDATE pickuplog SET id = -9223372036854775808 WHERE id = 7"}));
             const QByteArray mainHash = fileHash(gDbFile);
             QVERIFY(diskFull || env.exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.pickuplog "
                                          "WHEN NEW.package = 'DRAWINGS SET 25000' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
@@ -772,49 +774,61 @@ private slots:
         }
     }
 
-    // Killed at random moments, an import leaves all of the project or none of it.
-    void killedImport()
+    // Killed at random moments, an import leaves all of the project or none of it; an export
+    // leaves a whole file or none, and the next export removes what killed ones left.
+    void killed()
     {
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 5}));
-        const QString file = env.path(QStringLiteral("big.mdb"));
-        QVERIFY(writeLargeTransfer(file, 300, 30000));
-        const Project expected = fileProject(file, 1);
-        const auto runChild = [&](int killAfterMs, bool *killed) {
-            QProcess p;
-            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--import-child"), gDbFile, file});
-            if (!p.waitForReadyRead(30000))
-                return -1;
-            if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
-                p.kill(), *killed = true;
-            p.waitForFinished(30000);
-            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        };
-        QElapsedTimer t; // one whole run sets the pace for the kills
-        t.start();
-        bool killed = false;
-        QCOMPARE(runChild(-1, &killed), 0);
-        const int whole = int(t.elapsed());
-        QList<qint64> nothing = counts();
-        int kills = 0, attempts = 0;
+        const QString file = env.path(QStringLiteral("big.mdb")), out = env.path(QStringLiteral("out"));
+        QVERIFY(writeLargeTransfer(file, 60, 3000));
+        QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
+        const Project expected = fileProject(file, 1), exported = readProject(db::main(), 1);
         QRandomGenerator rng(20260307);
-        while (kills < 20 && attempts++ < 80) {
-            killed = false;
-            const int rc = runChild(int(rng.bounded(whole)), &killed);
-            // Recovery happens here, on the next open of the database.
-            QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-            const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
-            QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
-            if (now == all) {
-                QCOMPARE(readProject(db::main(), newestProject()), expected);
-                nothing = all;
+        for (const QString role : {"--import-child", "--export-child"}) {
+            QElapsedTimer t; // one whole run, from its start of work, sets the pace for the kills
+            const auto runChild = [&](int killAfterMs, bool *killed) {
+                QProcess p;
+                p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                p.start(QCoreApplication::applicationFilePath(), {role, gDbFile, role == "--import-child" ? file : out});
+                if (!p.waitForReadyRead(30000))
+                    return -1;
+                t.start();
+                if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
+                    p.kill(), *killed = true;
+                p.waitForFinished(30000);
+                return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+            };
+            bool killed = false;
+            QCOMPARE(runChild(-1, &killed), 0);
+            const int whole = int(t.elapsed());
+            QList<qint64> nothing = counts();
+            QStringList files = entries(out);
+            int kills = 0, attempts = 0;
+            while (kills < 30 && attempts++ < 90) {
+                killed = false;
+                const int rc = runChild(int(rng.bounded(whole)), &killed);
+                // Recovery happens here, on the next open of the database.
+                QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+                const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
+                QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
+                if (now == all) {
+                    QCOMPARE(readProject(db::main(), newestProject()), expected);
+                    nothing = all;
+                }
+                for (const QString &f : entries(out))
+                    if (!files.contains(f) && f.endsWith(".mdb")) {
+                        QCOMPARE(fileProject(QDir(out).filePath(f), 1), exported);
+                        files << f;
+                    }
+                if (!killed)
+                    QCOMPARE(rc, 0);
+                kills += killed;
             }
-            if (!killed)
-                QCOMPARE(rc, 0);
-            kills += killed;
+            QVERIFY2(kills >= 30, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
         }
-        QVERIFY2(kills >= 20, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
+        QVERIFY(transfer::exportProject(gDbFile, out, 1, "P", core::now()));
+        QCOMPARE(entries(out).filter(".tmp"), QStringList());
         // A journal killed before its header was written may stay (SQLite ignores it); one that
         // could still roll something back must not.
         if (QFile journal(gDbFile + QStringLiteral("-journal")); journal.open(QIODevice::ReadOnly))
@@ -832,6 +846,11 @@ static int child(const char *role, const QString &a, const QString &b)
         std::puts("begin");
         std::fflush(stdout);
         return transfer::importProject(db::main(), b) ? 0 : 1;
+    }
+    if (qstrcmp(role, "--export-child") == 0) {
+        std::puts("begin");
+        std::fflush(stdout);
+        return transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()) ? 0 : 1;
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
     d.setDatabaseName(b);
@@ -852,7 +871,7 @@ static int child(const char *role, const QString &a, const QString &b)
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && (qstrcmp(argv[1], "--import-child") == 0 || qstrcmp(argv[1], "--hold-child") == 0)) {
+    if (argc == 4 && (qstrcmp(argv[1], "--import-child") == 0 || qstrcmp(argv[1], "--export-child") == 0 || qstrcmp(argv[1], "--hold-child") == 0)) {
         QCoreApplication app(argc, argv);
         return child(argv[1], QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
