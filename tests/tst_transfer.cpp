@@ -744,6 +744,30 @@ private slots:
         }
     }
 
+    // Reading a large file shows progress; its Cancel closes the window unshown, with nothing said.
+    void cancelledReading()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase());
+        const QString file = env.path(QStringLiteral("big.mdb"));
+        QVERIFY(writeLargeTransfer(file, 50, 60000));
+        const QByteArray mainHash = fileHash(gDbFile);
+        bool cancelled = false, shown = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled())
+                    p->cancel(), cancelled = true;
+            shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible());
+        });
+        poll.start(0);
+        window<frmimport>()->showlist(file);
+        QVERIFY(cancelled && !shown && !WindowRegistry::existing<frmimport>());
+        QCOMPARE(env.messages.said(), QStringList());
+        QCOMPARE(fileHash(gDbFile), mainHash);
+        QCOMPARE(ownWorkingFolders(), QStringList());
+    }
+
     // The open register itself, or a link to it, imports like any other file; a register
     // without AUTOINCREMENT too; one whose ids have run out, or none at all, says so.
     void registerEdges()
