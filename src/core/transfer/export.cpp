@@ -11,7 +11,6 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <limits>
 #include <memory>
 
 namespace core::transfer {
