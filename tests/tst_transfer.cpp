@@ -810,6 +810,7 @@ private slots:
         QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
         const Project expected = fileProject(file, 1), exported = readProject(db::main(), 1);
         QRandomGenerator rng(20260307);
+        QStringList children;
         for (const QString role : {"--import-child", "--export-child"}) {
             QElapsedTimer t; // one whole run, from its start of work, sets the pace for the kills
             const auto runChild = [&](int killAfterMs, bool *killed) {
@@ -818,6 +819,7 @@ private slots:
                 p.start(QCoreApplication::applicationFilePath(), {role, gDbFile, role == "--import-child" ? file : out});
                 if (!p.waitForReadyRead(30000))
                     return -1;
+                children << QStringLiteral("quillbern-import-%1-*").arg(p.processId());
                 t.start();
                 if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
                     p.kill(), *killed = true;
@@ -852,8 +854,10 @@ private slots:
             }
             QVERIFY2(kills >= 30, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
         }
-        QVERIFY(transfer::exportProject(gDbFile, out, 1, "P", core::now()));
+        // The next transfer of each kind removes what the killed ones left.
+        QVERIFY(transfer::exportProject(gDbFile, out, 1, "P", core::now()) && transfer::importProject(db::main(), file));
         QCOMPARE(entries(out).filter(".tmp"), QStringList());
+        QCOMPARE(QDir::temp().entryList(children, QDir::Dirs), QStringList());
         // A journal killed before its header was written may stay (SQLite ignores it); one that
         // could still roll something back must not.
         if (QFile journal(gDbFile + QStringLiteral("-journal")); journal.open(QIODevice::ReadOnly))

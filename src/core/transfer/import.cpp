@@ -245,7 +245,7 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
         return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
     if (st.st_size < 512 || header.size() < 100)
         return refused(kCorrupt, QStringLiteral("the file is cut short"));
-    if (const int encoding = header.at(59); encoding != 1)
+    if (const int encoding = header.at(59); encoding == 2 || encoding == 3)
         return refused(kNotADb, QStringLiteral("its texts are stored as UTF-16, which Quillbern does not read"));
     // A journal beside the file means a writer is at work on it, or died half-way.
     for (const char *suffix : {"-journal", "-wal"})
