@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <sys/stat.h>
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -70,7 +71,7 @@ QByteArray fileHash(const QString &path)
 {
     QFile f(path);
     QCryptographicHash h(QCryptographicHash::Sha256);
-    return f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
+    return QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
 }
 
 QStringList entries(const QString &folder)
@@ -113,16 +114,16 @@ bool withFile(const QString &path, const QStringList &statements, const std::fun
 }
 
 // A project's rows without their ids: the project, its subcontractors in id order, and
-// their pick-ups naming the subcontractor by its position in that order.
+// their pick-ups (those of the project, or `anyProject`) naming the subcontractor by its position in that order.
 using Project = QList<QList<QStringList>>;
-Project readProject(QSqlDatabase d, qint64 id)
+Project readProject(QSqlDatabase d, qint64 id, bool anyProject = false)
 {
     Project p{rows(d, "SELECT projectname, company, active, typeof(active) FROM project WHERE id = ?", {id}, false), {}, {}};
     QHash<QString, int> position;
     for (QStringList c : rows(d, "SELECT id, name, address1, address2, city, state, zipcode, telephone, fax, email, website, note, "
                                  "pickupdate, pickupby, package, active, typeof(active) FROM authorizedcompanies WHERE idproject = ? ORDER BY id", {id}, false))
         position.insert(c.takeFirst(), int(position.size())), p[1] << c;
-    for (QStringList r : rows(d, "SELECT idauthorizedcompany, pickupdate, pickupby, package, note FROM pickuplog WHERE idproject = ? ORDER BY id", {id}, false))
+    for (QStringList r : rows(d, "SELECT idauthorizedcompany, pickupdate, pickupby, package, note FROM pickuplog WHERE idproject = ? OR ? ORDER BY id", {id, anyProject}, false))
         if (position.contains(r.first())) // only a subcontractor's own pick-ups travel
             r.first() = QString::number(position.value(r.first())), p[2] << r;
     return p;
@@ -131,7 +132,7 @@ Project readProject(QSqlDatabase d, qint64 id)
 Project fileProject(const QString &path, qint64 id)
 {
     Project p;
-    withFile(path, {}, [&](QSqlDatabase &d) { p = readProject(d, id); });
+    withFile(path, {}, [&](QSqlDatabase &d) { p = readProject(d, id, true); });
     return p;
 }
 
@@ -143,6 +144,8 @@ QList<qint64> counts(const Project &p = {}, int times = 1)
         out << rows(db::main(), QStringLiteral("SELECT count(*) FROM %1").arg(table), {}, false).value(0).value(0).toLongLong();
     return {out[0] + times * !p.isEmpty(), out[1] + times * p.value(1).size(), out[2] + times * p.value(2).size(), out[3]};
 }
+
+QStringList ownWorkingFolders() { return QDir::temp().entryList({QStringLiteral("quillbern-import-%1-*").arg(getpid())}, QDir::Dirs); }
 
 qint64 newestProject() { return rows(db::main(), "SELECT max(id) FROM project", {}, false)[0][0].toLongLong(); }
 qsizetype attached() { return rows(db::main(), "SELECT name FROM pragma_database_list WHERE name NOT IN ('main', 'temp')").size(); }
@@ -262,7 +265,8 @@ private slots:
         QTest::newRow("sample project among others") << qint64(2) << QStringList() << false;
         QTest::newRow("large project") << qint64(2) << QStringList{"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 30000) "
                                                                    "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupby) SELECT 2, "
-                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c"} << true;
+                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c",
+                                                                   "UPDATE pickuplog SET id = -9223372036854775808 WHERE id = (SELECT min(id) FROM pickuplog WHERE idproject = 2)"} << true;
         QTest::newRow("ids above 32767 and 2^32")
             << qint64(5000000000) << QStringList{"INSERT INTO project VALUES (5000000000, 'HIGH', NULL, 0)",
                                                  "UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 70000 WHERE idproject = 2",
@@ -299,6 +303,7 @@ private slots:
             original = readProject(db::main(), pid);
             const QString name = original[0][0][0], written = name + " 1437_0307.mdb"; // the clock: 14:05:37 on 7 March
             QStringList after = entries(env.folder()) << written;
+            QVERIFY(withFile(transfer::templatePath(gExportPath), {"CREATE TABLE planted (password)", "INSERT INTO planted VALUES ('SECRET')"}));
             QCOMPARE(sawProgressDialog([&] { ui::ExportDatabase(QString::number(pid), name, nullptr); }), large);
             QCOMPARE(env.messages.said(), QStringList{kExported});
             after.sort();
@@ -458,11 +463,33 @@ private slots:
         QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
         QTest::newRow("another office's register") << QStringList{QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId),
             QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)} << qint64(0) << QStringList();
+        const QString top = "9223372036854775807", bottom = "-9223372036854775808";
+        QTest::newRow("ids at both 64-bit ends")
+            << QStringList{"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
+                           "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
+                           " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top}
+            << qint64(std::numeric_limits<qint64>::max()) << QStringList();
+        QTest::newRow("pick-ups filed under no project or another one")
+            << QStringList{"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"} << qint64(0) << QStringList();
+        QTest::newRow("a column named rowid") << QStringList{"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"}
+                                              << qint64(0) << QStringList();
+        QTest::newRow("WITHOUT ROWID, columns in another order, name in capitals")
+            << QStringList{"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
+                           "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
+                           "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"} << qint64(0) << QStringList();
+        QTest::newRow("one pick-up id twice, no key")
+            << QStringList{"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
+                           "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"} << qint64(0) << QStringList();
+        QTest::newRow("a file in WAL mode") << QStringList{"PRAGMA journal_mode = WAL"} << qint64(0) << QStringList();
+        QTest::newRow("invalid UTF-8, NUL and no project name")
+            << QStringList{"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
+                           "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"} << qint64(0) << QStringList();
         QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
             << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
                            "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
                            "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"}
             << qint64(0) << QStringList{"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11",
+                                        "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
                                         "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"};
     }
 
@@ -479,6 +506,7 @@ private slots:
         QVERIFY(chosen >= 0 || QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         const Project expected = fileProject(stored, chosen > 0 ? chosen : 5);
         const QByteArray fileBefore = fileHash(file);
+        const QStringList before = entries(env.folder());
         const QList<qint64> expectedCounts = counts(expected);
         const qint64 maxCompany = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
 
@@ -493,7 +521,8 @@ private slots:
         QCOMPARE(env.count("pickuplog WHERE idproject = ? AND idauthorizedcompany NOT IN (SELECT id FROM authorizedcompanies WHERE idproject = ?)",
                            {r.projectId, r.projectId}), 0);
         QCOMPARE(fileHash(file), fileBefore);
-        QVERIFY(!QFileInfo::exists(file + QStringLiteral("-journal")));
+        QCOMPARE(entries(env.folder()), before);
+        QCOMPARE(ownWorkingFolders(), QStringList());
         QCOMPARE(attached() + env.count("sqlite_temp_master"), 0);
         QCOMPARE(env.scalar("PRAGMA trusted_schema").toInt(), 1); // as it was before
     }
@@ -549,18 +578,26 @@ private slots:
         row("project is a view", {"DROP TABLE project", "CREATE VIEW project AS SELECT 5 AS id, 'X' AS projectname, 'C' AS company, -1 AS active"},
             1, "no table \"project\"");
         row("wrong type: id as text", {"DROP TABLE project", "CREATE TABLE project (id, projectname, company, active)",
-                                       "INSERT INTO project VALUES ('P5', 'X', 'C', -1)"}, 20, "\"id\" of the table \"project\"");
-        row("wrong type: yes/no as text", {"UPDATE authorizedcompanies SET active = 'YES' WHERE id = 12"}, 20, "\"active\" of the table \"authorizedcompanies\"");
+                                       "INSERT INTO project VALUES ('P5', 'X', 'C', -1)"}, 20, "\"project\", the column \"id\" holds \"P5\"");
+        row("wrong type: yes/no as text", {"UPDATE authorizedcompanies SET active = 'YES' WHERE id = 12"}, 20, "id 12 of the table \"authorizedcompanies\", the column \"active\" holds \"YES\"");
         row("wrong type: link as text", {"UPDATE pickuplog SET idauthorizedcompany = 'ELEVEN' WHERE id = 101"}, 20, "\"idauthorizedcompany\"");
-        row("wrong type: date in another form", {"UPDATE pickuplog SET pickupdate = '12/31/2025' WHERE id = 104"}, 20, "\"pickupdate\" of the table \"pickuplog\"");
+        row("wrong type: date in another form", {"UPDATE pickuplog SET pickupdate = '12/31/2025' WHERE id = 104"}, 20, "id 104 of the table \"pickuplog\", the column \"pickupdate\" holds \"12/31/2025\"");
         row("wrong type: no such day", {"UPDATE authorizedcompanies SET pickupdate = '2026-02-30' WHERE id = 11"}, 20,
-            "\"pickupdate\" of the table \"authorizedcompanies\"");
+            "\"authorizedcompanies\", the column \"pickupdate\" holds \"2026-02-30\"");
         row("wrong type: binary in a text column", {"UPDATE authorizedcompanies SET name = x'00ff10' WHERE id = 13"}, 20, "binary data");
         row("empty project table", {"DELETE FROM project"}, 12, "holds no project");
         row("one id twice", {"DROP TABLE authorizedcompanies", "CREATE TABLE authorizedcompanies (id INTEGER, idproject, name, address1, address2, "
                              "city, state, zipcode, telephone, fax, email, website, note, pickupdate, pickupby, package, active)",
                              "INSERT INTO authorizedcompanies (id, idproject, name) VALUES (11, 5, 'A'), (11, 5, 'B')"}, 11, "stands twice");
         row("made by a newer version", {"PRAGMA user_version = 99"}, 1, "newer version");
+        for (const char *date : {"2024-13-01", "9999-99-99", "0000-00-00", "2026-01-02 25:00:00", "2026-01-02 12:60:00", "2026-1-2"})
+            row(date, {QStringLiteral("UPDATE pickuplog SET pickupdate = '%1' WHERE id = 103").arg(date)}, 20, "id 103");
+        row("a named pipe", {"@fifo"}, 14, "not an ordinary file");
+        row("a device", {"@device"}, 14, "not an ordinary file");
+        row("texts stored as UTF-16", {"@utf16"}, 26, "UTF-16");
+        row("a -wal file beside it", {"@wal"}, 5, "still being written");
+        row("a zip archive", {"@zip"}, 26, "not a database");
+        row("project is a virtual table", {"DROP TABLE project", "CREATE VIRTUAL TABLE project USING fts5(id, projectname, company, active)"}, 1, "no table \"project\"");
         row("another program's database", {"PRAGMA application_id = 1234"}, 26, "another program");
     }
 
@@ -574,11 +611,17 @@ private slots:
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
-        QFile f(file);
+        QFile f(kind == "@wal" ? file + "-wal" : file);
         if (kind == "@text" || kind == "@empty")
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)) >= 0);
         else if (kind == "@folder")
             QVERIFY(QDir().mkpath(file));
+        else if (kind == "@fifo" || kind == "@device")
+            QVERIFY(kind == "@fifo" ? mkfifo(QFile::encodeName(file), 0600) == 0 : QFile::link("/dev/zero", file));
+        else if (kind == "@zip")
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PK\3\4", 4) + QByteArray(2000, 'z')) > 0);
+        else if (kind == "@utf16")
+            QVERIFY(withFile(file, {"PRAGMA encoding = 'UTF-16le'", "CREATE TABLE x (y)"}) && writeTransfer(file));
         else if (kind == "@truncated" || kind == "@corrupt") {
             QList<QStringList> at; // the pick-ups' root page: its header and cell pointers
             QVERIFY(writeLargeTransfer(file, 40, 2000) && withFile(file, {}, [&](QSqlDatabase &d) {
@@ -590,10 +633,12 @@ private slots:
         } else if (kind != "@missing")
             QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
         f.close();
+        QVERIFY(kind != "@wal" || (f.open(QIODevice::WriteOnly) && f.write("x") == 1));
         std::optional<Holder> holder;
         if (kind == "@lock" || kind == "@write")
             QVERIFY(holder.emplace(kind.mid(1), file).ready());
         const QByteArray mainHash = fileHash(gDbFile), fileBefore = fileHash(file);
+        const QStringList before = entries(env.folder());
 
         Failure lf;
         QVERIFY(!transfer::listProjects(file, &lf));
@@ -612,6 +657,8 @@ private slots:
         QCOMPARE(main->refreshes, 1);
         QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
                                                    QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+        QCOMPARE(entries(env.folder()), before);
+        QCOMPARE(ownWorkingFolders(), QStringList());
         holder.reset();
         QCOMPARE(fileHash(gDbFile), mainHash);
         QCOMPARE(fileHash(file), fileBefore);
@@ -624,15 +671,17 @@ private slots:
     // as it was, no progress left showing, and the same file still imports afterwards.
     void failureHalfWayLeavesNothing()
     {
-        for (bool diskFull : {false, true}) {
+        for (const QString mode : {"refused", "full", "swallowed"}) { // a row that silently vanishes is counted missing
+            const bool diskFull = mode == "full";
             TestEnv env;
-            QVERIFY(env.createDatabase(SampleSpec{.projects = 3}));
+            // The register outweighs the file, so that only its growth meets the limit.
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 3, .companiesPerProject = 20, .pickupsPerCompany = 150}));
             const QString file = env.path(QStringLiteral("big.mdb"));
             const int pickups = diskFull ? 4000 : 30000;
-            QVERIFY(writeLargeTransfer(file, 50, pickups));
+            QVERIFY(writeLargeTransfer(file, 50, pickups) && withFile(file, {"UPDATE pickuplog SET id = -9223372036854775808 WHERE id = 7"}));
             const QByteArray mainHash = fileHash(gDbFile);
-            QVERIFY(diskFull || env.exec("CREATE TEMP TRIGGER refuse BEFORE INSERT ON main.pickuplog "
-                                         "WHEN NEW.package = 'DRAWINGS SET 25000' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+            QVERIFY(diskFull || env.exec(QStringLiteral("CREATE TEMP TRIGGER refuse AFTER INSERT ON main.pickuplog WHEN NEW.package = 'DRAWINGS SET 25000' "
+                                                        "BEGIN %1; END").arg(mode == "refused" ? "SELECT RAISE(ABORT, 'refused')" : "DELETE FROM pickuplog WHERE id = NEW.id")));
             {
                 std::optional<FileSizeLimit> full;
                 QVERIFY(!diskFull || full.emplace(QFileInfo(gDbFile).size() + 8192).ok);
@@ -640,7 +689,7 @@ private slots:
             }
             QVERIFY(diskFull || env.exec("DROP TRIGGER temp.refuse"));
             const QStringList m = env.messages.said();
-            QVERIFY2(m.size() == 1 && m[0].startsWith("IMPORT DATABASE|ERROR:  ") && m[0].contains(diskFull ? "full" : "refused"), qPrintable(m.join('\n')));
+            QVERIFY2(m.size() == 1 && m[0].startsWith("IMPORT DATABASE|ERROR:  ") && m[0].contains(diskFull ? "full" : mode == "refused" ? "refused" : "30000 pick-ups, only 50 and 29999 could be copied"), qPrintable(m.join('\n')));
             QCOMPARE(fileHash(gDbFile), mainHash);
             QVERIFY(!QFileInfo::exists(gDbFile + QStringLiteral("-journal")));
             QCOMPARE(attached() + env.count("sqlite_temp_master"), 0);
@@ -678,6 +727,9 @@ private slots:
                 stayedOpen = w && w->isVisible();
                 // "alpha" stands first in the list but second in the file.
                 QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
+                for (QWidget *at : {static_cast<QWidget *>(list), static_cast<QWidget *>(ok)}) // only OK imports
+                    QTest::keyClick(at, Qt::Key_Return), QTest::keyClick(at, Qt::Key_Escape);
+                stayedOpen = stayedOpen && w && w->isVisible() && env.messages.said().size() == 1;
                 if (QFile f(file); replaced && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
                     f.write(QByteArray(8192, 'z'));
                 QTest::mouseClick(ok, Qt::LeftButton);
@@ -695,49 +747,119 @@ private slots:
         }
     }
 
-    // Killed at random moments, an import leaves all of the project or none of it.
-    void killedImport()
+    // Reading a large file shows progress; its Cancel closes the window unshown, with nothing said.
+    void cancelledReading()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase());
+        const QString file = env.path(QStringLiteral("big.mdb"));
+        QVERIFY(writeLargeTransfer(file, 50, 60000));
+        const QByteArray mainHash = fileHash(gDbFile);
+        bool cancelled = false, shown = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled())
+                    p->cancel(), cancelled = true;
+            shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible());
+        });
+        poll.start(0);
+        window<frmimport>()->showlist(file);
+        QVERIFY(cancelled && !shown && !WindowRegistry::existing<frmimport>());
+        QCOMPARE(env.messages.said(), QStringList());
+        QCOMPARE(fileHash(gDbFile), mainHash);
+        QCOMPARE(ownWorkingFolders(), QStringList());
+    }
+
+    // The open register itself, or a link to it, imports like any other file; a register
+    // without AUTOINCREMENT too; one whose ids have run out, or none at all, says so.
+    void registerEdges()
+    {
+        for (const QString kind : {"itself", "link", "no AUTOINCREMENT", "no ids left", "not open"}) {
+            TestEnv env;
+            QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
+            QString file = gDbFile;
+            if (kind == "no AUTOINCREMENT") {
+                const QString plain = env.path("plain.mdb");
+                QVERIFY(withFile(plain, schema::createTableStatements().replaceInStrings(" AUTOINCREMENT", "") << "INSERT INTO project (id) VALUES (7)" <<
+                                        QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId) << QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)));
+                QVERIFY(db::openMain(gDbFile = plain) && writeTransfer(file = env.path("t.mdb")) && !env.scalar("SELECT 1 FROM sqlite_master WHERE name = 'sqlite_sequence'").isValid());
+            }
+            QVERIFY(kind != "link" || QFile::link(gDbFile, file = env.path("link.mdb")));
+            QVERIFY(kind != "no ids left" || env.exec("INSERT INTO pickuplog (id, idproject) VALUES (9223372036854775807, 9)"));
+            const Project expected = file == gDbFile || kind == "link" ? readProject(db::main(), 1, true) : fileProject(file, 5);
+            const QStringList before = entries(env.folder());
+            if (kind == "not open")
+                db::closeMain();
+            const QByteArray mainHash = fileHash(gDbFile);
+            const Imported r = importInto(db::main(), file);
+            const bool refused = kind == "no ids left" || kind == "not open";
+            QVERIFY2(r.ok != refused, qPrintable(kind + ": " + r.failure.description));
+            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r.projectId) == expected);
+            QVERIFY(!refused || r.failure.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
+            QCOMPARE(entries(env.folder()), before);
+        }
+    }
+
+    // Killed at random moments, an import leaves all of the project or none of it; an export
+    // leaves a whole file or none, and the next export removes what killed ones left.
+    void killed()
     {
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 5}));
-        const QString file = env.path(QStringLiteral("big.mdb"));
-        QVERIFY(writeLargeTransfer(file, 300, 30000));
-        const Project expected = fileProject(file, 1);
-        const auto runChild = [&](int killAfterMs, bool *killed) {
-            QProcess p;
-            p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-            p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--import-child"), gDbFile, file});
-            if (!p.waitForReadyRead(30000))
-                return -1;
-            if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
-                p.kill(), *killed = true;
-            p.waitForFinished(30000);
-            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-        };
-        QElapsedTimer t; // one whole run sets the pace for the kills
-        t.start();
-        bool killed = false;
-        QCOMPARE(runChild(-1, &killed), 0);
-        const int whole = int(t.elapsed());
-        QList<qint64> nothing = counts();
-        int kills = 0, attempts = 0;
+        const QString file = env.path(QStringLiteral("big.mdb")), out = env.path(QStringLiteral("out"));
+        QVERIFY(writeLargeTransfer(file, 60, 3000));
+        QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
+        const Project expected = fileProject(file, 1), exported = readProject(db::main(), 1);
         QRandomGenerator rng(20260307);
-        while (kills < 20 && attempts++ < 80) {
-            killed = false;
-            const int rc = runChild(int(rng.bounded(whole)), &killed);
-            // Recovery happens here, on the next open of the database.
-            QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-            const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
-            QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
-            if (now == all) {
-                QCOMPARE(readProject(db::main(), newestProject()), expected);
-                nothing = all;
+        QStringList children;
+        for (const QString role : {"--import-child", "--export-child"}) {
+            QElapsedTimer t; // one whole run, from its start of work, sets the pace for the kills
+            const auto runChild = [&](int killAfterMs, bool *killed) {
+                QProcess p;
+                p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+                p.start(QCoreApplication::applicationFilePath(), {role, gDbFile, role == "--import-child" ? file : out});
+                if (!p.waitForReadyRead(30000))
+                    return -1;
+                children << QStringLiteral("quillbern-import-%1-*").arg(p.processId());
+                t.start();
+                if (killAfterMs >= 0 && !p.waitForFinished(killAfterMs))
+                    p.kill(), *killed = true;
+                p.waitForFinished(30000);
+                return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+            };
+            bool killed = false;
+            QCOMPARE(runChild(-1, &killed), 0);
+            const int whole = int(t.elapsed());
+            QList<qint64> nothing = counts();
+            QStringList files = entries(out);
+            int kills = 0, attempts = 0;
+            while (kills < 30 && attempts++ < 90) {
+                killed = false;
+                const int rc = runChild(int(rng.bounded(whole)), &killed);
+                // Recovery happens here, on the next open of the database.
+                QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+                const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
+                QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
+                if (now == all) {
+                    QCOMPARE(readProject(db::main(), newestProject()), expected);
+                    nothing = all;
+                }
+                for (const QString &f : entries(out))
+                    if (!files.contains(f) && f.endsWith(".mdb")) {
+                        QCOMPARE(fileProject(QDir(out).filePath(f), 1), exported);
+                        files << f;
+                    }
+                if (!killed)
+                    QCOMPARE(rc, 0);
+                kills += killed;
             }
-            if (!killed)
-                QCOMPARE(rc, 0);
-            kills += killed;
+            QVERIFY2(kills >= 30, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
         }
-        QVERIFY2(kills >= 20, qPrintable(QStringLiteral("only %1 kills landed in %2 attempts").arg(kills).arg(attempts)));
+        // The next transfer of each kind removes what the killed ones left.
+        QVERIFY(transfer::exportProject(gDbFile, out, 1, "P", core::now()) && transfer::importProject(db::main(), file));
+        QCOMPARE(entries(out).filter(".tmp"), QStringList());
+        QCOMPARE(QDir::temp().entryList(children, QDir::Dirs), QStringList());
         // A journal killed before its header was written may stay (SQLite ignores it); one that
         // could still roll something back must not.
         if (QFile journal(gDbFile + QStringLiteral("-journal")); journal.open(QIODevice::ReadOnly))
@@ -755,6 +877,11 @@ static int child(const char *role, const QString &a, const QString &b)
         std::puts("begin");
         std::fflush(stdout);
         return transfer::importProject(db::main(), b) ? 0 : 1;
+    }
+    if (qstrcmp(role, "--export-child") == 0) {
+        std::puts("begin");
+        std::fflush(stdout);
+        return transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()) ? 0 : 1;
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
     d.setDatabaseName(b);
@@ -775,7 +902,7 @@ static int child(const char *role, const QString &a, const QString &b)
 
 int main(int argc, char **argv)
 {
-    if (argc == 4 && (qstrcmp(argv[1], "--import-child") == 0 || qstrcmp(argv[1], "--hold-child") == 0)) {
+    if (argc == 4 && (qstrcmp(argv[1], "--import-child") == 0 || qstrcmp(argv[1], "--export-child") == 0 || qstrcmp(argv[1], "--hold-child") == 0)) {
         QCoreApplication app(argc, argv);
         return child(argv[1], QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     }

@@ -11,7 +11,6 @@
 #include <QRandomGenerator>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <limits>
 #include <memory>
 
 namespace core::transfer {
@@ -21,6 +20,7 @@ using namespace detail;
 namespace {
 
 const QString kExportConnection = QStringLiteral("qb_export");
+const QString kTempPrefix = QStringLiteral(".quillbern-export-");
 // Pick-ups are copied in slices of this many rows so that progress can be shown.
 constexpr qint64 kSlice = 20000;
 // Most file systems allow 255 bytes in a name; the rest is " hhss_mmdd (nnnn).mdb".
@@ -113,6 +113,19 @@ bool sliceBounds(QSqlQuery &q, qint64 projectId, QList<qint64> *bounds)
     return ok;
 }
 
+// The rows of `table` in the transfer file and, for the project, in the database.
+bool countBoth(QSqlQuery &q, const QString &table, const QString &by, qint64 projectId, qint64 *file, qint64 *main)
+{
+    QVariant v;
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM transfer.%1").arg(table), {}, &v))
+        return false;
+    *file = v.toLongLong();
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.%1 WHERE %2 = ?").arg(table, by), {projectId}, &v))
+        return false;
+    *main = v.toLongLong();
+    return true;
+}
+
 // Copies the rows into the transfer file attached as "transfer", in one transaction.
 bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, ExportSummary *r, Failure *why)
 {
@@ -148,8 +161,13 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     if (progress)
         progress(0, total);
 
+    // A file of our own making: the three tables and the stamp, nothing carried from elsewhere.
     for (const QString &create : schema::createTableStatements())
         if (!run(q, inSchema(create, QStringLiteral("transfer"))))
+            return failed(writing);
+    for (const auto &[pragma, value] :
+         {std::pair{"application_id", schema::kTransferApplicationId}, std::pair{"user_version", schema::kTransferVersion}})
+        if (!run(q, QStringLiteral("PRAGMA transfer.%1 = %2").arg(QLatin1String(pragma)).arg(value)))
             return failed(writing);
 
     const QStringList projectCols = schema::table(QStringLiteral("project")).columns;
@@ -173,20 +191,42 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     QList<qint64> bounds;
     if (r->pickups > kSlice && !sliceBounds(q, projectId, &bounds))
         return failed(reading);
+    // A slice is open at either end, so that no id is out of reach.
     const QString pickups = QStringLiteral("INSERT INTO transfer.pickuplog (%1) SELECT %1 FROM main.pickuplog "
-                                           "WHERE idproject = ? AND id > ? AND id <= ? ORDER BY id")
+                                           "WHERE idproject = ?")
                                 .arg(columnList(pickupCols));
-    qint64 from = std::numeric_limits<qint64>::min();
-    for (int i = 0; i <= bounds.size(); ++i) {
-        const qint64 to = i < bounds.size() ? bounds.at(i) : std::numeric_limits<qint64>::max();
-        if (!run(q, pickups, {projectId, from, to}))
+    for (qsizetype i = 0; i <= bounds.size(); ++i) {
+        QString sql = pickups;
+        QVariantList binds{projectId};
+        if (i > 0)
+            sql += QStringLiteral(" AND id > ?"), binds << bounds.at(i - 1);
+        if (i < bounds.size())
+            sql += QStringLiteral(" AND id <= ?"), binds << bounds.at(i);
+        if (!run(q, sql + QStringLiteral(" ORDER BY id"), binds))
             return failed(writing);
         done += q.numRowsAffected();
-        from = to;
         if (progress)
             progress(std::min(done, total), total);
     }
     q.finish();
+
+    // Counted, not trusted: a file with less than the project holds is never complete.
+    for (const auto &[table, by] : {std::pair{"project", "id"}, std::pair{"authorizedcompanies", "idproject"},
+                                    std::pair{"pickuplog", "idproject"}}) {
+        qint64 inFile = 0, inMain = 0;
+        if (!countBoth(q, QLatin1String(table), QLatin1String(by), projectId, &inFile, &inMain))
+            return failed(reading);
+        if (inFile != inMain) {
+            QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
+            return fail(why,
+                        Failure::plain(QStringLiteral("The transfer file was not made: of the project's %1 rows "
+                                                      "of the table \"%2\", only %3 could be copied.")
+                                           .arg(inMain)
+                                           .arg(QLatin1String(table))
+                                           .arg(inFile),
+                                       kError));
+        }
+    }
     if (!run(q, QStringLiteral("COMMIT")))
         return failed(writing);
     return true;
@@ -215,21 +255,27 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
     if (Failure f; !ensureTemplate(exportFolder, &f))
         return failed(kCantOpen, f.description);
 
-    // Written under a temporary name in the same folder, so that the rename that
-    // makes it visible cannot fail half-way.
+    // The template shows the folder is set up for transfers; its contents are not carried.
     QFile tpl(templatePath(exportFolder));
     if (!tpl.open(QIODevice::ReadOnly))
         return failed(kCantOpen,
                       QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
                           .arg(shown(tpl.fileName()), tpl.errorString()));
-    const QByteArray templateBytes = tpl.readAll();
+    if (tpl.read(16) != QByteArray("SQLite format 3\0", 16))
+        return failed(
+            kNotADb, QStringLiteral("The transfer template \"%1\" is not a database file.").arg(shown(tpl.fileName())));
     tpl.close();
+
+    // Written under a temporary name in the same folder, so that the rename that
+    // makes it visible cannot fail half-way. Exports that were killed left theirs.
+    removeLeftovers(exportFolder, kTempPrefix);
     QString tempPath;
     QFile temp;
     for (int attempt = 0; attempt < 100; ++attempt) {
         tempPath = QDir(exportFolder)
-                       .filePath(QStringLiteral(".quillbern-export-%1.tmp")
-                                     .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+                       .filePath(workingName(kTempPrefix)
+                                 + QStringLiteral("%1.tmp").arg(QRandomGenerator::global()->generate(), 8, 16,
+                                                                QLatin1Char('0')));
         temp.setFileName(tempPath);
         if (temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             break;
@@ -241,14 +287,7 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
                       QStringLiteral("No file can be written in the export folder \"%1\": %2.")
                           .arg(shown(exportFolder), temp.errorString()));
     DiscardedUnlessKept guard(tempPath);
-    if (temp.write(templateBytes) != templateBytes.size() || !temp.flush()) {
-        const QString error = temp.errorString();
-        temp.close();
-        return failed(
-            kFull,
-            QStringLiteral("The transfer file cannot be written in \"%1\": %2.").arg(shown(exportFolder), error));
-    }
-    temp.close();
+    temp.close(); // empty: SQLite makes a new database of it
 
     ExportSummary summary;
     Failure failure;

@@ -6,13 +6,18 @@
 #include "core/db/schema.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace core::transfer {
 
@@ -20,8 +25,11 @@ using namespace detail;
 
 namespace {
 
-const QString kListConnection = QStringLiteral("qb_import_list");
+const QString kCheckConnection = QStringLiteral("qb_import_check");
+const QString kLockConnection = QStringLiteral("qb_import_lock");
+const QString kWorkPrefix = QStringLiteral("quillbern-import-");
 constexpr qint64 kSlice = 20000;
+constexpr qint64 kChunk = 1 << 20;
 
 enum class Kind { Id, Link, YesNo, Date, Text };
 
@@ -38,7 +46,7 @@ Kind kindOf(const QString &column)
     return Kind::Text;
 }
 
-// True for the values a column of that kind may hold in a transfer file.
+// True (never NULL) for the values a column of that kind may hold in a transfer file.
 QString acceptedWhen(const QString &c)
 {
     switch (kindOf(c)) {
@@ -48,11 +56,12 @@ QString acceptedWhen(const QString &c)
     case Kind::YesNo:
         return QStringLiteral("typeof(%1) IN ('integer', 'null')").arg(c);
     case Kind::Date:
-        return QStringLiteral("(%1 IS NULL OR %1 = '' OR (typeof(%1) = 'text' AND (%1 GLOB "
+        // A text SQLite cannot read as a date gives NULL, which must not pass.
+        return QStringLiteral("coalesce(%1 IS NULL OR %1 = '' OR (typeof(%1) = 'text' AND (%1 GLOB "
                               "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9]' OR %1 GLOB "
                               "'[0-9][0-9][0-9][0-9]-[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]') "
                               "AND date(julianday(substr(%1, 1, 10))) = substr(%1, 1, 10) "
-                              "AND (length(%1) = 10 OR time(substr(%1, 12)) = substr(%1, 12))))")
+                              "AND (length(%1) = 10 OR time(substr(%1, 12)) = substr(%1, 12))), 0)")
             .arg(c);
     case Kind::Text:
         return QStringLiteral("typeof(%1) <> 'blob'").arg(c);
@@ -64,15 +73,15 @@ QString kindText(const QString &column)
 {
     switch (kindOf(column)) {
     case Kind::Id:
-        return QStringLiteral("an id that is not a whole number");
+        return QStringLiteral("is not a whole number, as an id must be");
     case Kind::Link:
-        return QStringLiteral("a reference that is not a whole number");
+        return QStringLiteral("is not a whole number, as a reference must be");
     case Kind::YesNo:
-        return QStringLiteral("a yes/no value that is not a number");
+        return QStringLiteral("is not a yes/no value");
     case Kind::Date:
-        return QStringLiteral("a date that is not a valid date");
+        return QStringLiteral("is not a valid date");
     case Kind::Text:
-        return QStringLiteral("binary data instead of text");
+        return QStringLiteral("is binary data instead of text");
     }
     return {};
 }
@@ -82,8 +91,8 @@ QString copied(const QString &column, const QString &alias)
 {
     const QString c = alias + QLatin1Char('.') + column;
     switch (kindOf(column)) {
-    case Kind::YesNo:
-        return QStringLiteral("CASE WHEN %1 IS NULL THEN NULL WHEN %1 <> 0 THEN -1 ELSE 0 END").arg(c);
+    case Kind::YesNo: // a missing yes/no value is a no
+        return QStringLiteral("CASE WHEN coalesce(%1, 0) <> 0 THEN -1 ELSE 0 END").arg(c);
     case Kind::Date:
         return QStringLiteral("NULLIF(%1, '')").arg(c);
     default:
@@ -91,16 +100,19 @@ QString copied(const QString &column, const QString &alias)
     }
 }
 
-QStringList columnsOf(const QString &table)
+QStringList selected(const QStringList &columns, const QString &alias)
 {
-    return schema::table(table).columns;
+    QStringList out;
+    for (const QString &c : columns)
+        out << copied(c, alias);
+    return out;
 }
 
 QStringList withoutIds(const QString &table)
 {
     QStringList out;
-    for (const QString &c : columnsOf(table))
-        if (c != QLatin1String("id") && c != QLatin1String("idproject") && c != QLatin1String("idauthorizedcompany"))
+    for (const QString &c : schema::table(table).columns)
+        if (kindOf(c) != Kind::Id && kindOf(c) != Kind::Link)
             out << c;
     return out;
 }
@@ -110,20 +122,131 @@ Failure invalid(int number, const QString &file, const QString &why)
     return {number, QStringLiteral("The file \"%1\" cannot be imported: %2.").arg(shown(file), why), {}};
 }
 
-// Checks that cost nothing and give the plainest messages, before SQLite sees the file.
-bool checkFile(const QString &file, Failure *why)
+// A value as a message quotes it: short, on one line.
+QString quoted(const QVariant &v)
 {
+    if (v.isNull())
+        return QStringLiteral("an empty value");
+    if (v.typeId() == QMetaType::QByteArray)
+        return QStringLiteral("binary data");
+    QString t = v.toString().simplified();
+    if (t.size() > 40)
+        t = t.left(40) + QStringLiteral("...");
+    return QLatin1Char('"') + t + QLatin1Char('"');
+}
+
+struct Identity
+{
+    qint64 size = -1, mtime = 0;
+    quint64 device = 0, inode = 0;
+    bool operator==(const Identity &) const = default;
+};
+
+Identity identityOf(const struct stat &st)
+{
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, quint64(st.st_dev),
+            quint64(st.st_ino)};
+}
+
+std::optional<Identity> identityOf(const QString &file)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0)
+        return std::nullopt;
+    return identityOf(st);
+}
+
+QString uri(const QString &path, const char *query)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) + QLatin1Char('?')
+        + QLatin1String(query);
+}
+
+// Runs `body` on a connection of its own to `uri`, then lets the connection go.
+template <typename Body>
+void withConnection(const QString &name, const QString &uri, Body body)
+{
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        d.setDatabaseName(uri);
+        d.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(db::busyTimeout()));
+        d.open();
+        body(d);
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+struct Source::Private
+{
+    QString file;
+    Identity identity;
+    std::unique_ptr<QTemporaryDir> dir;
+    QString copy;
+    QList<ProjectEntry> projects;
+};
+
+Source::Source(std::unique_ptr<Private> d)
+    : d(std::move(d))
+{
+}
+Source::~Source() = default;
+QString Source::file() const
+{
+    return d->file;
+}
+const QList<ProjectEntry> &Source::projects() const
+{
+    return d->projects;
+}
+bool Source::unchanged() const
+{
+    return identityOf(d->file) == d->identity;
+}
+QString Source::copyPath() const
+{
+    return d->copy;
+}
+
+namespace {
+
+// Copies the user's file into the private folder, reading it only through a handle
+// that cannot hang (a pipe or a device is refused before a byte is read) and
+// creating nothing beside it. A file of the old format would be turned into a
+// SQLite copy here; everything after this step reads the copy only.
+bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
+{
+    const QString &file = s.file;
     const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
-    const QFileInfo fi(file);
-    if (!fi.exists())
-        return refused(kCantOpen, QStringLiteral("the file does not exist"));
-    if (fi.isDir())
+    const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refused(
+            kCantOpen,
+            errno == ENOENT
+                ? QStringLiteral("the file does not exist")
+                : QStringLiteral("the file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    QFile in;
+    in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    struct stat st;
+    if (::fstat(fd, &st) != 0)
+        return refused(kCantOpen, QStringLiteral("the file cannot be read"));
+    if (S_ISDIR(st.st_mode))
         return refused(kCantOpen, QStringLiteral("it is a folder, not a file"));
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        return refused(kCantOpen, QStringLiteral("the file cannot be read (%1)").arg(f.errorString()));
-    if (fi.size() == 0)
+    if (!S_ISREG(st.st_mode))
+        return refused(kCantOpen, QStringLiteral("it is not an ordinary file (a device or a pipe)"));
+    s.identity = identityOf(st);
+    if (st.st_size == 0)
         return refused(kNotADb, QStringLiteral("the file is empty"));
+    const QByteArray header = in.read(100);
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
+    if (st.st_size < 512 || header.size() < 100)
+        return refused(kCorrupt, QStringLiteral("the file is cut short"));
+    if (const int encoding = header.at(59); encoding == 2 || encoding == 3)
+        return refused(kNotADb, QStringLiteral("its texts are stored as UTF-16, which Quillbern does not read"));
     // A journal beside the file means a writer is at work on it, or died half-way.
     for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(file + QLatin1String(suffix)))
@@ -131,63 +254,99 @@ bool checkFile(const QString &file, Failure *why)
                            QStringLiteral("it is still being written, or was left half-written, by another "
                                           "program (\"%1\" lies beside it)")
                                .arg(shown(file + QLatin1String(suffix))));
-    static const QByteArray magic("SQLite format 3\0", 16);
-    if (f.read(16) != magic)
-        return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
-    if (fi.size() < 512)
-        return refused(kCorrupt, QStringLiteral("the file is cut short"));
+    const bool wal = header.at(18) == 2 || header.at(19) == 2;
+
+    removeLeftovers(QDir::tempPath(), kWorkPrefix);
+    s.dir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(workingName(kWorkPrefix) + QStringLiteral("XXXXXX")));
+    s.copy = s.dir->filePath(QStringLiteral("transfer.db"));
+    QFile out(s.copy);
+    if (!s.dir->isValid() || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return refused(kCantOpen, QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath())));
+
+    // A SQLite writer is kept out while the copy is made. A file in WAL mode is only
+    // read (a reader of it would create side files), and no writer works on one
+    // without its "-wal" file.
+    bool copied = false;
+    Failure failure;
+    const auto copy = [&] {
+        in.seek(0);
+        const qint64 total = st.st_size / 1024 * 2; // the check afterwards weighs as much
+        for (qint64 done = 0;;) {
+            const QByteArray chunk = in.read(kChunk);
+            if (chunk.isEmpty()) {
+                copied = !in.error() ? true : fail(&failure, invalid(kIoErr, file, in.errorString()));
+                return;
+            }
+            if (out.write(chunk) != chunk.size())
+                return void(fail(&failure,
+                                 invalid(kFull, file,
+                                         QStringLiteral("no working copy can be made in \"%1\" (%2)")
+                                             .arg(shown(QDir::tempPath()), out.errorString()))));
+            done += chunk.size();
+            if (steps && !steps(done / 1024, std::max(total, done / 1024)))
+                return void(fail(&failure, Failure(kCancelled, {})));
+        }
+    };
+    if (wal) {
+        copy();
+    } else {
+        withConnection(kLockConnection, uri(file, "mode=ro"), [&](QSqlDatabase &d) {
+            QSqlQuery q(d);
+            const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
+            QVariant v;
+            if (!d.isOpen())
+                failure = sqlFailure(d.lastError(), reading);
+            else if (!run(q, QStringLiteral("BEGIN")) || !scalar(q, QStringLiteral("PRAGMA schema_version"), {}, &v))
+                failure = sqlFailure(q.lastError(), reading);
+            else
+                copy();
+            q.finish();
+            run(q, QStringLiteral("ROLLBACK"));
+        });
+    }
+    if (copied && wal) // the copy is read in rollback mode: nothing of it lives in a "-wal"
+        copied = out.seek(18) && out.write("\1\1", 2) == 2;
+    if (!out.flush() || !copied)
+        return fail(why, failure.number ? failure : invalid(kIoErr, file, out.errorString()));
     return true;
 }
 
-struct Checked
-{
-    qint64 projectId = 0;
-    qint64 companies = 0;
-    qint64 pickups = 0;
-};
-
-// Every check an import makes of the file attached (or opened) as `s`, trusting
-// nothing it declares. Gives what would be imported.
-std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QString &file,
-                                     std::optional<qint64> projectId, Failure *why)
+// Every check of the file as a whole, on the private copy open on `d`. Trusts
+// nothing the file declares.
+bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *projects, Failure *why)
 {
     QSqlQuery q(d);
     const auto failed = [&](const QString &what) {
         Failure f = sqlFailure(q.lastError(), what);
         q.finish();
-        return nothing(why, f);
+        return fail(why, f);
     };
-    const auto refused = [&](int number, const QString &reason) { return nothing(why, invalid(number, file, reason)); };
+    const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
     const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
     QVariant v;
 
-    if (!scalar(q, QStringLiteral("PRAGMA %1.application_id").arg(s), {}, &v))
+    if (!scalar(q, QStringLiteral("PRAGMA application_id"), {}, &v))
         return failed(reading);
     const int appId = v.toInt();
     if (appId != 0 && appId != schema::kTransferApplicationId && appId != schema::kApplicationId)
         return refused(kNotADb, QStringLiteral("it is a database of another program"));
-    if (!scalar(q, QStringLiteral("PRAGMA %1.user_version").arg(s), {}, &v))
+    if (!scalar(q, QStringLiteral("PRAGMA user_version"), {}, &v))
         return failed(reading);
     // A register may be imported too; it has its own format version.
     if (v.toInt() > (appId == schema::kApplicationId ? schema::kVersion : schema::kTransferVersion))
         return refused(kError,
                        QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
 
-    if (!run(q, QStringLiteral("PRAGMA %1.integrity_check(20)").arg(s)))
+    if (!scalar(q, QStringLiteral("PRAGMA integrity_check(1)"), {}, &v))
         return failed(reading);
-    QStringList problems;
-    while (q.next())
-        problems << q.value(0).toString();
-    if (q.lastError().isValid())
-        return failed(reading);
-    q.finish();
-    if (problems != QStringList{QStringLiteral("ok")})
-        return refused(kCorrupt,
-                       QStringLiteral("the file is damaged (%1)").arg(problems.mid(0, 3).join(QStringLiteral("; "))));
+    if (v.toString() != QLatin1String("ok"))
+        return fail(why,
+                    Failure(kCorrupt,
+                            QStringLiteral("The file \"%1\" cannot be imported: the file is damaged.").arg(shown(file)),
+                            v.toString()));
 
     for (const schema::Table &t : schema::tables()) {
-        if (!run(q, QStringLiteral("SELECT type, sql FROM %1.sqlite_master WHERE name = ? COLLATE NOCASE").arg(s),
-                 {t.name}))
+        if (!run(q, QStringLiteral("SELECT type, sql FROM sqlite_master WHERE name = ? COLLATE NOCASE"), {t.name}))
             return failed(reading);
         QString type, sql;
         if (q.next()) {
@@ -197,7 +356,7 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
         q.finish();
         if (type != QLatin1String("table") || sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
             return refused(kError, QStringLiteral("it has no table \"%1\"").arg(t.name));
-        if (!run(q, QStringLiteral("SELECT name FROM pragma_table_info(?, ?)"), {t.name, s}))
+        if (!run(q, QStringLiteral("SELECT name FROM pragma_table_info(?)"), {t.name}))
             return failed(reading);
         QStringList present;
         while (q.next())
@@ -206,70 +365,54 @@ std::optional<Checked> checkContents(QSqlDatabase &d, const QString &s, const QS
         for (const QString &c : t.columns)
             if (!present.contains(c))
                 return refused(kError, QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
-        if (!run(q, QStringLiteral("SELECT rowid FROM %1.%2 LIMIT 0").arg(s, t.name)))
-            return refused(kError, QStringLiteral("the table \"%1\" is not an ordinary table").arg(t.name));
-        q.finish();
 
         // One pass per table finds the first value of a wrong kind.
         QStringList cases;
         for (const QString &c : t.columns)
             cases << QStringLiteral("WHEN NOT (%1) THEN '%2'").arg(acceptedWhen(c), c);
         if (!run(q,
-                 QStringLiteral("SELECT bad FROM (SELECT CASE %1 END AS bad FROM %2.%3) WHERE bad IS NOT NULL LIMIT 1")
-                     .arg(cases.join(QLatin1Char(' ')), s, t.name)))
+                 QStringLiteral("SELECT bad, id FROM (SELECT CASE %1 END AS bad, id FROM %2) "
+                                "WHERE bad IS NOT NULL LIMIT 1")
+                     .arg(cases.join(QLatin1Char(' ')), t.name)))
             return failed(reading);
         QString bad;
+        QVariant id;
         if (q.next())
-            bad = q.value(0).toString();
+            bad = q.value(0).toString(), id = q.value(1);
         if (q.lastError().isValid())
             return failed(reading);
         q.finish();
-        if (!bad.isEmpty())
-            return refused(
-                kMismatch,
-                QStringLiteral("the column \"%1\" of the table \"%2\" holds %3").arg(bad, t.name, kindText(bad)));
+        if (bad.isEmpty())
+            continue;
+        // The row is named by its id where the id itself is sound.
+        if (!scalar(q, QStringLiteral("SELECT %1 FROM %2 WHERE id IS ? LIMIT 1").arg(bad, t.name), {id}, &v))
+            return failed(reading);
+        const QString row = bad == QLatin1String("id") || id.typeId() != QMetaType::LongLong
+            ? QStringLiteral("a row")
+            : QStringLiteral("the row with the id %1").arg(id.toLongLong());
+        return refused(kMismatch,
+                       QStringLiteral("in %1 of the table \"%2\", the column \"%3\" holds %4, which %5")
+                           .arg(row, t.name, bad, quoted(v), kindText(bad)));
     }
 
     for (const QString &table : {QStringLiteral("project"), QStringLiteral("authorizedcompanies")}) {
-        if (!scalar(q, QStringLiteral("SELECT id FROM %1.%2 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(s, table), {},
-                    &v))
+        if (!scalar(q, QStringLiteral("SELECT id FROM %1 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(table), {}, &v))
             return failed(reading);
         if (v.isValid())
             return refused(kCorrupt,
                            QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
     }
 
-    if (projectId) {
-        if (!scalar(q, QStringLiteral("SELECT id FROM %1.project WHERE id = ?").arg(s), {*projectId}, &v))
-            return failed(reading);
-        if (!v.isValid())
-            return refused(kNotFound, QStringLiteral("it holds no project with the id %1").arg(*projectId));
-    } else {
-        if (!scalar(q, QStringLiteral("SELECT id FROM %1.project ORDER BY rowid LIMIT 1").arg(s), {}, &v))
-            return failed(reading);
-        if (!v.isValid())
-            return refused(kNotFound, QStringLiteral("it holds no project"));
-    }
-    Checked checked;
-    checked.projectId = v.toLongLong();
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM %1.authorizedcompanies WHERE idproject = ?").arg(s),
-                {checked.projectId}, &v))
+    if (!run(q, QStringLiteral("SELECT id, projectname FROM project ORDER BY projectname COLLATE NOCASE, id")))
         return failed(reading);
-    checked.companies = v.toLongLong();
-    if (!scalar(q,
-                QStringLiteral("SELECT count(*) FROM %1.pickuplog WHERE idproject = ? AND idauthorizedcompany IN "
-                               "(SELECT id FROM %1.authorizedcompanies WHERE idproject = ?)")
-                    .arg(s),
-                {checked.projectId, checked.projectId}, &v))
+    while (q.next())
+        projects->append({q.value(0).toLongLong(), q.value(1).toString()});
+    if (q.lastError().isValid())
         return failed(reading);
-    checked.pickups = v.toLongLong();
-    return checked;
-}
-
-QString readOnlyUri(const QString &file)
-{
-    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()).toString(QUrl::FullyEncoded)
-        + QStringLiteral("?mode=ro");
+    q.finish();
+    if (projects->isEmpty())
+        return refused(kNotFound, QStringLiteral("it holds no project"));
+    return true;
 }
 
 // A transfer file stays attached while other statements on the connection are half
@@ -324,9 +467,29 @@ QString freeAlias(QSqlDatabase &d)
     return alias;
 }
 
-// Copies the checked project into the main schema; runs inside the transaction.
-bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Progress &progress, ImportSummary *r,
-                 Failure *why)
+// The highest id `table` of the main database has ever given.
+bool highestId(QSqlQuery &q, const QString &table, qint64 *out)
+{
+    QVariant v;
+    const bool sequence
+        = scalar(q, QStringLiteral("SELECT count(*) FROM main.sqlite_master WHERE name = 'sqlite_sequence'"), {}, &v)
+        && v.toInt() > 0;
+    const QString seq = sequence ? QStringLiteral("(SELECT seq FROM main.sqlite_sequence WHERE name = '%1')").arg(table)
+                                 : QStringLiteral("NULL");
+    if (!scalar(
+            q,
+            QStringLiteral("SELECT max(coalesce(%1, 0), coalesce((SELECT max(id) FROM main.%2), 0))").arg(seq, table),
+            {}, &v))
+        return false;
+    *out = v.toLongLong();
+    return true;
+}
+
+// Copies project `projectId` of the checked copy attached as `s` into the main
+// schema; runs inside the transaction. Nothing of the copy is addressed by rowid: a
+// column of that name would hide it.
+bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::optional<qint64> projectId,
+                 const Progress &progress, ImportSummary *r, Failure *why)
 {
     QSqlQuery q(d);
     const auto failed = [&](const QString &what) {
@@ -334,145 +497,202 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
         q.finish();
         return fail(why, f);
     };
-    const QString writing = QStringLiteral("The project cannot be added to the database");
-    const qint64 total = 1 + c.companies + c.pickups;
+    const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
+    const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
+    const QString writing = QStringLiteral("The project cannot be added to the database \"%1\"").arg(db::shownFile(d));
+    QVariant v;
+
+    // The first project in the table's own order: NOT INDEXED keeps an index from choosing.
+    if (!scalar(q,
+                projectId ? QStringLiteral("SELECT id FROM %1.project WHERE id = ?").arg(s)
+                          : QStringLiteral("SELECT id FROM %1.project NOT INDEXED LIMIT 1").arg(s),
+                projectId ? QVariantList{*projectId} : QVariantList{}, &v))
+        return failed(reading);
+    if (!v.isValid())
+        return refused(kNotFound,
+                       projectId ? QStringLiteral("it holds no project with the id %1").arg(*projectId)
+                                 : QStringLiteral("it holds no project"));
+    const qint64 pid = v.toLongLong();
+    const QString companiesOf = QStringLiteral("SELECT id FROM %1.authorizedcompanies WHERE idproject = ?").arg(s);
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM (%1)").arg(companiesOf), {pid}, &v))
+        return failed(reading);
+    const qint64 companies = v.toLongLong();
+    // Every pick-up of those subcontractors, whatever its own project says.
+    const QString pickupsOf
+        = QStringLiteral("FROM %1.pickuplog AS p WHERE p.idauthorizedcompany IN (%2)").arg(s, companiesOf);
+    if (!scalar(q, QStringLiteral("SELECT count(*) ") + pickupsOf, {pid}, &v))
+        return failed(reading);
+    const qint64 pickups = v.toLongLong();
+    const qint64 total = 1 + companies + pickups;
     if (progress)
         progress(0, total);
 
-    QStringList projectCols = withoutIds(QStringLiteral("project"));
-    QStringList projectSel;
-    for (const QString &col : projectCols)
-        projectSel << copied(col, QStringLiteral("p"));
-    if (!run(q,
-             QStringLiteral("INSERT INTO main.project (%1) SELECT %2 FROM %3.project AS p WHERE p.id = ?")
-                 .arg(columnList(projectCols), projectSel.join(QStringLiteral(", ")), s),
-             {c.projectId}))
+    // Ids run out near 2^63; the engine would say "datatype mismatch" or "disk full".
+    qint64 base = 0;
+    for (const auto &[table, needed] :
+         {std::pair{QStringLiteral("project"), qint64(1)}, std::pair{QStringLiteral("pickuplog"), pickups},
+          std::pair{QStringLiteral("authorizedcompanies"), companies}}) {
+        if (!highestId(q, table, &base))
+            return failed(writing);
+        if (base > std::numeric_limits<qint64>::max() - needed)
+            return fail(why,
+                        Failure::plain(QStringLiteral("The project cannot be added to the database \"%1\": its "
+                                                      "table \"%2\" has no new ids left.")
+                                           .arg(db::shownFile(d), table),
+                                       kFull));
+    }
+
+    const QStringList projectCols = withoutIds(QStringLiteral("project"));
+    if (!run(
+            q,
+            QStringLiteral("INSERT INTO main.project (%1) SELECT %2 FROM %3.project AS p WHERE p.id = ?")
+                .arg(columnList(projectCols), selected(projectCols, QStringLiteral("p")).join(QStringLiteral(", ")), s),
+            {pid}))
         return failed(writing);
     r->projectId = q.lastInsertId().toLongLong();
     q.finish();
+    // Pick-ups a deleted project left may carry the new id already (without AUTOINCREMENT).
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.pickuplog WHERE idproject = ?"), {r->projectId}, &v))
+        return failed(writing);
+    const qint64 pickupsBefore = v.toLongLong();
 
     // The subcontractors get the ids the database would give them one by one: one
-    // above the highest it has ever used, in the file's id order. Written in one
+    // above the highest it has ever given, in the file's id order. Written in one
     // statement, and the same numbering maps the pick-ups' links below.
-    QVariant v;
-    if (!scalar(
-            q,
-            QStringLiteral("SELECT max(coalesce((SELECT seq FROM main.sqlite_sequence WHERE name = "
-                           "'authorizedcompanies'), 0), coalesce((SELECT max(id) FROM main.authorizedcompanies), 0))"),
-            {}, &v))
-        return failed(writing);
-    const qint64 base = v.toLongLong();
     const QString numbered = QStringLiteral("SELECT id AS old, ? + row_number() OVER (ORDER BY id) AS new "
                                             "FROM %1.authorizedcompanies WHERE idproject = ?")
                                  .arg(s);
     const QStringList companyCols = withoutIds(QStringLiteral("authorizedcompanies"));
-    QStringList companySel;
-    for (const QString &col : companyCols)
-        companySel << copied(col, QStringLiteral("a"));
-    if (!run(q,
-             QStringLiteral("INSERT INTO main.authorizedcompanies (id, idproject, %1) "
-                            "SELECT ? + row_number() OVER (ORDER BY a.id), ?, %2 FROM %3.authorizedcompanies AS a "
-                            "WHERE a.idproject = ? ORDER BY a.id")
-                 .arg(columnList(companyCols), companySel.join(QStringLiteral(", ")), s),
-             {base, r->projectId, c.projectId}))
+    if (!run(
+            q,
+            QStringLiteral("INSERT INTO main.authorizedcompanies (id, idproject, %1) "
+                           "SELECT ? + row_number() OVER (ORDER BY a.id), ?, %2 FROM %3.authorizedcompanies AS a "
+                           "WHERE a.idproject = ? ORDER BY a.id")
+                .arg(columnList(companyCols), selected(companyCols, QStringLiteral("a")).join(QStringLiteral(", ")), s),
+            {base, r->projectId, pid}))
         return failed(writing);
-    r->companies = q.numRowsAffected();
     q.finish();
-    qint64 done = 1 + r->companies;
     if (progress)
-        progress(done, total);
+        progress(1 + companies, total);
 
-    // The pick-ups follow in slices, each one statement joined to the id mapping.
+    // The pick-ups follow in slices of the file's ids, each one statement joined to
+    // the id mapping; a slice is open at either end, so no id is out of reach.
     QList<qint64> bounds;
-    if (c.pickups > kSlice) {
+    if (pickups > kSlice) {
         if (!run(q,
-                 QStringLiteral("SELECT r FROM (SELECT p.rowid AS r, row_number() OVER (ORDER BY p.rowid) AS n "
-                                "FROM %1.pickuplog AS p WHERE p.idproject = ?) WHERE n % ? = 0")
-                     .arg(s),
-                 {c.projectId, kSlice}))
-            return failed(writing);
+                 QStringLiteral(
+                     "SELECT id FROM (SELECT p.id, row_number() OVER (ORDER BY p.id) AS n %1) WHERE n % ? = 0")
+                     .arg(pickupsOf),
+                 {pid, kSlice}))
+            return failed(reading);
         while (q.next())
             bounds << q.value(0).toLongLong();
         if (q.lastError().isValid())
-            return failed(writing);
+            return failed(reading);
         q.finish();
     }
     const QStringList pickupCols = withoutIds(QStringLiteral("pickuplog"));
-    QStringList pickupSel;
-    for (const QString &col : pickupCols)
-        pickupSel << copied(col, QStringLiteral("p"));
-    const QString pickups
+    const QString insert
         = QStringLiteral("WITH m AS MATERIALIZED (%1) "
                          "INSERT INTO main.pickuplog (idproject, idauthorizedcompany, %2) SELECT ?, m.new, %3 "
-                         "FROM %4.pickuplog AS p JOIN m ON m.old = p.idauthorizedcompany "
-                         "WHERE p.idproject = ? AND p.rowid > ? AND p.rowid <= ? ORDER BY p.rowid")
-              .arg(numbered, columnList(pickupCols), pickupSel.join(QStringLiteral(", ")), s);
-    qint64 from = std::numeric_limits<qint64>::min();
-    for (int i = 0; i <= bounds.size(); ++i) {
-        const qint64 to = i < bounds.size() ? bounds.at(i) : std::numeric_limits<qint64>::max();
-        if (!run(q, pickups, {base, c.projectId, r->projectId, c.projectId, from, to}))
+                         "FROM %4.pickuplog AS p JOIN m ON m.old = p.idauthorizedcompany WHERE 1")
+              .arg(numbered, columnList(pickupCols),
+                   selected(pickupCols, QStringLiteral("p")).join(QStringLiteral(", ")), s);
+    for (qsizetype i = 0; i <= bounds.size(); ++i) {
+        QString sql = insert;
+        QVariantList binds{base, pid, r->projectId};
+        if (i > 0)
+            sql += QStringLiteral(" AND p.id > ?"), binds << bounds.at(i - 1);
+        if (i < bounds.size())
+            sql += QStringLiteral(" AND p.id <= ?"), binds << bounds.at(i);
+        if (!run(q, sql + QStringLiteral(" ORDER BY p.id"), binds))
             return failed(writing);
-        r->pickups += q.numRowsAffected();
-        from = to;
         if (progress)
-            progress(std::min(done + r->pickups, total), total);
+            progress(std::min(1 + companies + (i + 1) * kSlice, total), total);
     }
     q.finish();
+
+    // Counted, not trusted: whatever kept a row from arriving, less is never complete.
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {r->projectId},
+                &v))
+        return failed(writing);
+    r->companies = v.toLongLong();
+    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.pickuplog WHERE idproject = ?"), {r->projectId}, &v))
+        return failed(writing);
+    r->pickups = v.toLongLong() - pickupsBefore;
+    if (r->companies != companies || r->pickups != pickups)
+        return refused(kError,
+                       QStringLiteral("of its %1 subcontractors and %2 pick-ups, only %3 and %4 could be "
+                                      "copied, so nothing was imported")
+                           .arg(companies)
+                           .arg(pickups)
+                           .arg(r->companies)
+                           .arg(r->pickups));
     return true;
 }
 
 } // namespace
 
+std::unique_ptr<Source> readTransfer(const QString &file, const Steps &steps, Failure *why)
+{
+    auto s = std::make_unique<Source::Private>();
+    s->file = file;
+    if (!makePrivateCopy(*s, steps, why))
+        return nullptr;
+    Failure failure;
+    bool checked = false;
+    const qint64 half = QFileInfo(s->copy).size() / 1024;
+    // immutable: the copy is ours alone, so no lock and no journal is needed to read it.
+    withConnection(kCheckConnection, uri(s->copy, "mode=ro&immutable=1"), [&](QSqlDatabase &d) {
+        if (!d.isOpen()) {
+            failure = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
+            return;
+        }
+        QSqlQuery(d).exec(QStringLiteral("PRAGMA trusted_schema = OFF"));
+        StepWatch watch(d, steps, half, 2 * half);
+        checked = checkContents(d, file, &s->projects, &failure);
+        if (watch.cancelled())
+            checked = fail(&failure, Failure(kCancelled, {}));
+    });
+    if (!checked) {
+        fail(why, failure);
+        return nullptr;
+    }
+    if (steps)
+        steps(2 * half, 2 * half);
+    return std::make_unique<Source>(std::move(s));
+}
+
+Failure noDatabaseFor(const QString &file)
+{
+    return invalid(kCantOpen, file,
+                   QStringLiteral("no database is open to import it into (create one in Options, or restart and "
+                                  "answer Yes)"));
+}
+
 std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *why)
 {
-    if (!checkFile(file, why))
+    const auto source = readTransfer(file, {}, why);
+    if (!source)
         return std::nullopt;
-    Failure failure;
-    bool listed = false;
-    QList<ProjectEntry> out;
-    // An empty in-memory database with the file attached: the same checks, and the
-    // engine's own error codes, as the import itself.
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kListConnection);
-        d.setDatabaseName(QStringLiteral(":memory:"));
-        d.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(db::busyTimeout()));
-        QSqlQuery q(d);
-        if (!d.open()) {
-            failure = sqlFailure(d.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
-        } else if (!run(q, QStringLiteral("PRAGMA trusted_schema = OFF"))
-                   || !run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {readOnlyUri(file)})) {
-            failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
-        } else {
-            q.finish();
-            if (checkContents(d, QStringLiteral("transfer"), file, std::nullopt, &failure)) {
-                if (run(q,
-                        QStringLiteral("SELECT id, projectname FROM transfer.project "
-                                       "ORDER BY projectname COLLATE NOCASE, id"))) {
-                    while (q.next())
-                        out.append({q.value(0).toLongLong(), q.value(1).toString()});
-                }
-                listed = !q.lastError().isValid();
-                if (!listed)
-                    failure
-                        = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be read").arg(shown(file)));
-            }
-        }
-        q.finish();
-        d.close();
-    }
-    QSqlDatabase::removeDatabase(kListConnection);
-    if (!listed)
-        return nothing(why, failure);
-    return out;
+    return source->projects();
 }
 
 std::optional<ImportSummary> importProject(QSqlDatabase d, const QString &file, std::optional<qint64> projectId,
                                            const Progress &progress, Failure *why)
 {
-    if (!checkFile(file, why))
+    const auto source = readTransfer(file, {}, why);
+    if (!source)
         return std::nullopt;
+    return importProject(d, *source, projectId, progress, why);
+}
+
+std::optional<ImportSummary> importProject(QSqlDatabase d, const Source &source, std::optional<qint64> projectId,
+                                           const Progress &progress, Failure *why)
+{
+    const QString file = source.file();
     if (!d.isOpen())
-        return nothing(why, Failure::notOpen());
+        return nothing(why, noDatabaseFor(file));
     detachPending();
 
     ImportSummary summary;
@@ -484,20 +704,22 @@ std::optional<ImportSummary> importProject(QSqlDatabase d, const QString &file, 
     run(q, QStringLiteral("PRAGMA trusted_schema = OFF"));
     q.finish();
     const QString s = freeAlias(d);
-    if (!run(q, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s), {readOnlyUri(file)})) {
+    if (!run(q, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s), {uri(source.copyPath(), "mode=ro&immutable=1")})) {
         failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
     } else {
         q.finish();
         // IMMEDIATE: the write lock is taken before anything is read, so nothing read can
         // change before it is written.
         if (!run(q, QStringLiteral("BEGIN IMMEDIATE"))) {
-            failure = sqlFailure(q.lastError(), QStringLiteral("The database cannot be changed"));
+            failure = sqlFailure(q.lastError(),
+                                 QStringLiteral("The database \"%1\" cannot be changed").arg(db::shownFile(d)));
         } else {
             q.finish();
-            const std::optional<Checked> c = checkContents(d, s, file, projectId, &failure);
-            imported = c && copyProject(d, s, *c, progress, &summary, &failure);
+            imported = copyProject(d, s, file, projectId, progress, &summary, &failure);
             if (imported && !run(q, QStringLiteral("COMMIT"))) {
-                failure = sqlFailure(q.lastError(), QStringLiteral("The project cannot be added to the database"));
+                failure = sqlFailure(
+                    q.lastError(),
+                    QStringLiteral("The project cannot be added to the database \"%1\"").arg(db::shownFile(d)));
                 imported = false;
             }
             q.finish();

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the export and the import; not part of the public interface.
 #include "core/db/rowset.h"
+#include "core/transfer/transfer.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -13,6 +14,7 @@ namespace core::transfer::detail {
 // SQLite's primary result codes, used as the numbers the user is shown.
 enum Code : int {
     kError = 1,
+    kInterrupt = 9,
     kBusy = 5,
     kLocked = 6,
     kReadOnly = 8,
@@ -40,5 +42,29 @@ QString columnList(const QStringList &columns, const QString &alias = {});
 
 // Path as the user reads it.
 QString shown(const QString &path);
+
+// Removes what transfers of processes no longer running left in `folder`: the
+// entries named `prefix` + process id + "-" + anything.
+void removeLeftovers(const QString &folder, const QString &prefix);
+
+// The name prefix, with this process's id, of a working file or folder.
+QString workingName(const QString &prefix);
+
+// Calls `steps` now and then while statements run on `d`; a false answer interrupts
+// the running statement. Cleared when the object goes.
+class StepWatch
+{
+public:
+    StepWatch(QSqlDatabase &d, Steps steps, qint64 from, qint64 total);
+    ~StepWatch();
+    bool cancelled() const { return m_cancelled; }
+
+private:
+    static int tick(void *self);
+    void *m_handle = nullptr;
+    Steps m_steps;
+    qint64 m_done, m_total;
+    bool m_cancelled = false;
+};
 
 } // namespace core::transfer::detail

@@ -4,10 +4,18 @@
 #include "core/app/globals.h"
 #include "core/db/database.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSysInfo>
+#include <cerrno>
+#include <csignal>
+#include <sqlite3.h>
+#include <unistd.h>
 
 namespace core::transfer {
 
@@ -77,8 +85,8 @@ Failure sqlFailure(const QSqlError &e, const QString &what)
         f.number = kError;
     else
         f.number = code;
-    f.description = reason.isEmpty() ? QStringLiteral("%1: %2.").arg(what, f.description)
-                                     : QStringLiteral("%1: %2 (%3).").arg(what, reason, f.description);
+    // The engine's own words only where no plain reason is known; they stay in the detail.
+    f.description = QStringLiteral("%1: %2.").arg(what, reason.isEmpty() ? f.description : reason);
     return f;
 }
 
@@ -95,6 +103,67 @@ QString columnList(const QStringList &columns, const QString &alias)
 QString shown(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+QString workingName(const QString &prefix)
+{
+    // The host too: on a shared folder, another computer's process ids mean nothing here.
+    QString host = QSysInfo::machineHostName();
+    host.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9.]")), QStringLiteral("_"));
+    return prefix + QString::number(::getpid()) + QLatin1Char('-') + host + QLatin1Char('-');
+}
+
+void removeLeftovers(const QString &folder, const QString &prefix)
+{
+    QString host = workingName(prefix);
+    host = host.mid(host.indexOf(QLatin1Char('-'), prefix.size()));
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({prefix + QLatin1Char('*')},
+                                            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &name : names) {
+        const QString rest = name.mid(prefix.size());
+        const qsizetype dash = rest.indexOf(QLatin1Char('-'));
+        bool isPid = false;
+        const qint64 pid = rest.left(dash).toLongLong(&isPid);
+        const bool here = dash > 0 && rest.mid(dash).startsWith(host);
+        const QFileInfo fi(dir.filePath(name));
+        // Names this code did not make are removed only once they are a day old.
+        const bool dead = isPid && here ? pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH
+                                        : fi.lastModified().secsTo(QDateTime::currentDateTime()) > 24 * 3600;
+        if (!dead)
+            continue;
+        if (fi.isDir() && !fi.isSymLink())
+            QDir(fi.filePath()).removeRecursively();
+        else
+            QFile::remove(fi.filePath());
+    }
+}
+
+StepWatch::StepWatch(QSqlDatabase &d, Steps steps, qint64 from, qint64 total)
+    : m_steps(std::move(steps))
+    , m_done(from)
+    , m_total(total)
+{
+    const QVariant v = d.driver()->handle();
+    if (!m_steps || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        return;
+    m_handle = *static_cast<sqlite3 *const *>(v.constData());
+    sqlite3_progress_handler(static_cast<sqlite3 *>(m_handle), 100000, &StepWatch::tick, this);
+}
+
+StepWatch::~StepWatch()
+{
+    if (m_handle)
+        sqlite3_progress_handler(static_cast<sqlite3 *>(m_handle), 0, nullptr, nullptr);
+}
+
+int StepWatch::tick(void *self)
+{
+    auto *w = static_cast<StepWatch *>(self);
+    // The whole of a check is not known ahead: the bar creeps towards its end.
+    w->m_done += (w->m_total - w->m_done) / 64;
+    w->m_cancelled = w->m_cancelled || !w->m_steps(w->m_done, w->m_total);
+    return w->m_cancelled ? 1 : 0;
 }
 
 } // namespace detail

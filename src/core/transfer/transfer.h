@@ -58,6 +58,40 @@ struct ProjectEntry
     QString name;
 };
 
+// Told the steps done so far and the steps in all; returning false cancels.
+using Steps = std::function<bool(qint64 done, qint64 total)>;
+
+// The number of the failure a cancelled reading gives (nothing needs saying then).
+constexpr int kCancelled = 9;
+
+// A transfer file read once into a private copy and checked there as untrusted
+// input: every check an import makes of the file as a whole has passed. Nothing is
+// ever created beside the user's file, and the copy goes with this object.
+class Source
+{
+public:
+    struct Private;
+    explicit Source(std::unique_ptr<Private> d);
+    ~Source();
+    Source(const Source &) = delete;
+    Source &operator=(const Source &) = delete;
+
+    // The file as the user chose it.
+    QString file() const;
+    // Its projects, ascending by name.
+    const QList<ProjectEntry> &projects() const;
+    // Whether the user's file is still the one that was read.
+    bool unchanged() const;
+    // The checked private copy, a SQLite file of the transfer tables.
+    QString copyPath() const;
+
+private:
+    std::unique_ptr<Private> d;
+};
+
+// Reads and checks the transfer file `file`, telling `steps` how far it has come.
+std::unique_ptr<Source> readTransfer(const QString &file, const Steps &steps = {}, Failure *why = nullptr);
+
 // The projects of a transfer file, ascending by name, once the whole file has passed
 // the checks an import makes.
 std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *why = nullptr);
@@ -69,11 +103,19 @@ struct ImportSummary
     qint64 pickups = 0;
 };
 
-// Adds project `projectId` of the transfer file (its first project when none is
-// given), with that project's subcontractors and their pick-ups, to the database
-// open on `mainDb`, under new ids. One transaction: everything or nothing. The file
-// is opened read-only and checked as untrusted input first. A committed import is
-// announced as a change of any table.
+// Adds project `projectId` of a checked transfer file (its first project when none
+// is given), with that project's subcontractors and all their pick-ups, to the
+// database open on `mainDb`, under new ids. One transaction: everything or nothing;
+// the rows written are counted against the rows the file holds. A committed import
+// is announced as a change of any table.
+std::optional<ImportSummary> importProject(QSqlDatabase mainDb, const Source &source,
+                                           std::optional<qint64> projectId = std::nullopt,
+                                           const Progress &progress = {}, Failure *why = nullptr);
+
+// Why a file cannot be imported while no database is open.
+Failure noDatabaseFor(const QString &file);
+
+// The same, reading the file first.
 std::optional<ImportSummary> importProject(QSqlDatabase mainDb, const QString &file,
                                            std::optional<qint64> projectId = std::nullopt,
                                            const Progress &progress = {}, Failure *why = nullptr);

@@ -20,23 +20,35 @@ ProgressShown::ProgressShown(QWidget *parent, const QString &title, const QStrin
 
 ProgressShown::~ProgressShown() = default;
 
+void ProgressShown::show(qint64 done, qint64 total, bool withCancel)
+{
+    if (!m_dialog && total >= kProgressThreshold) {
+        m_dialog = std::make_unique<QProgressDialog>(m_parent);
+        m_dialog->setWindowTitle(m_title);
+        if (!m_label.isEmpty())
+            m_dialog->setLabelText(m_label);
+        if (!withCancel)
+            m_dialog->setCancelButton(nullptr);
+        m_dialog->setWindowModality(m_modality);
+        m_dialog->setMinimumDuration(0);
+        m_dialog->setAutoClose(false);
+        m_dialog->setAutoReset(false);
+        m_dialog->setRange(0, 1000);
+    }
+    if (m_dialog)
+        m_dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
+}
+
 core::transfer::Progress ProgressShown::callback()
 {
+    return [this](qint64 done, qint64 total) { show(done, total, false); };
+}
+
+core::transfer::Steps ProgressShown::cancellable()
+{
     return [this](qint64 done, qint64 total) {
-        if (!m_dialog && total >= kProgressThreshold) {
-            m_dialog = std::make_unique<QProgressDialog>(m_parent);
-            m_dialog->setWindowTitle(m_title);
-            if (!m_label.isEmpty())
-                m_dialog->setLabelText(m_label);
-            m_dialog->setCancelButton(nullptr);
-            m_dialog->setWindowModality(m_modality);
-            m_dialog->setMinimumDuration(0);
-            m_dialog->setAutoClose(false);
-            m_dialog->setAutoReset(false);
-            m_dialog->setRange(0, 1000);
-        }
-        if (m_dialog)
-            m_dialog->setValue(int(done * 1000 / std::max<qint64>(total, 1)));
+        show(done, total, true);
+        return !(m_dialog && m_dialog->wasCanceled());
     };
 }
 

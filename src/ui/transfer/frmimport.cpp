@@ -5,6 +5,8 @@
 #include "core/db/registers.h"
 #include "ui/common/services.h"
 
+#include <QFileInfo>
+#include <QKeyEvent>
 #include <QListView>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -36,6 +38,7 @@ frmimport::frmimport(QWidget *parent)
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
 
     m_ok->setObjectName(QStringLiteral("CMDOK"));
+    m_ok->setAutoDefault(false);
     connect(m_ok, &QPushButton::clicked, this, &frmimport::cmdOkClicked);
 
     auto *layout = new QVBoxLayout(this);
@@ -50,22 +53,43 @@ void frmimport::showlist(const QString &file)
 {
     m_file = file;
     m_model->clear();
+    m_source.reset();
     Failure failure;
-    const auto projects = transfer::listProjects(file, &failure);
-    if (!projects) {
-        message(QStringLiteral("Error importing: ") + transfer::numberText(failure.number) + QStringLiteral(" : ")
-                    + failure.description,
-                QStringLiteral("Import Error"));
+    if (!db::mainIsOpen()) {
+        failure = transfer::noDatabaseFor(file);
+    } else {
+        ProgressShown shown(parentWidget(), windowTitle(),
+                            QStringLiteral("Checking \"%1\"").arg(QFileInfo(file).fileName()), Qt::ApplicationModal);
+        m_source = transfer::readTransfer(file, shown.cancellable(), &failure);
+    }
+    if (!m_source) {
+        if (failure.number != transfer::kCancelled)
+            message(QStringLiteral("Error importing: ") + transfer::numberText(failure.number) + QStringLiteral(" : ")
+                        + failure.description,
+                    QStringLiteral("Import Error"));
         close();
         return;
     }
-    for (const transfer::ProjectEntry &p : *projects) {
+    for (const transfer::ProjectEntry &p : m_source->projects()) {
         auto *item = new QStandardItem(p.name);
         item->setData(p.id, kIdRole);
         item->setEditable(false);
         m_model->appendRow(item);
     }
     exec(); // may delete this window when it closes: nothing may follow
+}
+
+void frmimport::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }
 
 std::optional<qint64> frmimport::selectedProject() const
@@ -89,9 +113,14 @@ void frmimport::Import(const QString &file)
 {
     const QString title = QStringLiteral("IMPORT DATABASE");
     const std::optional<qint64> project = file == m_file ? selectedProject() : std::nullopt;
-    std::optional<ProgressShown> shown(std::in_place, this, title, QString(), Qt::WindowModal);
     Failure why;
-    const bool imported = transfer::importProject(db::main(), file, project, shown->callback(), &why).has_value();
+    // The file as it was checked for the list, unless it has changed since.
+    std::unique_ptr<transfer::Source> fresh;
+    const transfer::Source *source = file == m_file && m_source && m_source->unchanged() ? m_source.get() : nullptr;
+    if (!source && (fresh = transfer::readTransfer(file, {}, &why)))
+        source = fresh.get();
+    std::optional<ProgressShown> shown(std::in_place, this, title, QString(), Qt::WindowModal);
+    const bool imported = source && transfer::importProject(db::main(), *source, project, shown->callback(), &why);
     shown.reset();
     if (imported)
         message(QStringLiteral("Import process complete"), title);

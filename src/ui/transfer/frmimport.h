@@ -2,7 +2,12 @@
 #include "ui/common/corenames.h"
 #include <QDialog>
 #include <QString>
+#include <memory>
 #include <optional>
+
+namespace core::transfer {
+class Source;
+}
 
 class QListView;
 class QPushButton;
@@ -19,8 +24,9 @@ public:
     explicit frmimport(QWidget *parent = nullptr);
     ~frmimport() override;
 
-    // Lists the project names of `file` and shows the window modally; returns when it
-    // has closed. A file that cannot be used is reported and the window closes unshown.
+    // Reads and checks `file` (with progress and Cancel when it is large), lists its
+    // project names and shows the window modally; returns when it has closed. A file
+    // that cannot be used is reported and the window closes unshown.
     void showlist(const QString &file);
 
     // Imports the project chosen in the list (the file's first project when the list
@@ -31,6 +37,10 @@ public:
     // The transfer file given to showlist.
     QString file() const { return m_file; }
 
+protected:
+    // Enter and Escape do nothing here: only OK imports, only the close box closes.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private:
     void cmdOkClicked();
     std::optional<qint64> selectedProject() const;
@@ -39,6 +49,7 @@ private:
     QListView *m_list;
     QPushButton *m_ok;
     QStandardItemModel *m_model;
+    std::unique_ptr<core::transfer::Source> m_source; // the file as listed, checked
 };
 
 } // namespace ui
