@@ -82,6 +82,12 @@ private slots:
         }
         QVERIFY(w->isVisible());
         QCOMPARE(env->count("project") + env->count("authorizedcompanies") + env->count("pickuplog"), 21);
+        // Tab follows the same positions as far as "Cancel".
+        w->findChild<QWidget *>(start)->setFocus();
+        for (const QString &next : walk.mid(0, walk.size() - 1)) {
+            drive::key(w, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget()->objectName(), next);
+        }
     }
 
     // The next position is the disabled "Save": the focus stays, and the same key enables it.
