@@ -20,5 +20,8 @@ constexpr QRect twipRect(int left, int top, int width, int height)
 
 // Moves a top-level window to the middle of the primary screen's free area.
 void centreOnScreen(QWidget *window);
+// Moves a top-level window to the middle of `anchor` (another top-level window), kept
+// on the anchor's screen.
+void centreOver(QWidget *window, const QWidget *anchor);
 
 } // namespace ui
