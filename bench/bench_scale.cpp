@@ -13,13 +13,20 @@
 
 #include "core/app/failure.h"
 #include "core/db/database.h"
+#include "core/db/queries.h"
 #include "core/db/sampledata.h"
+#include "core/db/schema.h"
+#include "core/reports/reportjob.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -88,6 +95,147 @@ int make(const QString &path, const QStringList &args)
     return 0;
 }
 
+QSqlDatabase open(const QString &name, const QString &path)
+{
+    if (Failure why; !openConnection(name, path, true, &why))
+        die(why.description);
+    return QSqlDatabase::database(name, false);
+}
+
+template <class F>
+double medianMs(int runs, F &&f)
+{
+    QList<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        ms << t.nsecsElapsed() / 1e6;
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms.at(ms.size() / 2);
+}
+
+// What a picker or list does before its first paint: run the query and fetch the
+// first batch of rows into its model.
+double firstScreenMs(QSqlDatabase db, const QString &sql)
+{
+    return medianMs(5, [&] {
+        QSqlQueryModel model;
+        model.setQuery(sql, db);
+        if (model.lastError().isValid())
+            die(model.lastError().text());
+    });
+}
+
+int pickers(const QString &path, const QStringList &args)
+{
+    // --as-is leaves the register as the generator made it; else it is brought up
+    // to date first, as opening it in the application does.
+    if (!args.contains(QStringLiteral("--as-is"))) {
+        if (Failure why; !openConnection(QStringLiteral("migrate"), path, false, &why))
+            die(why.description);
+        QSqlDatabase m = QSqlDatabase::database(QStringLiteral("migrate"), false);
+        if (Failure why; !schema::migrateMain(m, &why))
+            die(why.description);
+        closeConnection(QStringLiteral("migrate"));
+    }
+    QSqlDatabase db = open(QStringLiteral("bench"), path);
+    QSqlQuery v(db);
+    v.exec(QStringLiteral("SELECT (SELECT count(*) FROM authorizedcompanies), (SELECT count(*) FROM project), "
+                          "(PRAGMA_user_version.user_version) FROM PRAGMA_user_version"));
+    v.next();
+    std::printf("%lld subcontractors, %lld projects, register version %d\n", v.value(0).toLongLong(),
+                v.value(1).toLongLong(), v.value(2).toInt());
+    v.finish();
+    const struct
+    {
+        const char *what;
+        Query query;
+        const char *floor;
+    } lists[] = {
+        {"subcontractor picker", queries::subcontractorsByName(), "SELECT * FROM authorizedcompanies"},
+        {"project picker", queries::activeProjectsByName(), "SELECT * FROM project WHERE active=-1"},
+        {"list of projects", queries::activeProjectsByNameAndCompany(), "SELECT * FROM project WHERE active=-1"},
+    };
+    std::printf("%-22s %10s %10s\n", "first screenful", "ms", "floor ms");
+    for (const auto &l : lists)
+        std::printf("%-22s %10.1f %10.1f\n", l.what, firstScreenMs(db, l.query.sql),
+                    firstScreenMs(db, QString::fromLatin1(l.floor)));
+    return 0;
+}
+
+// Reads every row of the widest date range as a report does, in chunks by date,
+// beside the same rows read in table order.
+int dates(const QString &path, const QStringList &args)
+{
+    QSqlDatabase db = open(QStringLiteral("bench"), path);
+    // As a report's reading connection is set up, unless --plain.
+    if (!args.contains(QStringLiteral("--plain")))
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=%1").arg(kReportMmapBytes));
+    const Query wide = queries::pickupsBetween(QStringLiteral("1900-01-01"), QStringLiteral("2100-01-01"));
+    qint64 rows = 0;
+    QElapsedTimer t;
+    t.start();
+    ChunkReader reader(db, wide, 1000);
+    for (;;) {
+        const std::optional<RowSet> chunk = reader.next();
+        if (!chunk)
+            die(QStringLiteral("read failed"));
+        if (chunk->isEmpty())
+            break;
+        rows += chunk->size();
+    }
+    const double byDate = t.nsecsElapsed() / 1e3;
+    t.restart();
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    q.exec(wide.sql.section(QStringLiteral("WHERE"), 0, 0));
+    qint64 floorRows = 0;
+    while (q.next()) {
+        for (int i = 0; i < 6; ++i)
+            q.value(i);
+        ++floorRows;
+    }
+    const double floor = t.nsecsElapsed() / 1e3;
+    std::printf("%lld rows by date in chunks: %.2f us/row (%.1f s); floor, table order: %.2f us/row (%.1f s)\n",
+                rows, byDate / rows, byDate / 1e6, floor / std::max<qint64>(1, floorRows), floor / 1e6);
+    return 0;
+}
+
+// "All Pikups By date" over every pick-up, written to PDF as the application does;
+// the floor reads the same rows the same way and does nothing with them.
+int report(const QString &path, const QStringList &args)
+{
+    QTemporaryDir tmp;
+    const QString out = option(args, "--out", tmp.filePath(QStringLiteral("report.pdf")));
+    reports::ReportJob job;
+    job.layout = &reports::DrpListofPickups();
+    job.title = QStringLiteral("All Pikups By date");
+    job.date = QDate(2026, 12, 7);
+    job.query = queries::pickupsBetween(QStringLiteral("1900-01-01"), QStringLiteral("2100-01-01"));
+    job.registerFile = path;
+    QElapsedTimer t;
+    t.start();
+    if (args.contains(QStringLiteral("--floor"))) {
+        QSqlDatabase db = open(QStringLiteral("bench"), path);
+        ChunkReader reader(db, job.query, reports::kChunkRows);
+        qint64 rows = 0;
+        for (std::optional<RowSet> chunk; (chunk = reader.next()) && !chunk->isEmpty();)
+            rows += chunk->size();
+        std::printf("floor: %lld rows read, nothing laid out: %.1f s, peak %.0f MiB\n", rows, t.elapsed() / 1000.0,
+                    peakMiB());
+        return 0;
+    }
+    reports::OutputControl control;
+    Failure why;
+    if (!reports::writePdf(job, out, &why, &control))
+        die(why.description);
+    std::printf("report: %d pages to PDF (%.0f MiB): %.1f s, peak %.0f MiB\n", control.pages.load(),
+                QFileInfo(out).size() / 1048576.0, t.elapsed() / 1000.0, peakMiB());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -102,5 +250,11 @@ int main(int argc, char **argv)
     std::printf("load average %.2f\n", loadAverage());
     if (cmd == QLatin1String("make"))
         return make(path, args);
+    if (cmd == QLatin1String("pickers"))
+        return pickers(path, args);
+    if (cmd == QLatin1String("dates"))
+        return dates(path, args);
+    if (cmd == QLatin1String("report"))
+        return report(path, args);
     die(QStringLiteral("unknown command ") + cmd);
 }

@@ -167,7 +167,13 @@ std::optional<Opened> openMain(const QString &path, Failure *why)
     Opened opened;
     const QFileInfo fi(path);
     const QFileInfo folder(fi.absolutePath());
-    if (!fi.isWritable() || !folder.isWritable()) {
+    const bool writable = fi.isWritable() && folder.isWritable();
+    // A register of an older version is brought up to date. What the steps add
+    // only speeds reading, so a register that cannot be changed now (read-only,
+    // or locked by another desk) is used as it stands and updated at a later open.
+    if (writable)
+        schema::migrateMain(d);
+    if (!writable) {
         opened.readOnly = true;
         opened.warning = QStringLiteral("The database file \"%1\" is read-only (%2): you can look at the registers, "
                                         "but changes cannot be saved.")

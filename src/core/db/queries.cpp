@@ -24,13 +24,14 @@ const QStringList kByDate = {QStringLiteral("pickupdate"), QStringLiteral("id")}
 
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
+    const int fromBind = int(binds.size());
     binds << from << upto;
     // By date, as the reports over them are titled; the id keeps equal dates in the
     // order they were logged.
     return {kPickupBase + QStringLiteral("WHERE ") + filter
                 + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ? "
                                  "ORDER BY pickuplog.pickupdate, pickuplog.id"),
-            binds, kByDate};
+            binds, kByDate, fromBind};
 }
 
 } // namespace
@@ -216,6 +217,8 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
     QVariantList binds = m_query.binds;
     const bool chunked = !m_query.order.isEmpty();
     if (chunked) {
+        if (!m_last.isEmpty() && m_query.orderFrom >= 0 && m_query.orderFrom < binds.size() && !m_last.at(0).isNull())
+            binds[m_query.orderFrom] = m_last.at(0);
         const QString where
             = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(m_query.order, m_last, binds);
         sql = QStringLiteral("SELECT * FROM (%1)%2 ORDER BY %3 LIMIT %4")

@@ -22,6 +22,10 @@ struct Query
     // The result columns the rows are ordered by, the last one unique: a report reads
     // the rows in chunks along them. Empty when the query cannot be read so.
     QStringList order = {};
+    // The bind that is the lower bound of the first order column, or -1. A chunk
+    // moves it up to where the last one ended: SQLite starts an index scan at one
+    // lower bound only, and it would take this one and walk every row before.
+    int orderFrom = -1;
 };
 
 namespace queries {

@@ -12,7 +12,7 @@ namespace core::schema {
 // PRAGMA application_id of a main database ("QBN1") and of a transfer file ("QBNT").
 constexpr int kApplicationId = 0x51424E31;
 constexpr int kTransferApplicationId = 0x51424E54;
-constexpr int kVersion = 1;
+constexpr int kVersion = 2;
 
 struct Table
 {
@@ -28,6 +28,19 @@ const Table &table(const QString &name);
 QStringList createTableStatements();
 // The indexes of the main database.
 QStringList createIndexStatements();
+
+// One step that brings a register made by an older version up to `version`.
+struct Migration
+{
+    int version;
+    QStringList statements;
+};
+// The steps in the order of their versions, the last one reaching kVersion.
+const QList<Migration> &migrations();
+
+// Runs every step above the register's user_version, all in one transaction that
+// also sets user_version; nothing changes when one fails.
+bool migrateMain(QSqlDatabase &db, Failure *why = nullptr);
 
 // Creates the three tables and their indexes, and stamps the file as ours. Runs in
 // one transaction.
