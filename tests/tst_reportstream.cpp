@@ -51,7 +51,7 @@ private slots:
     {
         QFETCH(Query, query);
         QVERIFY(env->exec("INSERT INTO project (id, projectname, company, active) VALUES (900, NULL, 'Z', -1), (901, 'same', 'C', -1), "
-                          "(902, 'SAME', 'c', -1), (903, NULL, NULL, -1), (904, 'same', 'c', 0)"));
+                          "(902, 'SAME', 'c', -1), (903, NULL, NULL, -1), (904, 'same', 'c', 0), (905, 'X', 'Y', 0), (906, 'W', NULL, 0)"));
         for (int i = 0; i < 9; ++i)
             QVERIFY(env->exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) VALUES (9, 501, ?, ?)",
                               {i % 3 == 0 ? QVariant(QMetaType::fromType<QString>()) : QVariant(i % 2 ? "2003-01-05" : "2003-01-05 10:00:00"),
