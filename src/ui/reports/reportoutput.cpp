@@ -59,7 +59,11 @@ bool runWithProgress(QWidget *parent, const QString &doing, const std::function<
                                                   : QStringLiteral("%1: %2 page(s) done").arg(doing).arg(pages));
     };
     showPages();
-    progress.setMinimumDuration(300); // short reports come and go without a flash
+    // Short reports come and go without a flash.
+    QTimer::singleShot(300, &progress, [&] {
+        if (worker->isRunning())
+            progress.show();
+    });
     QObject::connect(&progress, &QProgressDialog::canceled, &progress, [&] {
         control.cancel.store(true);
         showPages();
