@@ -171,11 +171,13 @@ int pickers(const QString &path, const QStringList &args)
     // --as-is leaves the register as the generator made it; else it is brought up
     // to date first, as opening it in the application does.
     if (!args.contains(QStringLiteral("--as-is"))) {
-        if (Failure why; !openConnection(QStringLiteral("migrate"), path, false, &why))
-            die(why.description);
-        QSqlDatabase m = QSqlDatabase::database(QStringLiteral("migrate"), false);
-        if (Failure why; !schema::migrateMain(m, &why))
-            die(why.description);
+        {
+            if (Failure why; !openConnection(QStringLiteral("migrate"), path, false, &why))
+                die(why.description);
+            QSqlDatabase m = QSqlDatabase::database(QStringLiteral("migrate"), false);
+            if (Failure why; !schema::migrateMain(m, &why))
+                die(why.description);
+        }
         closeConnection(QStringLiteral("migrate"));
     }
     QSqlDatabase db = open(QStringLiteral("bench"), path);
