@@ -9,7 +9,7 @@
 
 void RecordingReports::record(Kind kind, const ReportJob &job)
 {
-    Call c{kind, job.layout ? job.layout->name : QString(), job.title, job.rows, QString()};
+    Call c{kind, job.layout ? job.layout->name : QString(), job.title, jobRows(job).value_or(RowSet()), QString()};
     for (const reports::ReportPage &page : layoutJob(job).pages)
         for (const reports::PlacedItem &item : page.items)
             c.printed += item.text() + '\n';

@@ -168,7 +168,8 @@ std::optional<Opened> openMain(const QString &path, Failure *why)
     Opened opened;
     const QFileInfo fi(path);
     const QFileInfo folder(fi.absolutePath());
-    if (!fi.isWritable() || !folder.isWritable()) {
+    const bool writable = fi.isWritable() && folder.isWritable();
+    if (!writable) {
         opened.readOnly = true;
         opened.warning = QStringLiteral("The database file \"%1\" is read-only (%2): you can look at the registers, "
                                         "but changes cannot be saved.")

@@ -11,6 +11,8 @@
 namespace core::db {
 
 inline const QString kMainConnection = QStringLiteral("qb_main");
+// How much of a register a report's reading connection maps into memory.
+inline constexpr qint64 kReportMmapBytes = qint64(1) << 30;
 
 struct Opened
 {

@@ -26,6 +26,7 @@ void DataSource::setQuery(const QString &sql, const QVariantList &binds)
 {
     m_sql = sql;
     m_binds = binds;
+    m_order.clear();
 }
 
 bool DataSource::refresh()

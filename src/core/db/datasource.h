@@ -23,11 +23,15 @@ public:
     ~DataSource() override;
 
     void setQuery(const QString &sql, const QVariantList &binds = {});
-    void setQuery(const Query &query) { setQuery(query.sql, query.binds); }
+    void setQuery(const Query &query)
+    {
+        setQuery(query.sql, query.binds);
+        m_order = query.order;
+    }
     bool hasQuery() const { return !m_sql.isEmpty(); }
     QString sql() const { return m_sql; }
     QVariantList binds() const { return m_binds; }
-    Query query() const { return {m_sql, m_binds}; }
+    Query query() const { return {m_sql, m_binds, m_order}; }
 
     // Re-runs the query; the first row becomes the current row. False when the
     // query fails (no query, database not open, SQL error); see lastFailure().
@@ -60,6 +64,7 @@ private:
     QSqlQueryModel *m_model;
     QString m_sql;
     QVariantList m_binds;
+    QStringList m_order;
     int m_current = -1;
     Failure m_failure;
 };

@@ -78,6 +78,16 @@ bool yesNoNeverNull(QSqlQuery &q)
     return rebuild(q, QStringLiteral("project")) && rebuild(q, QStringLiteral("authorizedcompanies"));
 }
 
+// 2 -> 3: every ordering a window shows is read from an index instead of sorting
+// the whole table before the first row appears.
+bool sortIndexes(QSqlQuery &q)
+{
+    for (const QString &statement : sortIndexStatements())
+        if (!run(q, statement))
+            return false;
+    return true;
+}
+
 struct Step
 {
     int to; // the user_version the step leaves
@@ -87,6 +97,7 @@ struct Step
 // In the order of the versions they lead to; the last one reaches kVersion.
 constexpr Step kSteps[] = {
     {2, &yesNoNeverNull},
+    {3, &sortIndexes},
 };
 static_assert(std::end(kSteps)[-1].to == kVersion, "every version has its step");
 

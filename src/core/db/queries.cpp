@@ -5,6 +5,7 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 namespace core::db {
 
@@ -18,12 +19,19 @@ const QString kPickupBase = QStringLiteral(
     "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
     "authorizedcompanies.id ");
 
+const QStringList kById = {QStringLiteral("id")};
+const QStringList kByDate = {QStringLiteral("pickupdate"), QStringLiteral("id")};
+
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
+    const int fromBind = int(binds.size());
     binds << from << upto;
+    // By date, as the reports over them are titled; the id keeps equal dates in the
+    // order they were logged.
     return {kPickupBase + QStringLiteral("WHERE ") + filter
-                + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
-            binds};
+                + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ? "
+                                 "ORDER BY pickuplog.pickupdate, pickuplog.id"),
+            binds, kByDate, fromBind};
 }
 
 } // namespace
@@ -42,34 +50,38 @@ Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 proj
 {
     return {QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
                            "order by pickupdate"),
-            {subcontractor, project}};
+            {subcontractor, project},
+            kByDate};
 }
 
 Query activeProjectsByNameAndCompany()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"), {}};
+    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"),
+            {},
+            {QStringLiteral("projectname"), QStringLiteral("company"), QStringLiteral("id")}};
 }
 
 Query inactiveProjects()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active <> -1"), {}};
+    return {QStringLiteral("SELECT * FROM project WHERE active <> -1"), {}, kById};
 }
 
 Query listOfSubcontractors(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {project}};
+    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {project}, kById};
 }
 
 Query subcontractorsNotPickedUp(const QVariant &project)
 {
     return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
                            "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
-            {project}};
+            {project},
+            kById};
 }
 
 Query pickupsOfProject(const QVariant &project)
 {
-    return {kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {project}};
+    return {kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {project}, kById};
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -129,6 +141,134 @@ std::optional<QString> projectName(qint64 id, Failure *why)
 std::optional<QString> subcontractorName(qint64 id, Failure *why)
 {
     return nameOf({QStringLiteral("SELECT name FROM authorizedcompanies WHERE id = ?"), {id}}, why);
+}
+
+std::optional<bool> hasRows(const Query &query, Failure *why)
+{
+    const std::optional<RowSet> first
+        = readRows(QStringLiteral("SELECT 1 FROM (%1) LIMIT 1").arg(query.sql), query.binds, why);
+    if (!first)
+        return std::nullopt;
+    return !first->isEmpty();
+}
+
+namespace {
+
+// Rows after `last` in the ascending order of `keys` (NULL sorts first). A row value
+// comparison lets SQLite start the index scan there; a NULL in the last values
+// needs the longer form.
+QString afterPredicate(const QStringList &keys, const QVariantList &last, QVariantList &binds)
+{
+    int firstNull = -1;
+    for (int i = 0; i < keys.size(); ++i)
+        if (last.at(i).isNull()) {
+            firstNull = i;
+            break;
+        }
+    if (firstNull < 0) {
+        QStringList marks;
+        for (const QVariant &v : last) {
+            marks << QStringLiteral("?");
+            binds << v;
+        }
+        return QStringLiteral("(%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    }
+    // (same prefix, NULL here, after in the rest) OR (same prefix, not NULL here) OR (after in the prefix)
+    QStringList prefix;
+    QVariantList prefixBinds;
+    for (int i = 0; i < firstNull; ++i) {
+        prefix << QStringLiteral("%1 = ?").arg(keys.at(i));
+        prefixBinds << last.at(i);
+    }
+    const QString key = keys.at(firstNull);
+    QStringList alternatives;
+    QString same = prefix.isEmpty() ? QString() : prefix.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ");
+    if (firstNull + 1 < keys.size()) {
+        binds << prefixBinds;
+        const QString rest = afterPredicate(keys.mid(firstNull + 1), last.mid(firstNull + 1), binds);
+        alternatives << QStringLiteral("(%1%2 IS NULL AND %3)").arg(same, key, rest);
+    }
+    binds << prefixBinds;
+    alternatives << QStringLiteral("(%1%2 IS NOT NULL)").arg(same, key);
+    if (firstNull > 0) {
+        alternatives << QStringLiteral("(%1)").arg(
+            afterPredicate(keys.mid(0, firstNull), last.mid(0, firstNull), binds));
+    }
+    return alternatives.join(QStringLiteral(" OR "));
+}
+
+} // namespace
+
+ChunkReader::ChunkReader(const QSqlDatabase &db, const Query &query, int chunkRows)
+    : m_db(db)
+    , m_query(query)
+    , m_chunkRows(std::max(1, chunkRows))
+{
+}
+
+std::optional<RowSet> ChunkReader::next(Failure *why)
+{
+    if (!m_db.isOpen())
+        return nothing(why, Failure::notOpen());
+    RowSet rs;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    QString sql = m_query.sql;
+    QVariantList binds = m_query.binds;
+    const bool chunked = !m_query.order.isEmpty();
+    if (chunked) {
+        if (!m_last.isEmpty() && m_query.orderFrom >= 0 && m_query.orderFrom < binds.size() && !m_last.at(0).isNull())
+            binds[m_query.orderFrom] = m_last.at(0);
+        const QString where
+            = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(m_query.order, m_last, binds);
+        sql = QStringLiteral("SELECT * FROM (%1)%2 ORDER BY %3 LIMIT %4")
+                  .arg(m_query.sql, where, m_query.order.join(QLatin1Char(',')))
+                  .arg(m_chunkRows);
+    }
+    if (!m_done) {
+        bool ok = q.prepare(sql);
+        if (ok) {
+            for (const QVariant &b : binds)
+                q.addBindValue(b);
+            ok = q.exec();
+        }
+        if (!ok)
+            return nothing(why, Failure::from(q.lastError()));
+    }
+    if (m_done) {
+        rs.columns = m_columns;
+        return rs;
+    }
+    const QSqlRecord rec = q.record();
+    for (int i = 0; i < rec.count(); ++i)
+        rs.columns << rec.fieldName(i);
+    m_columns = rs.columns;
+    if (m_keyColumns.isEmpty())
+        for (const QString &k : m_query.order) {
+            const int c = rs.columnIndex(k.section(QLatin1Char('.'), -1));
+            if (c < 0)
+                return nothing(why,
+                               Failure::plain(QStringLiteral("The rows cannot be read in order of \"%1\".").arg(k)));
+            m_keyColumns << c;
+        }
+    while (q.next()) {
+        QVariantList row;
+        row.reserve(rec.count());
+        for (int i = 0; i < rec.count(); ++i)
+            row << q.value(i);
+        rs.rows << row;
+    }
+    if (q.lastError().isValid())
+        return nothing(why, Failure::from(q.lastError()));
+    q.finish();
+    if (!chunked || rs.size() < m_chunkRows)
+        m_done = true;
+    if (!rs.isEmpty()) {
+        m_last.clear();
+        for (int c : m_keyColumns)
+            m_last << rs.rows.constLast().at(c);
+    }
+    return rs;
 }
 
 bool deleteRecord(const QString &table, qint64 id, Failure *why)

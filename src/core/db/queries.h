@@ -1,11 +1,14 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <optional>
 
 #include "core/app/failure.h"
 #include "core/db/rowset.h"
+
+#include <QSqlDatabase>
 
 // Every SQL text the windows need, by what it reads. A window asks for a query by
 // name and hands it to a data source or to readRows; it never holds SQL itself.
@@ -16,6 +19,13 @@ struct Query
 {
     QString sql;
     QVariantList binds;
+    // The result columns the rows are ordered by, the last one unique: a report reads
+    // the rows in chunks along them. Empty when the query cannot be read so.
+    QStringList order = {};
+    // The bind that is the lower bound of the first order column, or -1. A chunk
+    // moves it up to where the last one ended: SQLite starts an index scan at one
+    // lower bound only, and it would take this one and walk every row before.
+    int orderFrom = -1;
 };
 
 namespace queries {
@@ -46,6 +56,30 @@ Query activeProjectsByName();
 Query subcontractorsByName();
 
 } // namespace queries
+
+// Whether the query gives at least one row.
+std::optional<bool> hasRows(const Query &query, Failure *why = nullptr);
+
+// Reads a query's rows in chunks of about `chunkRows`, each chunk one short
+// statement that starts after the last row of the one before (by the query's
+// order), so that no read lock is held between chunks however long the reader
+// takes over them. A query without an order is read by one statement.
+class ChunkReader
+{
+public:
+    ChunkReader(const QSqlDatabase &db, const Query &query, int chunkRows = 1000);
+    // The next rows; an empty row set (with the columns) after the last.
+    std::optional<RowSet> next(Failure *why = nullptr);
+
+private:
+    QSqlDatabase m_db;
+    Query m_query;
+    int m_chunkRows;
+    QStringList m_columns;
+    QVariantList m_last; // the order columns' values of the last row read
+    QList<int> m_keyColumns;
+    bool m_done = false;
+};
 
 // The project or subcontractor with this id: one row, or none when there is no such row.
 std::optional<RowSet> projectById(qint64 id, Failure *why = nullptr);

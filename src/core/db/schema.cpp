@@ -65,15 +65,35 @@ QStringList createTableStatements()
     return out;
 }
 
-QStringList createIndexStatements()
+// Every ordering a window shows is read from an index instead of sorting the whole
+// table before the first row appears.
+QStringList sortIndexStatements()
 {
     return {
-        QStringLiteral("CREATE INDEX ix_authorizedcompanies_idproject ON authorizedcompanies(idproject)"),
-        QStringLiteral(
-            "CREATE INDEX ix_pickuplog_company_project_date ON pickuplog(idauthorizedcompany, idproject, pickupdate)"),
-        QStringLiteral("CREATE INDEX ix_pickuplog_idproject ON pickuplog(idproject)"),
-        QStringLiteral("CREATE INDEX ix_pickuplog_pickupdate ON pickuplog(pickupdate)"),
-    };
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ix_authorizedcompanies_name ON authorizedcompanies(name)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS ix_project_active_name ON project(active, projectname, company)")};
+}
+
+QStringList createIndexStatements()
+{
+    return QStringList{
+               QStringLiteral("CREATE INDEX ix_authorizedcompanies_idproject ON authorizedcompanies(idproject)"),
+               QStringLiteral("CREATE INDEX ix_pickuplog_company_project_date ON pickuplog(idauthorizedcompany, "
+                              "idproject, pickupdate)"),
+               QStringLiteral("CREATE INDEX ix_pickuplog_idproject ON pickuplog(idproject)"),
+               QStringLiteral("CREATE INDEX ix_pickuplog_pickupdate ON pickuplog(pickupdate)"),
+           }
+    + sortIndexStatements();
+}
+
+static std::optional<int> pragmaInt(QSqlDatabase &db, const char *name, QSqlError *error)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !q.next()) {
+        *error = q.lastError();
+        return std::nullopt;
+    }
+    return q.value(0).toInt();
 }
 
 static bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why)
@@ -118,16 +138,6 @@ bool createTransferTemplate(QSqlDatabase &db, Failure *why)
                   {QStringLiteral("PRAGMA application_id = %1").arg(kTransferApplicationId),
                    QStringLiteral("PRAGMA user_version = %1").arg(kTransferVersion)},
                   why);
-}
-
-static std::optional<int> pragmaInt(QSqlDatabase &db, const char *name, QSqlError *error)
-{
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("PRAGMA %1").arg(QLatin1String(name))) || !q.next()) {
-        *error = q.lastError();
-        return std::nullopt;
-    }
-    return q.value(0).toInt();
 }
 
 bool validateMain(QSqlDatabase &db, const QString &path, Failure *why)

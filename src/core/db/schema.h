@@ -12,8 +12,9 @@ namespace core::schema {
 // PRAGMA application_id of a main database ("QBN1") and of a transfer file ("QBNT").
 constexpr int kApplicationId = 0x51424E31;
 constexpr int kTransferApplicationId = 0x51424E54;
-// The format of the main database: 2 makes yes/no columns NOT NULL (see migrations.cpp).
-constexpr int kVersion = 2;
+// The format of the main database (see migrations.cpp): 2 makes yes/no columns NOT
+// NULL, 3 adds the indexes the windows' orderings need.
+constexpr int kVersion = 3;
 // The format of a transfer file, kept apart so that offices on different versions
 // still exchange projects: a main-database migration does not change it.
 constexpr int kTransferVersion = 1;
@@ -35,6 +36,9 @@ QStringList createTableStatements();
 QString createTableStatement(const Table &table, const QString &as = {}, const QStringList &extraColumns = {});
 // The indexes of the main database.
 QStringList createIndexStatements();
+
+// The indexes every ordering a window shows is read from (part of the above).
+QStringList sortIndexStatements();
 
 // Creates the three tables and their indexes, and stamps the file as ours. Runs in
 // one transaction.

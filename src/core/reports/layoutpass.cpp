@@ -180,36 +180,49 @@ struct PreparedBand
     qreal height = 0;
 };
 
-class Pass
+} // namespace
+
+// The pass keeps only the page being filled: finished pages wait in `ready` until
+// taken, and a row is not kept once its band is placed.
+class LayoutStream::Pass
 {
 public:
-    Pass(const ReportLayout &layout, const db::RowSet &rows, const QString &title, const QDate &date)
+    Pass(const ReportLayout &layout, const QStringList &columns, const QString &title, const QDate &date)
         : m_layout(layout)
-        , m_rows(rows)
         , m_title(title.isNull() ? layout.defaultTitle : title)
         , m_date(dates::toShort(QVariant(date)))
     {
+        m_columns.columns = columns;
         for (BandKind k : {BandKind::ReportHeader, BandKind::PageHeader, BandKind::Detail, BandKind::PageFooter,
                            BandKind::ReportFooter})
             prepare(k);
-    }
-
-    ReportDocument run()
-    {
         m_doc.layoutName = m_layout.name;
         m_doc.caption = m_layout.caption;
         m_doc.title = m_title;
-        m_doc.rowCount = m_rows.size();
         m_doc.pageSize = QSizeF(kPageWidthPt, kPageHeightPt) * kRefPerPoint;
         m_doc.bodyRect = toRef(QRectF(kMarginPt, kMarginPt, kBodyWidthPt, kPageHeightPt - 2 * kMarginPt));
         // The page footer's room is set aside before anything else is placed.
         m_doc.footerTop = m_doc.bodyRect.bottom() - lay(BandKind::PageFooter, -1, 1).height;
         m_emptyPageRoom = m_doc.footerTop - m_doc.bodyRect.top() - lay(BandKind::PageHeader, -1, 1).height;
-
+        for (FontEntry &f : m_fonts)
+            m_doc.fonts.append({f.def, f.font, f.ascent, f.lineSpacing});
         startPage();
-        for (int row = 0; row < m_rows.size(); ++row)
-            placeDetail(lay(BandKind::Detail, row, 0), row);
+    }
 
+    void addRow(const QVariantList &row)
+    {
+        m_row = &row;
+        const int index = m_doc.rowCount;
+        placeDetail(lay(BandKind::Detail, index, 0), index);
+        m_row = nullptr;
+        ++m_doc.rowCount;
+    }
+
+    void finish()
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
         const LaidBand footer = lay(BandKind::ReportFooter, -1, currentNumber());
         if (footer.height > room() + kEps && !pageIsEmpty()) {
             closePage();
@@ -217,11 +230,10 @@ public:
         }
         place(footer, -1, 0, false);
         closePage();
-
-        for (FontEntry &f : m_fonts)
-            m_doc.fonts.append({f.def, f.font, f.ascent, f.lineSpacing});
-        return std::move(m_doc);
     }
+
+    const ReportDocument &document() const { return m_doc; }
+    QList<ReportPage> ready;
 
 private:
     void prepare(BandKind k)
@@ -231,7 +243,7 @@ private:
         p.height = p.band->height * kRefPerPoint;
         for (const ReportItem &it : p.band->items) {
             p.font.append(it.isText() ? fontIndex(it.font) : -1);
-            p.column.append(it.kind == ItemKind::Field ? m_rows.columnIndex(it.text) : -1);
+            p.column.append(it.kind == ItemKind::Field ? m_columns.columnIndex(it.text) : -1);
             p.rect.append(toRef(it.rect));
         }
     }
@@ -262,20 +274,23 @@ private:
         case ItemKind::Label:
             return labelText(it.text, page);
         case ItemKind::Field: {
-            if (row < 0 || column < 0 || column >= m_rows.rows.at(row).size())
+            if (row < 0 || !m_row || column < 0 || column >= m_row->size())
                 return {};
-            const QVariant &v = m_rows.rows.at(row).at(column);
+            const QVariant &v = m_row->at(column);
             if (it.format != FieldFormat::Date || v.isNull())
                 return fieldText(it, v);
             // Many records share a date, and converting one is slow.
             const QString stored = v.toString();
             auto cached = m_dates.constFind(stored);
-            if (cached == m_dates.constEnd())
+            if (cached == m_dates.constEnd()) {
+                if (m_dates.size() >= 100000) // dates with times of day are nearly all different
+                    m_dates.clear();
                 cached = m_dates.insert(stored, fieldText(it, v));
+            }
             return *cached;
         }
         case ItemKind::Function:
-            return QString::number(m_rows.size());
+            return QString::number(m_doc.rowCount);
         default:
             return {};
         }
@@ -440,13 +455,12 @@ private:
 
     qreal room() const { return m_doc.footerTop - m_y; }
     bool pageIsEmpty() const { return m_y <= m_contentTop + kEps; }
-    int currentNumber() const { return int(m_doc.pages.size()); }
+    int currentNumber() const { return m_page.number; }
 
     void startPage()
     {
-        ReportPage page;
-        page.number = int(m_doc.pages.size()) + 1;
-        m_doc.pages.append(std::move(page));
+        m_page = ReportPage();
+        m_page.number = ++m_pageCount;
         m_y = m_doc.bodyRect.top();
         if (currentNumber() == 1)
             place(lay(BandKind::ReportHeader, -1, 1), -1, 0, false);
@@ -458,11 +472,13 @@ private:
     {
         m_y = m_doc.footerTop;
         place(lay(BandKind::PageFooter, -1, currentNumber()), -1, 0, false);
+        ready.append(std::move(m_page));
+        m_page = ReportPage();
     }
 
     void place(const LaidBand &lb, int row, int part, bool continues)
     {
-        ReportPage &page = m_doc.pages.last();
+        ReportPage &page = m_page;
         const PreparedBand &p = m_bands[int(lb.kind)];
         PlacedBand band;
         band.kind = lb.kind;
@@ -489,19 +505,21 @@ private:
     }
 
     const ReportLayout &m_layout;
-    const db::RowSet &m_rows;
+    db::RowSet m_columns; // the column names only
+    const QVariantList *m_row = nullptr;
     const QString m_title;
     const QString m_date;
     std::vector<FontEntry> m_fonts;
     mutable QHash<QString, QString> m_dates;
     std::array<PreparedBand, 5> m_bands;
-    ReportDocument m_doc;
+    ReportDocument m_doc; // without pages
+    ReportPage m_page;    // the page being filled
+    int m_pageCount = 0;
+    bool m_finished = false;
     qreal m_y = 0;
     qreal m_contentTop = 0;
     qreal m_emptyPageRoom = 0;
 };
-
-} // namespace
 
 QFont referenceFont(const FontDef &def)
 {
@@ -543,9 +561,53 @@ QString fieldText(const ReportItem &item, const QVariant &value)
     return value.toString();
 }
 
+LayoutStream::LayoutStream(const ReportLayout &layout, const QStringList &columns, const QString &title,
+                           const QDate &date)
+    : d(std::make_unique<Pass>(layout, columns, title, date))
+{
+}
+
+LayoutStream::~LayoutStream() = default;
+
+void LayoutStream::addRow(const QVariantList &row)
+{
+    d->addRow(row);
+}
+
+void LayoutStream::finish()
+{
+    d->finish();
+}
+
+bool LayoutStream::hasPage() const
+{
+    return !d->ready.isEmpty();
+}
+
+ReportPage LayoutStream::takePage()
+{
+    return d->ready.takeFirst();
+}
+
+const ReportDocument &LayoutStream::document() const
+{
+    return d->document();
+}
+
 ReportDocument layoutReport(const ReportLayout &layout, const db::RowSet &rows, const QString &title, const QDate &date)
 {
-    return Pass(layout, rows, title, date).run();
+    LayoutStream stream(layout, rows.columns, title, date);
+    ReportDocument doc = stream.document();
+    for (const QVariantList &row : rows.rows) {
+        stream.addRow(row);
+        while (stream.hasPage())
+            doc.pages.append(stream.takePage());
+    }
+    stream.finish();
+    while (stream.hasPage())
+        doc.pages.append(stream.takePage());
+    doc.rowCount = stream.document().rowCount;
+    return doc;
 }
 
 } // namespace core::reports

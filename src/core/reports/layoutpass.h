@@ -8,6 +8,7 @@
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
+#include <memory>
 
 // The layout pass: a pure function from (layout, rows, title, date) to pages of
 // placed items whose text is already broken into lines. Everything is measured at
@@ -76,6 +77,28 @@ struct ReportDocument
     QList<ResolvedFont> fonts;
     QList<ReportPage> pages;
     int rowCount = 0;
+};
+
+// The layout pass fed one row at a time: pages come out as they fill, so a report
+// of any length needs the memory of one page (plus the pages not yet taken).
+class LayoutStream
+{
+public:
+    LayoutStream(const ReportLayout &layout, const QStringList &columns, const QString &title, const QDate &date);
+    ~LayoutStream();
+    LayoutStream(const LayoutStream &) = delete;
+    LayoutStream &operator=(const LayoutStream &) = delete;
+
+    void addRow(const QVariantList &row); // values in the order of `columns`
+    void finish();                        // the report footer after the last row
+    bool hasPage() const;
+    ReportPage takePage(); // the oldest finished page
+    // Sizes and fonts of the document, without pages; rowCount counts the rows added.
+    const ReportDocument &document() const;
+
+private:
+    class Pass;
+    std::unique_ptr<Pass> d;
 };
 
 ReportDocument layoutReport(const ReportLayout &layout, const db::RowSet &rows, const QString &title,

@@ -1,19 +1,240 @@
 #include "core/reports/reportjob.h"
 
 #include "core/app/clock.h"
+#include "core/db/database.h"
 #include "core/reports/reportpainter.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPdfWriter>
+#include <QSaveFile>
+#include <QSqlQuery>
+#include <QThread>
 
 namespace core::reports {
 
-ReportDocument layoutJob(const ReportJob &job)
+namespace {
+
+const ReportLayout &layoutOf(const ReportJob &job)
 {
-    const ReportLayout &layout = job.layout ? *job.layout : DrpListofPickups();
-    return layoutReport(layout, job.rows, job.title, job.date.isValid() ? job.date : core::today());
+    return job.layout ? *job.layout : DrpListofPickups();
 }
 
-bool writePdf(const ReportJob &job, const QString &path, Failure *why)
+QDate dateOf(const ReportJob &job)
 {
-    return writePdf(layoutJob(job), path, why);
+    return job.date.isValid() ? job.date : core::today();
+}
+
+// Each thread that reads a register gets a connection of its own (a connection
+// belongs to the thread that opened it); it is read-only and holds no lock
+// between reads.
+class ReaderConnection
+{
+public:
+    ReaderConnection()
+        : m_name(QStringLiteral("qb_report_%1").arg(quintptr(QThread::currentThreadId())) + QString::number(++s_serial))
+    {
+    }
+    ~ReaderConnection() { db::closeConnection(m_name); }
+    bool open(const QString &path, Failure *why)
+    {
+        if (!db::openConnection(m_name, path, true, why))
+            return false;
+        // A wide date range visits the table in date order, not in the order it is
+        // stored: through the default 2 MB page cache every row costs a read call.
+        // Mapping the file lets the rows come from the system's cache directly
+        // (this connection only reads).
+        QSqlQuery(database()).exec(QStringLiteral("PRAGMA mmap_size=%1").arg(db::kReportMmapBytes));
+        return true;
+    }
+    QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
+
+private:
+    static inline QAtomicInteger<int> s_serial;
+    QString m_name;
+};
+
+} // namespace
+
+ReportJob registerJob(const ReportLayout &layout, const db::Query &query, const QString &title, const QDate &date)
+{
+    ReportJob job;
+    job.layout = &layout;
+    job.title = title;
+    job.date = date;
+    job.query = query;
+    job.registerFile = db::shownFile(db::main());
+    return job;
+}
+
+bool streamPages(const ReportJob &job, const PageSink &page, Failure *why, int chunkRows)
+{
+    const auto drain = [&](LayoutStream &stream) {
+        while (stream.hasPage())
+            if (!page(stream.document(), stream.takePage()))
+                return false;
+        return true;
+    };
+    if (!job.readsRegister()) {
+        LayoutStream stream(layoutOf(job), job.rows.columns, job.title, dateOf(job));
+        for (const QVariantList &row : job.rows.rows) {
+            stream.addRow(row);
+            if (!drain(stream))
+                return false;
+        }
+        stream.finish();
+        return drain(stream);
+    }
+    ReaderConnection connection;
+    if (!connection.open(job.registerFile, why))
+        return false;
+    db::ChunkReader reader(connection.database(), job.query, chunkRows);
+    std::optional<LayoutStream> stream;
+    for (;;) {
+        const std::optional<db::RowSet> chunk = reader.next(why);
+        if (!chunk)
+            return false;
+        if (!stream)
+            stream.emplace(layoutOf(job), chunk->columns, job.title, dateOf(job));
+        if (chunk->isEmpty())
+            break;
+        for (const QVariantList &row : chunk->rows) {
+            stream->addRow(row);
+            if (!drain(*stream))
+                return false;
+        }
+    }
+    stream->finish();
+    return drain(*stream);
+}
+
+std::optional<db::RowSet> jobRows(const ReportJob &job, Failure *why)
+{
+    if (!job.readsRegister())
+        return job.rows;
+    ReaderConnection connection;
+    if (!connection.open(job.registerFile, why))
+        return std::nullopt;
+    db::ChunkReader reader(connection.database(), job.query, kChunkRows);
+    db::RowSet all;
+    for (;;) {
+        std::optional<db::RowSet> chunk = reader.next(why);
+        if (!chunk)
+            return std::nullopt;
+        all.columns = chunk->columns;
+        if (chunk->isEmpty())
+            return all;
+        all.rows.append(std::move(chunk->rows));
+    }
+}
+
+ReportDocument layoutJob(const ReportJob &job)
+{
+    if (!job.readsRegister())
+        return layoutReport(layoutOf(job), job.rows, job.title, dateOf(job));
+    ReportDocument doc;
+    bool first = true;
+    streamPages(job, [&](const ReportDocument &meta, const ReportPage &page) {
+        if (first)
+            doc = meta;
+        first = false;
+        doc.pages.append(page);
+        doc.rowCount = meta.rowCount;
+        return true;
+    });
+    return doc;
+}
+
+namespace {
+
+// Paints pages as `produce` hands them over, stopping when cancelled.
+bool paintPages(QPagedPaintDevice *device, Failure *why, OutputControl *control,
+                const std::function<bool(const PageSink &, Failure *)> &produce)
+{
+    PagePainter out(device);
+    Failure failure;
+    const bool produced = produce(
+        [&](const ReportDocument &doc, const ReportPage &page) {
+            if (control && control->cancelled())
+                return false;
+            if (!out.paint(doc, page, &failure))
+                return false;
+            if (control)
+                control->pages.store(out.pages());
+            return true;
+        },
+        &failure);
+    if (!produced || (control && control->cancelled())) {
+        if (control && control->cancelled()) {
+            if (control->onCancel)
+                control->onCancel();
+            return false;
+        }
+        return fail(why, failure);
+    }
+    return out.finish(why);
+}
+
+} // namespace
+
+bool paintJob(const ReportJob &job, QPagedPaintDevice *device, Failure *why, OutputControl *control)
+{
+    return paintPages(device, why, control,
+                      [&](const PageSink &sink, Failure *failure) { return streamPages(job, sink, failure); });
+}
+
+bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why, OutputControl *control)
+{
+    return paintPages(device, why, control, [&](const PageSink &sink, Failure *) {
+        for (const ReportPage &page : doc.pages)
+            if (!sink(doc, page))
+                return false;
+        return true;
+    });
+}
+
+QString pdfTitle(const QString &caption, const QString &title)
+{
+    return title.trimmed().isEmpty() ? caption : caption + QStringLiteral(": ") + title;
+}
+
+bool writePdf(const QString &path, const QString &title, const Painting &paint, Failure *why)
+{
+    QSaveFile file(path);
+    const auto notWritten = [&] {
+        return fail(
+            why,
+            Failure::plain(
+                QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString())));
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return notWritten();
+    {
+        QPdfWriter pdf(&file);
+        pdf.setResolution(int(kReferenceDpi));
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF()));
+        pdf.setTitle(title);
+        pdf.setCreator(QStringLiteral("Quillbern"));
+        if (!paint(&pdf, why)) {
+            file.cancelWriting();
+            return false;
+        }
+    }
+    if (!file.commit())
+        return notWritten();
+    return true;
+}
+
+bool writePdf(const ReportJob &job, const QString &path, Failure *why, OutputControl *control)
+{
+    const ReportLayout &layout = layoutOf(job);
+    const QString title = job.title.isNull() ? layout.defaultTitle : job.title;
+    return writePdf(
+        path, pdfTitle(layout.caption, title),
+        [&](QPagedPaintDevice *device, Failure *f) { return paintJob(job, device, f, control); }, why);
 }
 
 } // namespace core::reports

@@ -1,4 +1,5 @@
 #include "core/reports/reportpainter.h"
+#include "core/reports/reportjob.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
@@ -48,8 +49,12 @@ QPointF lineOrigin(const PlacedItem &it, const TextLine &line, int index, const 
 
 void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal scale)
 {
-    if (index < 0 || index >= doc.pages.size())
-        return;
+    if (index >= 0 && index < doc.pages.size())
+        drawPage(painter, doc, doc.pages.at(index), scale);
+}
+
+void drawPage(QPainter &painter, const ReportDocument &doc, const ReportPage &page, qreal scale)
+{
     painter.save();
     painter.scale(scale, scale);
 
@@ -69,7 +74,7 @@ void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal sca
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     int current = -1;
-    for (const PlacedItem &it : doc.pages.at(index).items) {
+    for (const PlacedItem &it : page.items) {
         switch (it.kind) {
         case ItemKind::Line:
             painter.drawLine(QPointF(it.rect.left(), it.rect.top()), QPointF(it.rect.right(), it.rect.top()));
@@ -100,61 +105,68 @@ void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal sca
     painter.restore();
 }
 
-bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why)
+PagePainter::PagePainter(QPagedPaintDevice *device)
+    : m_device(device)
+{
+}
+
+PagePainter::~PagePainter()
+{
+    if (m_painter && m_painter->isActive())
+        m_painter->end();
+}
+
+bool PagePainter::paint(const ReportDocument &doc, const ReportPage &page, Failure *why)
 {
     const auto failed = [why](const QString &sentence) { return fail(why, Failure::plain(sentence)); };
-    if (!device)
+    if (!m_device)
         return failed(QStringLiteral("There is nothing to print on."));
-    keepLargeBuffersInHeap();
-    QPainter painter;
-    if (!painter.begin(device))
+    if (!m_painter) {
+        keepLargeBuffersInHeap();
+        m_painter = std::make_unique<QPainter>();
+        if (!m_painter->begin(m_device))
+            return failed(QStringLiteral("The output could not be opened for printing."));
+        m_painter->setRenderHint(QPainter::Antialiasing);
+        m_painter->setRenderHint(QPainter::TextAntialiasing);
+        // Our coordinates start at the paper's corner; a device with margins starts
+        // its painter at the margin.
+        const int dpi = m_device->logicalDpiX();
+        m_painter->translate(-m_device->pageLayout().paintRectPixels(dpi).topLeft());
+        m_scale = dpi / kReferenceDpi;
+    } else if (!m_painter->isActive()) {
         return failed(QStringLiteral("The output could not be opened for printing."));
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-
-    // Our coordinates start at the paper's corner; a device with margins starts
-    // its painter at the margin.
-    const int dpi = device->logicalDpiX();
-    const QPoint origin = device->pageLayout().paintRectPixels(dpi).topLeft();
-    painter.translate(-origin);
-    const qreal scale = dpi / kReferenceDpi;
-    for (int i = 0; i < int(doc.pages.size()); ++i) {
-        if (i > 0 && !device->newPage()) {
-            painter.end();
-            return failed(QStringLiteral("A new page could not be started."));
-        }
-        drawPage(painter, doc, i, scale);
+    } else if (!m_device->newPage()) {
+        m_painter->end();
+        return failed(QStringLiteral("A new page could not be started."));
     }
-    if (!painter.end())
-        return failed(QStringLiteral("The output could not be completed."));
+    drawPage(*m_painter, doc, page, m_scale);
+    ++m_pages;
     return true;
+}
+
+bool PagePainter::finish(Failure *why)
+{
+    if (!m_painter || !m_painter->isActive())
+        return fail(why, Failure::plain(QStringLiteral("The output could not be opened for printing.")));
+    if (!m_painter->end())
+        return fail(why, Failure::plain(QStringLiteral("The output could not be completed.")));
+    return true;
+}
+
+bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why)
+{
+    PagePainter out(device);
+    for (const ReportPage &page : doc.pages)
+        if (!out.paint(doc, page, why))
+            return false;
+    return out.finish(why);
 }
 
 bool writePdf(const ReportDocument &doc, const QString &path, Failure *why)
 {
-    QSaveFile file(path);
-    const auto notWritten = [&] {
-        return fail(
-            why,
-            Failure::plain(
-                QStringLiteral("%1 cannot be written: %2").arg(QFileInfo(path).fileName(), file.errorString())));
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return notWritten();
-    {
-        QPdfWriter pdf(&file);
-        pdf.setResolution(int(kReferenceDpi));
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::Letter), QPageLayout::Portrait, QMarginsF()));
-        pdf.setTitle(doc.title.trimmed().isEmpty() ? doc.caption : doc.caption + QStringLiteral(": ") + doc.title);
-        pdf.setCreator(QStringLiteral("Quillbern"));
-        if (!paintDocument(doc, &pdf, why)) {
-            file.cancelWriting();
-            return false;
-        }
-    }
-    if (!file.commit())
-        return notWritten();
-    return true;
+    return writePdf(
+        path, pdfTitle(doc.caption, doc.title),
+        [&](QPagedPaintDevice *device, Failure *f) { return paintDocument(doc, device, f); }, why);
 }
 
 } // namespace core::reports

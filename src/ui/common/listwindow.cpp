@@ -200,24 +200,19 @@ void ListWindow::deleteChosen(const QString &table)
 
 void ListWindow::printReport(const reports::ReportLayout &layout, const Query &query, const QString &title)
 {
+    // The rows are read while the pages are made, never all at once.
     Failure failure;
-    std::optional<RowSet> rows = readRows(query, &failure);
-    if (!rows) {
+    const std::optional<bool> any = hasRows(query, &failure);
+    if (!any) {
         message(failure.text());
         return;
     }
-    if (rows->isEmpty()) {
+    if (!*any) {
         message(QStringLiteral("There are not Registers"));
         return;
     }
-    if (!services().reports)
-        return;
-    ReportJob job;
-    job.layout = &layout;
-    job.rows = std::move(*rows);
-    job.title = title;
-    job.date = core::today();
-    services().reports->print(job);
+    if (services().reports)
+        services().reports->print(reports::registerJob(layout, query, title, core::today()));
 }
 
 void ListWindow::present()

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace ui {
 
@@ -30,6 +31,20 @@ void cascadeFrom(QWidget *window, const QWidget *opener)
         at.setY(qMax(free.top(), qMin(at.y(), free.bottom() + 1 - window->height())));
     }
     window->move(at);
+}
+
+void centreOver(QWidget *window, const QWidget *anchor)
+{
+    const QScreen *screen = anchor->screen() ? anchor->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    QRect r(QPoint(0, 0), window->size().boundedTo(avail.size()));
+    r.moveCenter(anchor->frameGeometry().center());
+    r.moveLeft(std::clamp(r.left(), avail.left(), avail.right() - r.width() + 1));
+    r.moveTop(std::clamp(r.top(), avail.top(), avail.bottom() - r.height() + 1));
+    window->resize(r.size());
+    window->move(r.topLeft());
 }
 
 } // namespace ui

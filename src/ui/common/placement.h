@@ -23,5 +23,8 @@ void centreOnScreen(QWidget *window);
 // A window opened from another that it would hide (it covers the opener's caption)
 // stands a caption's height lower and to the right of it instead.
 void cascadeFrom(QWidget *window, const QWidget *opener);
+// Moves a top-level window to the middle of `anchor` (another top-level window), kept
+// on the anchor's screen.
+void centreOver(QWidget *window, const QWidget *anchor);
 
 } // namespace ui

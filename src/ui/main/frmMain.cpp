@@ -421,15 +421,15 @@ void frmMain::cmdPrintClicked()
 {
     // Failures are numbered messages and the next step runs; without rows there is
     // no report.
-    std::optional<RowSet> rows;
+    std::optional<bool> any;
     Failure failure;
     if (!m_pickups->hasQuery())
         failure = {int(QSqlError::StatementError),
                    QStringLiteral("No subcontractor has been chosen: there is no list of pick-ups to print."),
                    {}};
     else
-        rows = readRows(m_pickups->query(), &failure);
-    if (!rows) {
+        any = hasRows(m_pickups->query(), &failure);
+    if (!any) {
         message(failure.text());
         return;
     }
@@ -447,17 +447,14 @@ void frmMain::cmdPrintClicked()
     const QString project = named(&projectName, m_pickupProject);
     const QString company = named(&subcontractorName, m_pickupCompany);
 
-    ReportJob job;
-    job.layout = &reports::DrpListofPickupsOnly();
-    job.title = QStringLiteral("Project: ") + project + QStringLiteral("   Subcontractor: ") + company;
-    job.date = core::today();
-    if (rows->isEmpty()) {
+    if (!*any) {
         message(QStringLiteral("There are not Registers"));
         return;
     }
-    job.rows = std::move(*rows);
+    const QString title = QStringLiteral("Project: ") + project + QStringLiteral("   Subcontractor: ") + company;
     if (services().reports)
-        services().reports->preview(job);
+        services().reports->preview(
+            reports::registerJob(reports::DrpListofPickupsOnly(), m_pickups->query(), title, core::today()));
 }
 
 } // namespace ui

@@ -44,9 +44,22 @@ private:
     QHash<QString, QPointer<ReportPreview>> m_previews;
 };
 
+// What is printed: its name for the print queue and the PDF title, and how its
+// pages are painted on a device (on a worker thread, with progress and cancel).
+struct PrintSource
+{
+    QString caption;
+    QString title;
+    std::function<bool(QPagedPaintDevice *, Failure *, core::reports::OutputControl *)> paint;
+
+    static PrintSource of(const ReportJob &job);
+    static PrintSource of(const ReportDocument &doc); // the document must outlive the printing
+};
+
 // Prints on the default printer with no dialog; with none, offers a PDF file.
 // True when the pages went to a printer or a file.
-bool printOnDefaultPrinter(const ReportDocument &doc, QWidget *parent);
-// Asks for a file name and writes the document there; true when written.
-bool saveAsPdf(const ReportDocument &doc, QWidget *parent);
+bool printOnDefaultPrinter(const PrintSource &source, QWidget *parent);
+// Asks for a file name and writes the report there; true when written. Cancelling
+// leaves no file under the chosen name.
+bool saveAsPdf(const PrintSource &source, QWidget *parent);
 } // namespace ui

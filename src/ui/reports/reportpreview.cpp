@@ -102,6 +102,35 @@ void PageView::wheelEvent(QWheelEvent *e)
     QWidget::wheelEvent(e);
 }
 
+namespace {
+
+// Where the desktop has no icon theme, a printer drawn in the palette's text colour,
+// so that Print looks like its neighbours.
+QIcon printerIcon()
+{
+    QIcon icon;
+    for (int size : {16, 24, 32, 48}) {
+        QPixmap pm(size, size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 16.0, size / 16.0);
+        const QColor ink = QGuiApplication::palette().color(QPalette::WindowText);
+        p.setPen(QPen(ink, 1.2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(QRectF(4.5, 1.5, 7, 4)); // paper going in
+        p.setBrush(ink);
+        p.drawRoundedRect(QRectF(1.5, 5.5, 13, 6), 1.2, 1.2); // body
+        p.setBrush(QGuiApplication::palette().color(QPalette::Base));
+        p.drawRect(QRectF(4.5, 9.5, 7, 5)); // page coming out
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
+}
+
+} // namespace
+
 ReportPreview::ReportPreview(QWidget *parent)
     : QMainWindow(parent)
 {
@@ -125,8 +154,9 @@ ReportPreview::ReportPreview(QWidget *parent)
     m_zoomIn = makeAction(QStringLiteral("actZoomIn"), QStringLiteral("Zoom In"),
                           QIcon::fromTheme(QStringLiteral("zoom-in")),
                           {QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
-    QAction *print = makeAction(QStringLiteral("actPrint"), QStringLiteral("Print"),
-                                QIcon::fromTheme(QStringLiteral("document-print")), {QKeySequence::Print});
+    QAction *print
+        = makeAction(QStringLiteral("actPrint"), QStringLiteral("Print"),
+                     QIcon::fromTheme(QStringLiteral("document-print"), printerIcon()), {QKeySequence::Print});
     QAction *save = makeAction(QStringLiteral("actSavePdf"), QStringLiteral("Save as PDF"),
                                st->standardIcon(QStyle::SP_DialogSaveButton), {QKeySequence::Save});
     QAction *close = makeAction(QStringLiteral("actClose"), QStringLiteral("Close"),
@@ -344,12 +374,12 @@ bool ReportPreview::eventFilter(QObject *watched, QEvent *event)
 
 void ReportPreview::printReport()
 {
-    printOnDefaultPrinter(m_doc, this);
+    printOnDefaultPrinter(PrintSource::of(m_doc), this);
 }
 
 void ReportPreview::saveReport()
 {
-    saveAsPdf(m_doc, this);
+    saveAsPdf(PrintSource::of(m_doc), this);
 }
 
 } // namespace ui

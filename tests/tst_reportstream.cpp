@@ -1,0 +1,129 @@
+// Reports read from the register in chunks: the same rows and pages as reading them all
+// at once, a cancelled PDF that leaves nothing behind, and the sort indexes an older
+// register gets when it is opened.
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/schema.h"
+#include "core/reports/reportjob.h"
+#include "support/testenv.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+using namespace reports;
+
+namespace {
+
+QStringList ids(const RowSet &rows)
+{
+    QStringList out;
+    for (int i = 0; i < rows.size(); ++i)
+        out << rows.value(i, "id").toString();
+    return out;
+}
+
+QString pageTexts(const ReportDocument &doc, const QList<ReportPage> &pages)
+{
+    QString out;
+    for (const ReportPage &page : pages)
+        for (const PlacedItem &item : page.items)
+            out += QStringLiteral("%1 %2,%3 %4\n").arg(page.number).arg(item.rect.x()).arg(item.rect.y()).arg(item.text());
+    return out + QString::number(doc.rowCount);
+}
+
+} // namespace
+
+class TestReportStream : public OfficeTest
+{
+    Q_OBJECT
+private slots:
+    // Equal keys, NULL keys and keys with a time of day, read two rows at a time.
+    void chunksKeepTheOrder_data()
+    {
+        QTest::addColumn<Query>("query");
+        QTest::newRow("dates") << queries::pickupsBetween("1900-01-01", "2100-01-01");
+        QTest::newRow("a subcontractor's, NULL dates first") << queries::pickupsOfSubcontractorInProject(501, 9);
+        QTest::newRow("projects by name, NULL and equal names") << queries::activeProjectsByNameAndCompany();
+        QTest::newRow("by id") << queries::inactiveProjects();
+    }
+
+    void chunksKeepTheOrder()
+    {
+        QFETCH(Query, query);
+        QVERIFY(env->exec("INSERT INTO project (id, projectname, company, active) VALUES (900, NULL, 'Z', -1), (901, 'same', 'C', -1), "
+                          "(902, 'SAME', 'c', -1), (903, NULL, NULL, -1), (904, 'same', 'c', 0), (905, 'X', 'Y', 0), (906, 'W', NULL, 0)"));
+        for (int i = 0; i < 9; ++i)
+            QVERIFY(env->exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) VALUES (9, 501, ?, ?)",
+                              {i % 3 == 0 ? QVariant(QMetaType::fromType<QString>()) : QVariant(i % 2 ? "2003-01-05" : "2003-01-05 10:00:00"),
+                               "P" + QString::number(i)}));
+        const std::optional<RowSet> whole = readRows(query);
+        QVERIFY(whole && whole->size() > 2); // more than one chunk
+        ChunkReader reader(db::main(), query, 2);
+        RowSet chunked;
+        for (std::optional<RowSet> chunk; (chunk = reader.next()) && !chunk->isEmpty();) {
+            QVERIFY(chunk->size() <= 2);
+            chunked.rows += chunk->rows;
+            chunked.columns = chunk->columns;
+        }
+        QCOMPARE(ids(chunked), ids(*whole));
+    }
+
+    // A report of many chunks comes out page for page as laying out all rows at once.
+    void pagesAsFromAllRows()
+    {
+        for (int i = 0; i < 80; ++i)
+            QVERIFY(env->exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby, note) VALUES (1, 1, ?, ?, ?)",
+                              {QDate(2010, 1, 1).addDays(i / 3).toString(Qt::ISODate), "BY " + QString::number(i), reportrows::words(i % 7 * 9, i)}));
+        const Query query = queries::pickupsBetween("1900-01-01", "2100-01-01");
+        const ReportJob job = registerJob(DrpListofPickups(), query, "All Pikups By date", QDate(2026, 3, 7));
+        const ReportDocument whole = layoutReport(DrpListofPickups(), *readRows(query), job.title, job.date);
+        QVERIFY(whole.pages.size() >= 4);
+        QList<ReportPage> pages;
+        ReportDocument doc;
+        QVERIFY(streamPages(job, [&](const ReportDocument &d, const ReportPage &p) { doc = d; pages << p; return true; }, nullptr, 7));
+        QCOMPARE(pageTexts(doc, pages), pageTexts(whole, whole.pages));
+    }
+
+    // Cancel writes nothing under the chosen name and leaves a file already there alone.
+    void cancelLeavesNoFile()
+    {
+        const ReportJob job = registerJob(DrpListofPickups(), queries::pickupsBetween("1900-01-01", "2100-01-01"), "T", QDate(2026, 3, 7));
+        const QString fresh = env->path("fresh.pdf"), taken = env->path("taken.pdf");
+        QFile old(taken);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        for (const QString &path : {fresh, taken}) {
+            OutputControl control;
+            control.cancel = true;
+            Failure why;
+            QVERIFY(!writePdf(job, path, &why, &control));
+            QVERIFY(why.description.isEmpty());
+        }
+        QVERIFY(!QFile::exists(fresh));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old"));
+        QCOMPARE(QDir(env->folder()).entryList({"*.pdf*"}, QDir::Files), QStringList({"taken.pdf"}));
+    }
+
+    // A register of the first version gets the indexes its sorted lists read from.
+    void olderRegisterIsBroughtUpToDate()
+    {
+        QVERIFY(env->exec("DROP INDEX ix_authorizedcompanies_name"));
+        QVERIFY(env->exec("DROP INDEX ix_project_active_name"));
+        QVERIFY(env->exec("PRAGMA user_version = 1"));
+        db::closeMain();
+        QVERIFY(db::openMain(::gDbFile));
+        QCOMPARE(env->scalar("PRAGMA user_version").toInt(), schema::kVersion);
+        for (const Query &q : {queries::subcontractorsByName(), queries::activeProjectsByName(), queries::activeProjectsByNameAndCompany()}) {
+            QSqlQuery plan(db::main());
+            QVERIFY(plan.exec("EXPLAIN QUERY PLAN " + q.sql));
+            QString text;
+            while (plan.next())
+                text += plan.value(3).toString() + '\n';
+            QVERIFY2(!text.contains("TEMP B-TREE"), qPrintable(q.sql + '\n' + text));
+        }
+    }
+};
+
+QTEST_MAIN(TestReportStream)
+#include "tst_reportstream.moc"
