@@ -181,6 +181,9 @@ private slots:
         }
         QCOMPARE(bytesOf(env.path(file)), bytesOf(fixture(file)));
         QCOMPARE(QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        // Nothing locks an old file: one that another program changes while it is read is refused.
+        const auto change = [&](qint64, qint64) { QFile f(env.path(file)); return f.open(QIODevice::Append) && f.write("x") == 1; };
+        QVERIFY(!core::transfer::readTransfer(env.path(file), change, &why) && why.description.contains("changed it while it was read"));
     }
 
     // A pick-up pointing at a subcontractor above every id the file still has never attaches to a new one.
