@@ -6,6 +6,7 @@
 #include "core/db/database.h"
 #include "core/db/legacyconversion.h"
 #include "core/db/schema.h"
+#include "core/transfer/transfer.h"
 #include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
 #include "ui/main/startup.h"
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QSqlQuery>
 #include <QTest>
+#include <ranges>
 
 using namespace core::db;
 
@@ -135,6 +137,55 @@ private slots:
         QCOMPARE(env.scalar("SELECT max(id) FROM project").toLongLong(), 40001);
     }
 
+    // Imported like a transfer file of ours: listed, then the chosen project, its subcontractors and all their
+    // pick-ups (whatever project those name) under new ids with every value as expected; the file untouched.
+    void importTransfer_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qint64>("chosen");
+        QTest::newRow("Jet 4 transfer file") << "legacy-transfer-jet4.mdb" << qint64(7);
+        QTest::newRow("ACE register") << "legacy-register-ace.accdb" << qint64(1);
+    }
+    void importTransfer()
+    {
+        QFETCH(QString, file);
+        QFETCH(qint64, chosen);
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 2}) && QFile::copy(fixture(file), env.path(file)));
+        const QStringList before = QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const qint64 projects = env.scalar("SELECT max(id) FROM project").toLongLong(), companies = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
+        const QJsonObject tables = expectedTables(file);
+        const auto listed = core::transfer::listProjects(env.path(file));
+        QVERIFY(listed && listed->size() == tables["project"]["rows"].toArray().size() && std::ranges::count(*listed | std::views::transform(&core::transfer::ProjectEntry::id), chosen) == 1);
+        Failure why;
+        const auto r = core::transfer::importProject(main(), env.path(file), chosen, {}, &why);
+        QVERIFY2(r && r->projectId == projects + 1, qPrintable(why.description));
+        QHash<qint64, qint64> newId; // of the subcontractors
+        for (const QString table : {"project", "authorizedcompanies", "pickuplog"}) {
+            QList<QJsonObject> want;
+            for (const QJsonValue &v : tables[table].toObject()["rows"].toArray())
+                if (table == "pickuplog" ? newId.contains(v["idauthorizedcompany"].toInteger()) : v[table == "project" ? "id" : "idproject"].toInteger() == chosen)
+                    want << v.toObject();
+            std::sort(want.begin(), want.end(), [](const QJsonObject &a, const QJsonObject &b) { return a["id"].toInteger() < b["id"].toInteger(); });
+            QSqlQuery q(main());
+            QVERIFY(q.exec(QString("SELECT * FROM %1 WHERE %2 = %3 ORDER BY id").arg(table, table == "project" ? "id" : "idproject").arg(r->projectId)));
+            for (const QJsonObject &o : want) {
+                QVERIFY(q.next() && (table != "authorizedcompanies" || q.value("id").toLongLong() > companies));
+                if (table == "authorizedcompanies")
+                    newId.insert(o["id"].toInteger(), q.value("id").toLongLong());
+                for (const QString &c : core::schema::table(table).columns.mid(1)) // links point at the new ids
+                    QVERIFY2(same(c == "idproject" ? QJsonValue(r->projectId) : c == "idauthorizedcompany" ? QJsonValue(newId.value(o[c].toInteger(), -1)) : o[c], q.value(c)),
+                             qPrintable(QString("%1 %2 %3: %4").arg(table).arg(o["id"].toInteger()).arg(c, q.value(c).toString())));
+            }
+            QVERIFY(!q.next());
+        }
+        QCOMPARE(bytesOf(env.path(file)), bytesOf(fixture(file)));
+        QCOMPARE(QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        // Nothing locks an old file: one that another program changes while it is read is refused.
+        const auto change = [&](qint64, qint64) { QFile f(env.path(file)); return f.open(QIODevice::Append) && f.write("x") == 1; };
+        QVERIFY(!core::transfer::readTransfer(env.path(file), change, &why) && why.description.contains("changed it while it was read"));
+    }
+
     // A pick-up pointing at a subcontractor above every id the file still has never attaches to a new one.
     void newIdsStayAboveEveryLink()
     {
@@ -211,6 +262,14 @@ private slots:
         QCOMPARE(bytesOf(file), old);
         QCOMPARE(QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
         QCOMPARE(QDir(env.path("ours")).entryList(QDir::Files | QDir::Hidden), QStringList{"db1.mdb"});
+        if (folder != "new" || !legacy::isLegacyFile(file))
+            return;
+        // Offered for import, the old file is refused for the same reason, the register unchanged.
+        QVERIFY(env.createDatabase());
+        const QByteArray reg = bytesOf(gDbFile);
+        QVERIFY(!core::transfer::importProject(main(), file, std::nullopt, {}, &why));
+        QVERIFY2(why.description.contains(said) && why.description.contains("cannot be imported"), qPrintable(why.description));
+        QVERIFY(bytesOf(gDbFile) == reg && bytesOf(file) == old);
     }
 
     // Without a window: the counts and 0, or the reason, non-zero and nothing written; --help names it.

@@ -37,9 +37,14 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-Failure unreadable(const QString &path, const QString &reason)
+// Numbered as SQLite numbers its failures, so that a transfer file in this format is
+// refused with the number a transfer file of ours would be.
+enum Number : int { kError = 1, kCorrupt = 11, kCantOpen = 14, kMismatch = 20, kNotADb = 26 };
+
+Failure unreadable(const QString &path, const QString &reason, int number)
 {
-    return Failure::withReason(QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), reason), reason);
+    return Failure::withReason(QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), reason), reason,
+                               number);
 }
 
 QString damaged(const QString &what)
@@ -290,42 +295,45 @@ bool isLegacyFile(const QString &path)
 
 std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
 {
-    const auto refused = [&](const QString &reason) {
-        fail(why, unreadable(path, reason));
+    const auto refused = [&](const QString &reason, int number) {
+        fail(why, unreadable(path, reason, number));
         return nullptr;
     };
     const QFileInfo fi(path);
     if (!fi.exists())
-        return refused(QStringLiteral("the file does not exist"));
+        return refused(QStringLiteral("the file does not exist"), kCantOpen);
     if (fi.isDir())
-        return refused(QStringLiteral("it is a folder, not a file"));
+        return refused(QStringLiteral("it is a folder, not a file"), kCantOpen);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return refused(QStringLiteral("it cannot be opened (%1)").arg(f.errorString()));
+        return refused(QStringLiteral("it cannot be opened (%1)").arg(f.errorString()), kCantOpen);
     const std::optional<Header> h = readHeader(f.read(kPage));
     const qint64 size = f.size();
     f.close();
     if (!h)
         return refused(size == 0 ? QStringLiteral("the file is empty")
-                                 : QStringLiteral("it is not a database of the old program (no Jet or ACE header)"));
+                                 : QStringLiteral("it is not a database of the old program (no Jet or ACE header)"),
+                       kNotADb);
     if (formatName(h->version).isEmpty())
-        return refused(QStringLiteral("its format (version %1) is not known").arg(h->version));
+        return refused(QStringLiteral("its format (version %1) is not known").arg(h->version), kNotADb);
     if (h->password)
         return refused(QStringLiteral("it is protected with a password; remove the password in the old program "
-                                      "first"));
+                                      "first"),
+                       kNotADb);
     if (h->dbKey != 0)
-        return refused(QStringLiteral("it is encrypted; decrypt it in the old program first"));
+        return refused(QStringLiteral("it is encrypted; decrypt it in the old program first"), kNotADb);
     const int page = h->version == 0 ? kPageJet3 : kPage;
     if (size < 3 * page || size % page != 0)
         return refused(
-            QStringLiteral("the file is cut short or damaged (%1 bytes is not a whole number of pages)").arg(size));
+            QStringLiteral("the file is cut short or damaged (%1 bytes is not a whole number of pages)").arg(size),
+            kCorrupt);
 
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->version = h->version;
     impl->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!impl->mdb)
-        return refused(damaged(QStringLiteral("its first page cannot be read")));
+        return refused(damaged(QStringLiteral("its first page cannot be read")), kCorrupt);
     mdb_set_bind_size(impl->mdb, kBindSize);
     if (const QByteArray target = mdb_target_charset(impl->mdb);
         target.compare("UTF-8", Qt::CaseInsensitive) != 0 && target.compare("UTF8", Qt::CaseInsensitive) != 0) {
@@ -333,13 +341,15 @@ std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
         if (!impl->decoder->isValid())
             return refused(QStringLiteral("its texts would come in the character set %1, which cannot be read "
                                           "(unset MDB_ICONV)")
-                               .arg(QString::fromLatin1(target)));
+                               .arg(QString::fromLatin1(target)),
+                           kError);
     }
     // Even an empty database lists its system tables.
     GPtrArray *catalog = mdb_read_catalog(impl->mdb, MDB_TABLE);
     if (!catalog || catalog->len == 0)
         return refused(QStringLiteral("its list of tables cannot be read (the file is damaged, or encrypted in a "
-                                      "way that cannot be read)"));
+                                      "way that cannot be read)"),
+                       kCorrupt);
     for (guint i = 0; i < catalog->len; ++i) {
         auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
         if (e->object_type == MDB_TABLE && mdb_is_user_table(e))
@@ -353,8 +363,8 @@ std::unique_ptr<Reader> Reader::openRegister(const QString &path, Failure *why)
     std::unique_ptr<Reader> r = open(path, why);
     if (!r)
         return nullptr;
-    const auto refused = [&](const QString &reason) {
-        fail(why, unreadable(path, reason));
+    const auto refused = [&](const QString &reason, int number) {
+        fail(why, unreadable(path, reason, number));
         return nullptr;
     };
     QStringList missing;
@@ -365,18 +375,19 @@ std::unique_ptr<Reader> Reader::openRegister(const QString &path, Failure *why)
         const QString list = missing.size() == 1
             ? missing.first()
             : missing.mid(0, missing.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" and ") + missing.last();
-        return refused(QStringLiteral("it is not a register of the old program: the %1 %2 %3 missing")
+        return refused(QStringLiteral("it is not a file of the old program: the %1 %2 %3 missing")
                            .arg(missing.size() == 1 ? QStringLiteral("table") : QStringLiteral("tables"), list,
-                                missing.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")));
+                                missing.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")),
+                       kError);
     }
     for (const schema::Table &t : schema::tables()) {
         TableDef def(r->d->entry(t.name));
         if (!def.t)
-            return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(t.name)));
+            return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(t.name)), kCorrupt);
         for (const QString &c : t.columns) {
             MdbColumn *col = columnNamed(def.t, c);
             if (!col)
-                return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
+                return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c), kError);
             const int type = col->col_type;
             const bool id = c.startsWith(QLatin1String("id"));
             const bool fits = id                   ? isWhole(type)
@@ -385,7 +396,8 @@ std::unique_ptr<Reader> Reader::openRegister(const QString &path, Failure *why)
                                                    : isText(type);
             if (!fits)
                 return refused(QStringLiteral("the column \"%1\" of the table \"%2\" is of the type %3")
-                                   .arg(c, t.name, typeName(type)));
+                                   .arg(c, t.name, typeName(type)),
+                               kMismatch);
             if (c == QLatin1String("pickupdate") && isText(type))
                 r->d->datesAsText << t.name;
         }
@@ -420,19 +432,20 @@ Counts Reader::counts() const
 
 bool Reader::read(const QString &table, const QStringList &columns, const RowFn &row, Failure *why)
 {
-    const auto refused = [&](const QString &reason) { return fail(why, unreadable(d->path, reason)); };
+    const auto refused
+        = [&](const QString &reason, int number) { return fail(why, unreadable(d->path, reason, number)); };
     MdbCatalogEntry *entry = d->entry(table);
     if (!entry)
-        return refused(QStringLiteral("it has no table \"%1\"").arg(table));
+        return refused(QStringLiteral("it has no table \"%1\"").arg(table), kError);
     TableDef def(entry);
     MdbTableDef *t = def.t;
     if (!t)
-        return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(table)));
+        return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(table)), kCorrupt);
     std::vector<MdbColumn *> cols;
     for (const QString &c : columns) {
         cols.push_back(columnNamed(t, c));
         if (!cols.back())
-            return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(table, c));
+            return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(table, c), kError);
     }
     MdbHandle *mdb = d->mdb;
     std::vector<MdbField> fields(t->num_cols + 1);
@@ -441,7 +454,8 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
     values.reserve(cols.size());
     qint64 read = 0;
     const auto badRow = [&](const QString &what) {
-        return refused(damaged(QStringLiteral("row %1 of the table \"%2\": %3").arg(read + 1).arg(table, what)));
+        return refused(damaged(QStringLiteral("row %1 of the table \"%2\": %3").arg(read + 1).arg(table, what)),
+                       kCorrupt);
     };
     mdb_rewind_table(t);
     while (mdb_fetch_row(t)) {
@@ -521,7 +535,8 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
         return refused(damaged(QStringLiteral("the table \"%1\" declares %2 rows, but %3 can be read")
                                    .arg(table)
                                    .arg(t->num_rows)
-                                   .arg(read)));
+                                   .arg(read)),
+                       kCorrupt);
     return true;
 }
 
@@ -564,7 +579,7 @@ bool Reader::readRows(const QString &table, const RowFn &row, Failure *why)
         },
         why);
     if (!bad.isEmpty())
-        return fail(why, unreadable(d->path, bad));
+        return fail(why, unreadable(d->path, bad, kMismatch));
     return read;
 }
 

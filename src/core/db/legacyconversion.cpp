@@ -19,6 +19,7 @@ namespace core::db {
 namespace {
 
 const QString kConnection = QStringLiteral("qb_convert");
+const QString kCopyConnection = QStringLiteral("qb_legacy_copy");
 constexpr qint64 kProgressEvery = 256;
 
 QString shown(const QString &path)
@@ -265,6 +266,13 @@ private:
     }
 };
 
+// What a transfer file of ours holds in a column: whole numbers, or text.
+QString transferColumn(const QString &column)
+{
+    const bool whole = column == QLatin1String("active") || column.startsWith(QLatin1String("id"));
+    return column + (whole ? QStringLiteral(" INTEGER") : QStringLiteral(" TEXT"));
+}
+
 } // namespace
 
 QString countsText(const legacy::Counts &c)
@@ -363,6 +371,73 @@ std::optional<LegacyConversion> convertLegacy(const QString &oldFile, const QStr
     }
     result.registerFile = target;
     return result;
+}
+
+bool copyLegacyTransfer(const QString &oldFile, const QString &copy, const ConversionProgress &progress, Failure *why)
+{
+    std::unique_ptr<legacy::Reader> reader = legacy::Reader::openRegister(oldFile, why);
+    if (!reader)
+        return false;
+    // A private scratch file: nothing in it needs keeping safe from a crash.
+    QStringList setup{QStringLiteral("PRAGMA journal_mode = OFF"), QStringLiteral("PRAGMA synchronous = OFF"),
+                      QStringLiteral("PRAGMA application_id = %1").arg(schema::kTransferApplicationId),
+                      QStringLiteral("PRAGMA user_version = %1").arg(schema::kTransferVersion),
+                      QStringLiteral("BEGIN")};
+    for (const schema::Table &t : schema::tables()) {
+        QStringList columns;
+        for (const QString &c : t.columns)
+            columns << transferColumn(c);
+        setup << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, columns.join(QStringLiteral(", ")));
+    }
+    // The import looks a project's subcontractors and their pick-ups up by these.
+    const QStringList finish{QStringLiteral("CREATE INDEX ix_companies ON authorizedcompanies(idproject, id)"),
+                             QStringLiteral("CREATE INDEX ix_pickups ON pickuplog(idauthorizedcompany)"),
+                             QStringLiteral("COMMIT")};
+
+    const qint64 total = reader->counts().total();
+    qint64 done = 0;
+    bool copied = false, stopped = false;
+    Failure failure;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kCopyConnection);
+        d.setDatabaseName(copy);
+        copied = d.open();
+        QSqlQuery q(d);
+        for (const QString &s : setup)
+            copied = copied && q.exec(s);
+        for (const schema::Table &t : schema::tables()) {
+            const QString marks = QStringList(t.columns.size(), QStringLiteral("?")).join(QStringLiteral(", "));
+            const auto insert = [&](const QVariantList &row) {
+                for (int i = 0; i < row.size(); ++i)
+                    q.bindValue(i, row.at(i));
+                if (!q.exec())
+                    return false; // said by the query's error
+                stopped = progress && ++done % kProgressEvery == 0 && !progress(std::min(done, total), total);
+                return !stopped;
+            };
+            copied = copied && q.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(t.name, marks))
+                && reader->readRows(t.name, insert, &failure) && !stopped && !q.lastError().isValid();
+        }
+        for (const QString &s : finish)
+            copied = copied && q.exec(s);
+        const QSqlError e = q.lastError().isValid() ? q.lastError() : d.lastError();
+        if (!copied && !stopped && failure.reason.isEmpty()) {
+            const QString reason = QStringLiteral("no working copy can be made in \"%1\" (%2)")
+                                       .arg(shown(QFileInfo(copy).absolutePath()), e.text());
+            failure = Failure::from(e, reason, reason);
+        }
+        q = QSqlQuery();
+        d.close();
+    }
+    QSqlDatabase::removeDatabase(kCopyConnection);
+    if (stopped)
+        return fail(why,
+                    Failure::withReason(QStringLiteral("The reading was stopped."), QStringLiteral("it was stopped")));
+    if (!copied)
+        return fail(why, failure);
+    if (progress)
+        progress(total, total);
+    return true;
 }
 
 } // namespace core::db

@@ -6,7 +6,8 @@
 #include "core/app/failure.h"
 #include "core/db/legacy.h"
 
-// A register of the old program turned into one of ours, with the same ids.
+// A register of the old program turned into one of ours, with the same ids; a
+// transfer file of the old program turned into one of ours for the import.
 namespace core::db {
 
 struct LegacyConversion
@@ -32,5 +33,13 @@ QString countsText(const legacy::Counts &counts);
 // holds another db1.mdb. On any failure nothing is left behind.
 std::optional<LegacyConversion> convertLegacy(const QString &oldFile, const QString &folder,
                                               const ConversionProgress &progress = {}, Failure *why = nullptr);
+
+// Writes the three tables of the old program's file `oldFile` into the new SQLite file
+// `copy` as a transfer file of ours holds them: every row with its id and its values,
+// in the file's order, without keys (judging the rows is for the import, as with any
+// transfer file). Told the rows written so far and the rows in all; returning false
+// stops it. A failure's reason does not name `oldFile`, which may be a handle's path.
+bool copyLegacyTransfer(const QString &oldFile, const QString &copy, const ConversionProgress &progress = {},
+                        Failure *why = nullptr);
 
 } // namespace core::db

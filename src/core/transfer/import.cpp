@@ -2,6 +2,7 @@
 #include "core/transfer/transfer.h"
 
 #include "core/db/database.h"
+#include "core/db/legacyconversion.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -213,9 +214,44 @@ QString Source::copyPath() const
 
 namespace {
 
+// The private folder the copy of the user's file is made in; it goes with `s`.
+bool makeWorkingFolder(Source::Private &s, Failure *why)
+{
+    removeLeftovers(QDir::tempPath(), kWorkPrefix);
+    s.dir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(workingName(kWorkPrefix) + QStringLiteral("XXXXXX")));
+    s.copy = s.dir->filePath(QStringLiteral("transfer.db"));
+    if (!s.dir->isValid())
+        return fail(why,
+                    invalid(kCantOpen, s.file,
+                            QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath()))));
+    return true;
+}
+
+// A transfer file of the old program, open as `fd` and read at `via`: its rows are
+// written into the copy as a transfer file of ours holds them, and checked there
+// like any other. Nothing locks such a file, so one changed meanwhile is refused.
+bool makeLegacyCopy(Source::Private &s, const QString &via, int fd, const Steps &steps, Failure *why)
+{
+    if (!makeWorkingFolder(s, why))
+        return false;
+    bool stopped = false;
+    Failure failure;
+    // Reading the rows weighs as much as the check of the copy afterwards.
+    const auto told = [&](qint64 done, qint64 total) { return !(stopped = steps && !steps(done, 2 * total)); };
+    const bool copied = db::copyLegacyTransfer(via, s.copy, told, &failure);
+    if (stopped)
+        return fail(why, Failure(kCancelled, {}));
+    if (!copied)
+        return fail(why, invalid(failure.number, s.file, failure.reason));
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !(identityOf(st) == s.identity))
+        return fail(why, invalid(kBusy, s.file, QStringLiteral("another program changed it while it was read")));
+    return true;
+}
+
 // Copies the user's file into the private folder, reading it only through a handle
 // that cannot hang (a pipe or a device is refused before a byte is read) and
-// creating nothing beside it. A file of the old format would be turned into a
+// creating nothing beside it. A file of the old program's format is turned into a
 // SQLite copy here; everything after this step reads the copy only.
 bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
 {
@@ -241,8 +277,14 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
     if (st.st_size == 0)
         return refused(kNotADb, QStringLiteral("the file is empty"));
     const QByteArray header = in.read(100);
-    if (!header.startsWith(QByteArray("SQLite format 3\0", 16)))
+    if (!header.startsWith(QByteArray("SQLite format 3\0", 16))) {
+        // The old program's file is read through this same handle where the system can name it.
+        const QString handle = QStringLiteral("/proc/self/fd/%1").arg(fd);
+        const QString via = QFileInfo::exists(handle) ? handle : file;
+        if (db::legacy::isLegacyFile(via))
+            return makeLegacyCopy(s, via, fd, steps, why);
         return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
+    }
     if (st.st_size < 512 || header.size() < 100)
         return refused(kCorrupt, QStringLiteral("the file is cut short"));
     if (const int encoding = header.at(59); encoding == 2 || encoding == 3)
@@ -256,11 +298,10 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
                                .arg(shown(file + QLatin1String(suffix))));
     const bool wal = header.at(18) == 2 || header.at(19) == 2;
 
-    removeLeftovers(QDir::tempPath(), kWorkPrefix);
-    s.dir = std::make_unique<QTemporaryDir>(QDir::temp().filePath(workingName(kWorkPrefix) + QStringLiteral("XXXXXX")));
-    s.copy = s.dir->filePath(QStringLiteral("transfer.db"));
+    if (!makeWorkingFolder(s, why))
+        return false;
     QFile out(s.copy);
-    if (!s.dir->isValid() || !out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         return refused(kCantOpen, QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath())));
 
     // A SQLite writer is kept out while the copy is made. A file in WAL mode is only

@@ -89,7 +89,8 @@ private:
     std::unique_ptr<Private> d;
 };
 
-// Reads and checks the transfer file `file`, telling `steps` how far it has come.
+// Reads and checks the transfer file `file` (one of ours, or one of the old program's
+// format), telling `steps` how far it has come.
 std::unique_ptr<Source> readTransfer(const QString &file, const Steps &steps = {}, Failure *why = nullptr);
 
 // The projects of a transfer file, ascending by name, once the whole file has passed
