@@ -3,9 +3,9 @@
 # usage: scripts/deps.sh build|test
 set -euo pipefail
 
-build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite qt6-qpa-plugins libgl-dev fonts-liberation2
-            mdbtools-dev libmdb3)
-test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth mdbtools)
+build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins libgl-dev
+            fonts-liberation2 mdbtools-dev libmdb3)
+test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth mdbtools postgresql-15)
 
 case "${1:-build}" in
   build) wanted=("${build_pkgs[@]}") ;;

@@ -1,4 +1,5 @@
 #include "core/db/database.h"
+#include "core/app/serversettings.h"
 #include "core/db/schema.h"
 
 #include <QDir>
@@ -114,6 +115,9 @@ bool openConnection(const QString &connectionName, const QString &path, bool rea
 {
     if (QString p = existingFileProblem(path); !p.isEmpty())
         return fail(why, cannotOpen(path, p));
+    if (QSqlDatabase::contains(connectionName)
+        && QSqlDatabase::database(connectionName, false).driverName() != QLatin1String("QSQLITE"))
+        closeConnection(connectionName); // was on a server
     QSqlDatabase d = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -216,6 +220,14 @@ QVariant idValue(const QString &ids)
 
 QString shownFile(const QSqlDatabase &db)
 {
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        ServerSettings server;
+        server.host = db.hostName();
+        server.port = db.port() > 0 ? db.port() : server.port;
+        server.database = db.databaseName();
+        server.user = db.userName();
+        return server.address();
+    }
     // Connections opened on a URI name the file in it.
     const QUrl url(db.databaseName());
     return QDir::toNativeSeparators(url.isLocalFile() ? url.toLocalFile() : db.databaseName());

@@ -1,5 +1,6 @@
 #include "core/db/queries.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -12,6 +13,14 @@ namespace queries {
 
 namespace {
 
+// The file returns rows in the order of the index or table it reads; the server
+// promises no order without ORDER BY (an updated row moves), so its texts say the
+// order the file gives.
+QString both(const QString &file, const QString &server)
+{
+    return dialect(main(), file, server);
+}
+
 // Every list of pick-ups starts with this select list and join (note the blank at its end).
 const QString kPickupBase = QStringLiteral(
     "SELECT pickuplog.id,pickuplog.pickupdate, pickuplog.pickupby, pickuplog.package,pickuplog.note, "
@@ -21,21 +30,23 @@ const QString kPickupBase = QStringLiteral(
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
     binds << from << upto;
-    return {kPickupBase + QStringLiteral("WHERE ") + filter
-                + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
-            binds};
+    const QString sql = kPickupBase + QStringLiteral("WHERE ") + filter
+        + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?");
+    return {both(sql, sql + QStringLiteral(" ORDER BY pickuplog.pickupdate, pickuplog.id")), binds};
 }
 
 } // namespace
 
 Query everyProject()
 {
-    return {QStringLiteral("select * from project"), {}};
+    return {both(QStringLiteral("select * from project"), QStringLiteral("select * from project order by id")), {}};
 }
 
 Query subcontractorsOfProject(const QVariant &project)
 {
-    return {QStringLiteral("select * from authorizedcompanies where idproject = ?"), {project}};
+    return {both(QStringLiteral("select * from authorizedcompanies where idproject = ?"),
+                 QStringLiteral("select * from authorizedcompanies where idproject = ? order by id")),
+            {project}};
 }
 
 Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 project)
@@ -47,29 +58,37 @@ Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 proj
 
 Query activeProjectsByNameAndCompany()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"), {}};
+    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"),
+                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company,id")),
+            {}};
 }
 
 Query inactiveProjects()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active <> -1"), {}};
+    return {both(QStringLiteral("SELECT * FROM project WHERE active <> -1"),
+                 QStringLiteral("SELECT * FROM project WHERE active <> -1 order by id")),
+            {}};
 }
 
 Query listOfSubcontractors(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {project}};
+    return {both(QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"),
+                 QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? order by id")),
+            {project}};
 }
 
 Query subcontractorsNotPickedUp(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
-                           "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
-            {project}};
+    const QString sql
+        = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
+                         "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
+    return {both(sql, sql + QStringLiteral(" order by id")), {project}};
 }
 
 Query pickupsOfProject(const QVariant &project)
 {
-    return {kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {project}};
+    const QString sql = kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?");
+    return {both(sql, sql + QStringLiteral(" ORDER BY pickuplog.id")), {project}};
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -89,12 +108,16 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 
 Query activeProjectsByName()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"), {}};
+    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"),
+                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname, id")),
+            {}};
 }
 
 Query subcontractorsByName()
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies order by name"), {}};
+    return {both(QStringLiteral("SELECT * FROM authorizedcompanies order by name"),
+                 QStringLiteral("SELECT * FROM authorizedcompanies order by name, id")),
+            {}};
 }
 
 } // namespace queries

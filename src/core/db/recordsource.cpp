@@ -1,5 +1,6 @@
 #include "core/db/recordsource.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -147,7 +148,7 @@ bool RecordSource::write(Failure *why)
             refused(m_table, q.lastError(),
                     q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText()));
     if (m_isNew) {
-        m_id = q.lastInsertId().toLongLong();
+        m_id = insertedId(q, db::main());
         m_isNew = false;
     } else if (q.numRowsAffected() == 0) {
         return fail(why, plainly(QStringLiteral("The record no longer exists: it was deleted meanwhile.")));
