@@ -174,6 +174,8 @@ private slots:
     // delete; text compared and sorted without regard to case.
     void databaseFile()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         TestEnv env;
         QVERIFY(env.createDatabase());
         for (const schema::Table &t : schema::tables()) {
@@ -221,6 +223,8 @@ private slots:
     // Refused with the file and the reason named; nothing overwritten, nothing created.
     void badFiles()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(QString, reason);
@@ -253,6 +257,8 @@ private slots:
     // file, and no register; an existing file is never touched.
     void create()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         QFETCH(QString, name);
         QFETCH(QString, failure);
         TestEnv env;
@@ -342,7 +348,7 @@ private slots:
         QVERIFY(env.createDatabase(SampleSpec{.projects = 600, .companiesPerProject = 0}));
         DataSource ds;
         ds.setQuery(QStringLiteral("select * from project"));
-        QVERIFY(ds.refresh() && ds.model()->rowCount() < 600);
+        QVERIFY(ds.refresh() && (ds.model()->rowCount() < 600 || TestEnv::onServer())); // the server's driver reads all
         QCOMPARE(ds.count(), 600);
         QCOMPARE(ds.findRow(QStringLiteral("ID"), qint64(555)), 554);
         QCOMPARE(ds.value(554, QStringLiteral("id")).toLongLong(), 555);
@@ -397,7 +403,7 @@ private slots:
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("Y"));
         QVERIFY(write(rec).contains(QStringLiteral("no longer exists")));
         QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("Y"));
-        QVERIFY(env.exec("CREATE TRIGGER no_insert BEFORE INSERT ON project BEGIN SELECT RAISE(ABORT, 'the register is closed'); END"));
+        QVERIFY(env.refuse("INSERT", "project", "the register is closed"));
         other.addNew();
         other.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
         QVERIFY(write(other).contains(QStringLiteral("the register is closed")));
@@ -414,7 +420,7 @@ private slots:
         RecordSource rec(QStringLiteral("project"));
         rec.addNew();
         QVERIFY(rec.write());
-        QVERIFY(env.exec("CREATE TRIGGER no_update BEFORE UPDATE ON project BEGIN SELECT RAISE(ABORT, 'closed'); END"));
+        QVERIFY(env.refuse("UPDATE", "project", "closed"));
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("X"));
         QVERIFY(!rec.write());
         QVERIFY(deleteRecord(QStringLiteral("pickuplog"), env.scalar("SELECT min(id) FROM pickuplog").toLongLong()));
@@ -437,11 +443,13 @@ private slots:
             for (const char *from : {"project", "project WHERE active <> -1", "authorizedcompanies", "pickuplog",
                                      "pickuplog p LEFT JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.id IS NULL",
                                      "pickuplog p JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.idproject <> p.idproject",
-                                     "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
+                                     TestEnv::onServer() ? "pickuplog WHERE pickupdate !~ '^[12][0-9]{3}-[01][0-9]-[0-3][0-9]'"
+                                                         : "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
                                      "authorizedcompanies WHERE length(city) > 10"})
                 counts << env.count(from);
             QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, 280, 28, 0, 0, 0}));
-            const QString now = env.scalar("SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
+            const QString now = env.scalar(TestEnv::onServer() ? "SELECT string_agg(name, '|' ORDER BY id) FROM authorizedcompanies"
+                                                                : "SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
             QVERIFY(round == 0 || now == names);
             names = now;
         }
