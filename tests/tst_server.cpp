@@ -2,11 +2,13 @@
 // other's changes, the password from libpq's file or a prompt, --create-database with
 // an address.
 #include "support/testenv.h"
+#include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/pgserver.h"
 #include "core/db/queries.h"
 #include "core/db/recordsource.h"
 #include "core/db/registers.h"
+#include "core/transfer/transfer.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -47,6 +49,34 @@ private slots:
         QCOMPARE(env.scalar("SELECT string_agg(projectname, '|' ORDER BY projectname, id) FROM project").toString(),
                  "A Tower|a tower|b tower|ELM SCHOOL|ELM SCHOOL|EMPTY LOT|HARBOR VIEW|NORTH TOWER");
         QCOMPARE(env.count("pickuplog WHERE pickupdate >= '2003-01-31' AND pickupdate < '2003-02-01'"), 3);
+    }
+
+    // A project goes out to a SQLite transfer file and comes back as a new project with
+    // every row as it was; a refused row leaves nothing imported.
+    void transferRoundTrip()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        Failure why;
+        const auto out = transfer::exportProject(gDbFile, env.folder(), 1, "NORTH TOWER", QDateTime({2026, 3, 7}, {9, 0}), {}, &why);
+        QVERIFY2(out, qPrintable(why.description));
+        QCOMPARE(out->companies, 2);
+        QCOMPARE(out->pickups, 4);
+        const QString pickups = "SELECT string_agg(concat_ws('/', l.pickupdate, l.pickupby, l.package, l.note, a.name, a.active), '|' ORDER BY l.pickupdate) "
+                                "FROM pickuplog l JOIN authorizedcompanies a ON a.id = l.idauthorizedcompany WHERE l.idproject = ?";
+        const QString before = env.scalar(pickups, {qint64(1)}).toString();
+        const auto in = transfer::importProject(db::main(), out->path, std::nullopt, {}, &why);
+        QVERIFY2(in, qPrintable(why.description));
+        QCOMPARE(in->companies, 2);
+        QCOMPARE(in->pickups, 4);
+        QVERIFY(in->projectId > 40000);
+        QCOMPARE(env.scalar(pickups, {QVariant(in->projectId)}).toString(), before);
+        QCOMPARE(env.scalar("SELECT concat_ws('/', projectname, company, active) FROM project WHERE id = ?", {QVariant(in->projectId)}).toString(), "NORTH TOWER/ATLAS/-1");
+        QVERIFY(env.refuse("INSERT", "pickuplog", "disk full"));
+        const int projects = env.count("project"), companies = env.count("authorizedcompanies");
+        QVERIFY(!transfer::importProject(db::main(), out->path, std::nullopt, {}, &why));
+        QVERIFY2(why.description.contains("disk full"), qPrintable(why.description));
+        QCOMPARE(QList<int>({env.count("project"), env.count("authorizedcompanies")}), QList<int>({projects, companies}));
     }
 
     // A register that is not ours, or of a newer version, is named with the reason.

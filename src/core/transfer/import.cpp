@@ -1,7 +1,9 @@
 #include "core/transfer/internal.h"
+#include "core/transfer/rowwriter.h"
 #include "core/transfer/transfer.h"
 
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -420,6 +422,152 @@ bool copyProject(QSqlDatabase &d, const QString &s, const Checked &c, const Prog
     return true;
 }
 
+// Adds the checked project of the file attached to `src` as `s` to the register on the
+// server `to`, in one server transaction, through prepared INSERTs: the engines
+// cannot be joined in one statement.
+bool copyToServer(QSqlDatabase &src, const QString &s, const Checked &c, QSqlDatabase &to, const Progress &progress,
+                  ImportSummary *r, Failure *why)
+{
+    QSqlQuery in(src), out(to);
+    const QString reading = QStringLiteral("The transfer file cannot be read");
+    const QString writing = QStringLiteral("The project cannot be added to the database");
+    const auto failed = [&](const QSqlError &e, const QString &what) {
+        const Failure f = sqlFailure(e, what);
+        in.finish();
+        out.finish();
+        to.rollback();
+        return fail(why, f);
+    };
+    const auto selectList = [](const QString &table, const QString &alias) {
+        QStringList sel;
+        for (const QString &col : withoutIds(table))
+            sel << copied(col, alias);
+        return sel.join(QStringLiteral(", "));
+    };
+    const auto rowOf = [&](int from, int count) {
+        QVariantList row;
+        for (int i = from; i < from + count; ++i)
+            row << in.value(i);
+        return row;
+    };
+    const qint64 total = 1 + c.companies + c.pickups;
+    if (progress)
+        progress(0, total);
+    if (!to.transaction())
+        return failed(to.lastError(), writing);
+
+    const QStringList projectCols = withoutIds(QStringLiteral("project"));
+    if (!run(in, QStringLiteral("SELECT %1 FROM %2.project AS p WHERE p.id = ?").arg(selectList("project", "p"), s),
+             {c.projectId})
+        || !in.next())
+        return failed(in.lastError(), reading);
+    if (!run(out,
+             QStringLiteral("INSERT INTO project (%1) VALUES (%2)")
+                 .arg(columnList(projectCols), QStringList(projectCols.size(), QStringLiteral("?")).join(',')),
+             rowOf(0, int(projectCols.size()))))
+        return failed(out.lastError(), writing);
+    r->projectId = db::insertedId(out, to);
+    in.finish();
+
+    // Subcontractors one by one, in the file's order, to learn each new id.
+    const QStringList companyCols = withoutIds(QStringLiteral("authorizedcompanies"));
+    QHash<qint64, qint64> newIds;
+    if (!run(in,
+             QStringLiteral("SELECT a.id, %1 FROM %2.authorizedcompanies AS a WHERE a.idproject = ? ORDER BY a.id")
+                 .arg(selectList("authorizedcompanies", "a"), s),
+             {c.projectId}))
+        return failed(in.lastError(), reading);
+    QSqlQuery company(to);
+    if (!company.prepare(
+            QStringLiteral("INSERT INTO authorizedcompanies (idproject, %1) VALUES (?, %2)")
+                .arg(columnList(companyCols), QStringList(companyCols.size(), QStringLiteral("?")).join(','))))
+        return failed(company.lastError(), writing);
+    while (in.next()) {
+        company.bindValue(0, r->projectId);
+        for (int i = 0; i < companyCols.size(); ++i)
+            company.bindValue(i + 1, in.value(i + 1));
+        if (!company.exec())
+            return failed(company.lastError(), writing);
+        newIds.insert(in.value(0).toLongLong(), db::insertedId(company, to));
+    }
+    if (in.lastError().isValid())
+        return failed(in.lastError(), reading);
+    company.finish();
+    r->companies = newIds.size();
+    qint64 done = 1 + r->companies;
+    if (progress)
+        progress(done, total);
+
+    // Pick-ups in batches, linked to the new subcontractors (those of none are left, as by the file).
+    const QStringList pickupCols = withoutIds(QStringLiteral("pickuplog"));
+    in.setForwardOnly(true);
+    if (!run(in,
+             QStringLiteral("SELECT p.idauthorizedcompany, %1 FROM %2.pickuplog AS p WHERE p.idproject = ? "
+                            "ORDER BY p.rowid")
+                 .arg(selectList("pickuplog", "p"), s),
+             {c.projectId}))
+        return failed(in.lastError(), reading);
+    RowWriter writer(to, QStringLiteral("pickuplog"),
+                     QStringList{QStringLiteral("idproject"), QStringLiteral("idauthorizedcompany")} + pickupCols);
+    qint64 reported = 0;
+    while (in.next()) {
+        const auto link = newIds.constFind(in.value(0).toLongLong());
+        if (link == newIds.cend())
+            continue;
+        if (!writer.add(QVariantList{r->projectId, *link} + rowOf(1, int(pickupCols.size()))))
+            return failed(writer.lastError(), writing);
+        if (progress && writer.written() != reported) { // once a batch
+            reported = writer.written();
+            progress(std::min(done + reported, total), total);
+        }
+    }
+    if (in.lastError().isValid())
+        return failed(in.lastError(), reading);
+    if (!writer.flush())
+        return failed(writer.lastError(), writing);
+    in.finish();
+    r->pickups = writer.written();
+    if (!to.commit())
+        return failed(to.lastError(), writing);
+    return true;
+}
+
+// The import into a register on a server: the file is read through a SQLite
+// connection of its own, with the same checks as into a file.
+std::optional<ImportSummary> importIntoServer(QSqlDatabase d, const QString &file, std::optional<qint64> projectId,
+                                              const Progress &progress, Failure *why)
+{
+    const QString name = QStringLiteral("qb_import_source");
+    ImportSummary summary;
+    Failure failure;
+    bool imported = false;
+    {
+        QSqlDatabase src = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        src.setDatabaseName(QStringLiteral(":memory:"));
+        src.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(db::busyTimeout()));
+        QSqlQuery q(src);
+        if (!src.open() || !run(q, QStringLiteral("PRAGMA trusted_schema = OFF"))
+            || !run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {readOnlyUri(file)})) {
+            failure = sqlFailure(q.lastError().isValid() ? q.lastError() : src.lastError(),
+                                 QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
+        } else {
+            q.finish();
+            // Read in one transaction, so that the file cannot change between check and copy.
+            src.transaction();
+            const std::optional<Checked> c = checkContents(src, QStringLiteral("transfer"), file, projectId, &failure);
+            imported = c && copyToServer(src, QStringLiteral("transfer"), *c, d, progress, &summary, &failure);
+            src.rollback();
+        }
+        q.finish();
+        src.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!imported)
+        return nothing(why, failure);
+    db::registers().announce(); // rows of all three tables
+    return summary;
+}
+
 } // namespace
 
 std::optional<QList<ProjectEntry>> listProjects(const QString &file, Failure *why)
@@ -472,6 +620,8 @@ std::optional<ImportSummary> importProject(QSqlDatabase d, const QString &file, 
         return std::nullopt;
     if (!d.isOpen())
         return nothing(why, Failure::notOpen());
+    if (db::onServer(d))
+        return importIntoServer(d, file, projectId, progress, why);
     detachPending();
 
     ImportSummary summary;
