@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql qt6-qpa-plugins libgl-dev
-            fonts-liberation2 mdbtools-dev libmdb3)
+            fonts-liberation2 mdbtools-dev libmdb3 libpq-dev)
 test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth mdbtools postgresql-15)
 
 case "${1:-build}" in

@@ -4,6 +4,7 @@
 #include "support/testenv.h"
 #include "core/app/globals.h"
 #include "core/db/database.h"
+#include "core/db/datasource.h"
 #include "core/db/pgserver.h"
 #include "core/db/queries.h"
 #include "core/db/recordsource.h"
@@ -120,6 +121,33 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(spy.size(), 3);
         db::closeConnection("desk2");
+    }
+
+    // The connection cut under a desk (as by a server restart): the action that meets it
+    // says so, the next one finds the register back, with the other desks heard again.
+    // A server that does not answer at start-up is named with the reason.
+    void connectionLost()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        DataSource ds;
+        const db::Query q = db::queries::everyProject();
+        ds.setQuery(q.sql, q.binds);
+        QVERIFY(ds.refresh());
+        QVERIFY(env.otherDesk({"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'quillbern' "
+                               "AND datname = current_database() AND pid <> pg_backend_pid()"}));
+        if (!ds.refresh())
+            QVERIFY2(ds.lastFailure().description.contains("terminat") || ds.lastFailure().description.contains("closed"), qPrintable(ds.lastFailure().description));
+        QVERIFY(ds.refresh());
+        QCOMPARE(ds.count(), 6);
+        QSignalSpy spy(&db::registers(), &db::Registers::changed);
+        QVERIFY(env.otherDesk({"DELETE FROM project WHERE id = 5"}));
+        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toString() == "project", 2000);
+        ServerSettings down = gServer;
+        down.port = 1;
+        Failure why;
+        QVERIFY(!db::openMainOnServer(down, &why));
+        QVERIFY2(why.description.contains(down.address()) && why.description.contains("refused"), qPrintable(why.description));
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;

@@ -1,5 +1,7 @@
 #include "core/db/database.h"
 #include "core/app/serversettings.h"
+#include "core/db/dialect.h"
+#include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
 #include <QDir>
@@ -186,12 +188,14 @@ QSqlDatabase main()
 {
     if (!QSqlDatabase::contains(kMainConnection))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kMainConnection);
-    return QSqlDatabase::database(kMainConnection, false);
+    QSqlDatabase d = QSqlDatabase::database(kMainConnection, false);
+    reconnectIfLost(d);
+    return d;
 }
 
 bool mainIsOpen()
 {
-    return QSqlDatabase::contains(kMainConnection) && QSqlDatabase::database(kMainConnection, false).isOpen();
+    return QSqlDatabase::contains(kMainConnection) && main().isOpen();
 }
 
 void closeMain()

@@ -8,6 +8,8 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QTimer>
+#include <libpq-fe.h>
 
 namespace core::schema {
 
@@ -202,7 +204,7 @@ bool openServerConnection(const QString &connectionName, const ServerSettings &s
     d.setPort(server.port);
     d.setDatabaseName(server.database);
     d.setUserName(server.user);
-    d.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=quillbern"));
+    d.setConnectOptions(QStringLiteral("connect_timeout=5;application_name=quillbern"));
     if (g_sessionPassword)
         d.setPassword(*g_sessionPassword);
     bool open = d.open();
@@ -225,21 +227,48 @@ bool openServerConnection(const QString &connectionName, const ServerSettings &s
 
 std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *why)
 {
-    if (!openServerConnection(kMainConnection, server, why))
-        return std::nullopt;
-    QSqlDatabase d = main();
-    if (!schema::validateOnServer(d, why)) {
-        d.close();
-        return std::nullopt;
-    }
+    const bool open = openServerConnection(kMainConnection, server, why);
+    QSqlDatabase d = QSqlDatabase::database(kMainConnection, false);
+    // Once for the driver, which stays when the connection is opened again.
     QSqlDriver *driver = d.driver();
     QObject::connect(
         driver, qOverload<const QString &, QSqlDriver::NotificationSource, const QVariant &>(&QSqlDriver::notification),
         &registers(), &relayNotification);
+    if (!open)
+        return std::nullopt;
+    if (!schema::validateOnServer(d, why)) {
+        d.close();
+        return std::nullopt;
+    }
     Opened opened;
     if (!driver->subscribeToNotification(kChangeChannel))
         opened.warning = QStringLiteral("Changes made at other desks will show only when a list is read again.");
     return opened;
+}
+
+void reconnectIfLost(QSqlDatabase &db)
+{
+    static bool reconnecting = false;
+    if (reconnecting || !onServer(db))
+        return;
+    if (db.isOpen()) {
+        const QVariant handle = db.driver()->handle();
+        if (qstrcmp(handle.typeName(), "PGconn*") != 0)
+            return;
+        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+        if (conn && PQstatus(conn) == CONNECTION_OK)
+            return;
+    }
+    reconnecting = true;
+    db.close();
+    if (db.open() && schema::validateOnServer(db)) {
+        db.driver()->subscribeToNotification(kChangeChannel);
+        // Other desks wrote meanwhile, unheard; told after the action under way.
+        QTimer::singleShot(0, &registers(), [] { registers().announce(); });
+    } else {
+        db.close();
+    }
+    reconnecting = false;
 }
 
 std::optional<Opened> openRegister(Failure *why)

@@ -27,6 +27,11 @@ bool openServerConnection(const QString &connectionName, const ServerSettings &s
 // for the other desks' changes (they reach registers()).
 std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *why = nullptr);
 
+// When the main connection is to a server and was lost (the server restarted, the
+// network dropped) or never opened, opens it again, quietly: the action that found
+// it lost said so, and the next one finds the register back.
+void reconnectIfLost(QSqlDatabase &db);
+
 // Opens the register the settings name: the server when one is set, else the file.
 std::optional<Opened> openRegister(Failure *why = nullptr);
 
