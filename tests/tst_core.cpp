@@ -391,6 +391,23 @@ private slots:
         QCOMPARE(edit.id(), 5000000001LL);
     }
 
+    // Two saves of one record read at the same time: the later one is told, and writes nothing.
+    void concurrentSaves()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource first(QStringLiteral("project")), later(QStringLiteral("project"));
+        QVERIFY(first.loadById(1) && later.loadById(1));
+        first.setValue(QStringLiteral("projectname"), QStringLiteral("North Tower"));
+        QCOMPARE(write(first), QString());
+        later.setValue(QStringLiteral("company"), QStringLiteral("OTHER"));
+        QVERIFY(write(later).contains(QStringLiteral("changed elsewhere")));
+        QCOMPARE(env.scalar("SELECT projectname || '/' || company FROM project WHERE id = 1").toString(), "North Tower/ATLAS");
+        QVERIFY(later.loadById(1));
+        later.setValue(QStringLiteral("company"), QStringLiteral("OTHER"));
+        QCOMPARE(write(later), QString());
+    }
+
     // A refused write gives the reason and keeps the values for a retry.
     void recordWriteRefused()
     {

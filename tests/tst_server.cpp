@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(ds.count(), 6);
         QSignalSpy spy(&db::registers(), &db::Registers::changed);
         QVERIFY(env.otherDesk({"DELETE FROM project WHERE id = 5"}));
-        QTRY_VERIFY_WITH_TIMEOUT(!spy.isEmpty() && spy.last().at(0).toString() == "project", 2000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(spy.cbegin(), spy.cend(), [](const QVariantList &call) { return call.at(0) == "project"; }), 2000);
         ServerSettings down = gServer;
         down.port = 1;
         Failure why;
