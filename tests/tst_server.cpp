@@ -10,6 +10,9 @@
 #include "core/db/recordsource.h"
 #include "core/db/registers.h"
 #include "core/transfer/transfer.h"
+#include "ui/common/windowregistry.h"
+#include "ui/main/frmMain.h"
+#include "ui/main/startup.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -143,11 +146,14 @@ private slots:
         QSignalSpy spy(&db::registers(), &db::Registers::changed);
         QVERIFY(env.otherDesk({"DELETE FROM project WHERE id = 5"}));
         QTRY_VERIFY_WITH_TIMEOUT(std::any_of(spy.cbegin(), spy.cend(), [](const QVariantList &call) { return call.at(0) == "project"; }), 2000);
-        ServerSettings down = gServer;
-        down.port = 1;
-        Failure why;
-        QVERIFY(!db::openMainOnServer(down, &why));
-        QVERIFY2(why.description.contains(down.address()) && why.description.contains("refused"), qPrintable(why.description));
+        // Started with the server down: the message names it and why, and the window opens.
+        env.settings->write("SERVER", "host", "localhost");
+        env.settings->write("Server", "PORT", "1");
+        ui::startup::run(*env.settings);
+        QCOMPARE(env.messages.calls.size(), 1);
+        const QString said = env.messages.said().value(0);
+        QVERIFY2(said.contains("postgresql://localhost:1/") && said.contains("refused"), qPrintable(said));
+        QVERIFY(WindowRegistry::existing<frmMain>() && WindowRegistry::existing<frmMain>()->isVisible());
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;
