@@ -6,8 +6,8 @@
 //   bench_server [--clicks N]
 //
 // Uses the register bench_transfer keeps under /tmp (run that first). The server is
-// QB_BENCH_PGHOST/QB_BENCH_PGPORT (user postgres), else a throwaway one that
-// scripts/pgtest starts and stops.
+// QB_BENCH_PGHOST/QB_BENCH_PGPORT (user postgres; a register loaded there by an
+// earlier run is used again), else a throwaway one that scripts/pgtest starts and stops.
 
 #include "core/app/globals.h"
 #include "core/db/database.h"
@@ -229,24 +229,28 @@ int main(int argc, char **argv)
     ServerSettings server = startServer(&started);
     if (started)
         std::atexit(stopServer);
-    {
-        if (Failure why; !openServerConnection(QStringLiteral("admin"), server, &why))
+    ServerSettings bench = server;
+    bench.database = QStringLiteral("quillbern_bench");
+    if (started || !openMainOnServer(bench)) {
+        {
+            if (Failure why; !openServerConnection(QStringLiteral("admin"), server, &why))
+                die(why.description);
+            QSqlQuery q(QSqlDatabase::database(QStringLiteral("admin"), false));
+            q.exec(QStringLiteral("DROP DATABASE IF EXISTS quillbern_bench"));
+            if (!q.exec(QStringLiteral("CREATE DATABASE quillbern_bench")))
+                die(q.lastError().text());
+        }
+        closeConnection(QStringLiteral("admin"));
+        if (Failure why; !createServerRegister(bench, &why))
             die(why.description);
-        QSqlQuery q(QSqlDatabase::database(QStringLiteral("admin"), false));
-        q.exec(QStringLiteral("DROP DATABASE IF EXISTS quillbern_bench"));
-        if (!q.exec(QStringLiteral("CREATE DATABASE quillbern_bench")))
-            die(q.lastError().text());
+        QElapsedTimer loading;
+        loading.start();
+        load(bench);
+        std::printf("loaded 1,000,000 pick-ups into the server in %.1f s\n", loading.elapsed() / 1000.0);
+        if (Failure why; !openMainOnServer(bench, &why))
+            die(why.description);
     }
-    closeConnection(QStringLiteral("admin"));
-    server.database = QStringLiteral("quillbern_bench");
-    if (Failure why; !createServerRegister(server, &why))
-        die(why.description);
-    QElapsedTimer loading;
-    loading.start();
-    load(server);
-    std::printf("loaded 1,000,000 pick-ups into the server in %.1f s\n", loading.elapsed() / 1000.0);
-    if (Failure why; !openMainOnServer(server, &why))
-        die(why.description);
+    server = bench;
     const double serverClick = clickMs(clicks);
     const Transfer serverTransfer = transferMs(dir.path());
     const QList<double> latency = latencyMs(server, 50);
