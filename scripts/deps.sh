@@ -3,9 +3,9 @@
 # usage: scripts/deps.sh build|test|package
 set -euo pipefail
 
-build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libsqlite3-dev qt6-qpa-plugins libgl-dev fonts-liberation2
-            librsvg2-bin mdbtools-dev libmdb3)
-test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth desktop-file-utils appstream mdbtools)
+build_pkgs=(cmake g++ ninja-build pkg-config qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql libsqlite3-dev libpq-dev
+            qt6-qpa-plugins libgl-dev fonts-liberation2 librsvg2-bin mdbtools-dev libmdb3)
+test_pkgs=(poppler-utils cups printer-driver-cups-pdf xauth desktop-file-utils appstream mdbtools postgresql-15)
 package_pkgs=(dpkg-dev file lintian)
 
 case "${1:-build}" in

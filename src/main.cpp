@@ -30,7 +30,9 @@ void describeOptions(QCommandLineParser &p)
     p.addHelpOption();
     p.addVersionOption();
     p.addOption({QStringLiteral("create-database"),
-                 QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit."),
+                 QStringLiteral("Create an empty database (db1.mdb and the transfer template) in <folder> and exit; "
+                                "or, given postgresql://USER@HOST:PORT/DBNAME, the register's tables in that "
+                                "existing, empty database on the server."),
                  QStringLiteral("folder")});
     p.addOption(
         {QStringLiteral("convert-legacy"),
@@ -48,6 +50,14 @@ void describeOptions(QCommandLineParser &p)
 int createDatabase(const QCommandLineParser &p)
 {
     const QString folder = p.value(QStringLiteral("create-database"));
+    if (folder.startsWith(QLatin1String("postgres"), Qt::CaseInsensitive) && folder.contains(QLatin1String("://"))) {
+        if (const QString why = startup::createDatabaseOnServer(folder); !why.isEmpty()) {
+            std::fprintf(stderr, "quillbern: cannot create the database: %s\n", qPrintable(why));
+            return 1;
+        }
+        std::printf("Created the register in %s\n", qPrintable(folder));
+        return 0;
+    }
     const QString why = startup::createDatabaseInFolder(folder);
     if (!why.isEmpty()) {
         std::fprintf(stderr, "quillbern: cannot create the database: %s\n", qPrintable(why));
@@ -211,6 +221,7 @@ int main(int argc, char **argv)
     s.files = &files;
     s.quitter = &quitter;
     s.reports = &reports;
+    startup::installPasswordPrompt();
 
     std::unique_ptr<DemoFolder> demo; // outlives the settings: their last write would make the folder again
     std::unique_ptr<Settings> settings;

@@ -175,6 +175,8 @@ private slots:
     // delete; text compared and sorted without regard to case.
     void databaseFile()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         TestEnv env;
         QVERIFY(env.createDatabase());
         for (const schema::Table &t : schema::tables()) {
@@ -253,6 +255,8 @@ private slots:
     // Refused with the file and the reason named; nothing overwritten, nothing created.
     void badFiles()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         QFETCH(QString, name);
         QFETCH(QByteArray, content);
         QFETCH(QString, reason);
@@ -285,6 +289,8 @@ private slots:
     // file, and no register; an existing file is never touched.
     void create()
     {
+        if (TestEnv::onServer())
+            QSKIP("a matter of the file (tst_server checks the server's schema)");
         QFETCH(QString, name);
         QFETCH(QString, failure);
         TestEnv env;
@@ -374,7 +380,7 @@ private slots:
         QVERIFY(env.createDatabase(SampleSpec{.projects = 600, .companiesPerProject = 0}));
         DataSource ds;
         ds.setQuery(QStringLiteral("select * from project"));
-        QVERIFY(ds.refresh() && ds.model()->rowCount() < 600);
+        QVERIFY(ds.refresh() && (ds.model()->rowCount() < 600 || TestEnv::onServer())); // the server's driver reads all
         QCOMPARE(ds.count(), 600);
         QCOMPARE(ds.findRow(QStringLiteral("ID"), qint64(555)), 554);
         QCOMPARE(ds.value(554, QStringLiteral("id")).toLongLong(), 555);
@@ -417,6 +423,23 @@ private slots:
         QCOMPARE(edit.id(), 5000000001LL);
     }
 
+    // Two saves of one record read at the same time: the later one is told, and writes nothing.
+    void concurrentSaves()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource first(QStringLiteral("project")), later(QStringLiteral("project"));
+        QVERIFY(first.loadById(1) && later.loadById(1));
+        first.setValue(QStringLiteral("projectname"), QStringLiteral("North Tower"));
+        QCOMPARE(write(first), QString());
+        later.setValue(QStringLiteral("company"), QStringLiteral("OTHER"));
+        QVERIFY(write(later).contains(QStringLiteral("changed elsewhere")));
+        QCOMPARE(env.scalar("SELECT projectname || '/' || company FROM project WHERE id = 1").toString(), "North Tower/ATLAS");
+        QVERIFY(later.loadById(1));
+        later.setValue(QStringLiteral("company"), QStringLiteral("OTHER"));
+        QCOMPARE(write(later), QString());
+    }
+
     // A refused write gives the reason and keeps the values for a retry.
     void recordWriteRefused()
     {
@@ -429,7 +452,7 @@ private slots:
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("Y"));
         QVERIFY(write(rec).contains(QStringLiteral("no longer exists")));
         QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("Y"));
-        QVERIFY(env.exec("CREATE TRIGGER no_insert BEFORE INSERT ON project BEGIN SELECT RAISE(ABORT, 'the register is closed'); END"));
+        QVERIFY(env.refuse("INSERT", "project", "the register is closed"));
         other.addNew();
         other.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
         QVERIFY(write(other).contains(QStringLiteral("the register is closed")));
@@ -446,7 +469,7 @@ private slots:
         RecordSource rec(QStringLiteral("project"));
         rec.addNew();
         QVERIFY(rec.write());
-        QVERIFY(env.exec("CREATE TRIGGER no_update BEFORE UPDATE ON project BEGIN SELECT RAISE(ABORT, 'closed'); END"));
+        QVERIFY(env.refuse("UPDATE", "project", "closed"));
         rec.setValue(QStringLiteral("projectname"), QStringLiteral("X"));
         QVERIFY(!rec.write());
         QVERIFY(deleteRecord(QStringLiteral("pickuplog"), env.scalar("SELECT min(id) FROM pickuplog").toLongLong()));
@@ -470,14 +493,16 @@ private slots:
             for (const char *from : {"project", "project WHERE active <> -1", "authorizedcompanies", "pickuplog",
                                      "pickuplog p LEFT JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.id IS NULL",
                                      "pickuplog p JOIN authorizedcompanies a ON p.idauthorizedcompany = a.id WHERE a.idproject <> p.idproject",
-                                     "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
+                                     TestEnv::onServer() ? "pickuplog WHERE pickupdate !~ '^[12][0-9]{3}-[01][0-9]-[0-3][0-9]'"
+                                                         : "pickuplog WHERE pickupdate NOT GLOB '[12][0-9][0-9][0-9]-[01][0-9]-[0-3][0-9]*'",
                                      "authorizedcompanies WHERE length(city) > 10",
                                      "authorizedcompanies a WHERE NOT EXISTS (SELECT 1 FROM pickuplog p WHERE p.idauthorizedcompany = a.id)",
-                                     "(SELECT city FROM authorizedcompanies GROUP BY city HAVING count(DISTINCT state) > 1)"})
+                                     "(SELECT city FROM authorizedcompanies GROUP BY city HAVING count(DISTINCT state) > 1) AS c"})
                 counts << env.count(from);
             // 23 of 70 without pick-ups (2 of them deleted); 5 deleted ones leave theirs behind
             QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, (70 - 23) * 4, 5 * 4, 0, 0, 0, 23 - 2, 0}));
-            const QString now = env.scalar("SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
+            const QString now = env.scalar(TestEnv::onServer() ? "SELECT string_agg(name, '|' ORDER BY id) FROM authorizedcompanies"
+                                                                : "SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
             QVERIFY(round == 0 || now == names);
             names = now;
         }

@@ -141,10 +141,14 @@ private slots:
     {
         choose(projects, 1);
         choose(companies, 1);
-        // Another window adds a project before this one and a pick-up for the chosen subcontractor.
-        QVERIFY(env->exec("INSERT INTO project (id, projectname) VALUES (0, 'A FIRST ONE')"));
-        QVERIFY(env->exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) VALUES (2, 13, '2003-01-01', 'EARLIER')"));
-        w->RefreshInterface();
+        // Another window (on a server: another desk, followed unasked) adds a project before
+        // this one and a pick-up for the chosen subcontractor.
+        const QStringList writes = {"INSERT INTO project (id, projectname) VALUES (0, 'A FIRST ONE')",
+                                    "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) VALUES (2, 13, '2003-01-01', 'EARLIER')"};
+        QVERIFY(TestEnv::onServer() ? env->otherDesk(writes) : env->exec(writes[0]) && env->exec(writes[1]));
+        if (!TestEnv::onServer())
+            w->RefreshInterface();
+        QTRY_COMPARE_WITH_TIMEOUT(gridColumn("pickupby").size(), 2, 2000);
         QCOMPARE(texts(projects).size(), 7);
         QCOMPARE(projects->currentIndex().data().toString(), QStringLiteral("HARBOR VIEW"));
         QCOMPARE(w->AdoProjects()->field("id").toInt(), 2);
@@ -158,6 +162,8 @@ private slots:
     // after a recovery; the grid keeps its captions.
     void unreadableLaterSaysSoOnce()
     {
+        if (TestEnv::onServer())
+            QSKIP("a closed server connection is opened again by the next read (tst_server's lost connection)");
         choose(projects, 0);
         choose(companies, 0);
         for (bool readable : {false, false, true, false}) {

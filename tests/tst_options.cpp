@@ -114,10 +114,14 @@ private slots:
         QTest::addColumn<QString>("exportFolder");
         QTest::addColumn<QString>("databaseFolder");
         QTest::addColumn<bool>("saved");
-        QTest::newRow("two folders") << "/data/export" << "/data/main db" << true;
-        QTest::newRow("empty boxes") << "" << "" << true;
-        QTest::newRow("trailing separator, comma, quotes") << "/data/x/" << "/d, 'o' \"q\"" << true;
-        QTest::newRow("closed without Save: nothing kept") << "/elsewhere" << "/other" << false;
+        QTest::addColumn<QStringList>("server"); // host, port, database, user as typed
+        QTest::addColumn<QString>("address");    // read back at the next start; empty: the file
+        QTest::newRow("two folders") << "/data/export" << "/data/main db" << true << QStringList{"", "", "", ""} << "";
+        QTest::newRow("empty boxes") << "" << "" << true << QStringList{"", "", "", ""} << "";
+        QTest::newRow("trailing separator, comma, quotes") << "/data/x/" << "/d, 'o' \"q\"" << true << QStringList{"", "", "", ""} << "";
+        QTest::newRow("closed without Save: nothing kept") << "/elsewhere" << "/other" << false << QStringList{"db.example", "", "", ""} << "";
+        QTest::newRow("a server") << "/e" << "/d" << true << QStringList{"db.example", "6543", "office", "desk"} << "postgresql://desk@db.example:6543/office";
+        QTest::newRow("a server, port not a number") << "/e" << "/d" << true << QStringList{" db.example ", "x", "office", ""} << "postgresql://db.example:5432/office";
     }
 
     // "Save" writes both folders for the next start, says a restart is needed and ends the
@@ -127,10 +131,13 @@ private slots:
         QFETCH(QString, exportFolder);
         QFETCH(QString, databaseFolder);
         QFETCH(bool, saved);
+        QFETCH(QStringList, server);
+        QFETCH(QString, address);
         TestEnv env;
         frmOptions *w = open(env);
         QVERIFY(w);
-        for (const auto &[box, text] : {std::pair{"txtpath1", exportFolder}, {"txtdatabase", databaseFolder}}) {
+        for (const auto &[box, text] : {std::pair{"txtpath1", exportFolder}, {"txtdatabase", databaseFolder}, {"txtServerHost", server[0]},
+                                        {"txtServerPort", server[1]}, {"txtServerDatabase", server[2]}, {"txtServerUser", server[3]}}) {
             field(w, box)->setFocus();
             QTest::keyClick(field(w, box), Qt::Key_A, Qt::ControlModifier);
             QTest::keyClick(field(w, box), Qt::Key_Delete);
@@ -151,6 +158,7 @@ private slots:
         core::loadGlobals(next); // the next start reads them back ("Dbpath" written, "dbpath" read)
         QCOMPARE(gExportPath, exportFolder);
         QCOMPARE(gDbFile, core::joinPath(databaseFolder, core::kDbFileName));
+        QCOMPARE(gServer.isSet() ? gServer.address() : QString(), address);
     }
 
     // Settings that cannot be written are said to be so, naming the file; the window stays with

@@ -4,9 +4,12 @@
 #include "core/app/settings.h"
 #include "ui/common/windowregistry.h"
 #include "core/db/database.h"
+#include "core/db/pgserver.h"
 #include "core/db/sampledata.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -24,19 +27,81 @@ TestEnv::TestEnv()
     gDbPath = m_dir.path();
     gExportPath = m_dir.path();
     gDbFile = core::joinPath(gDbPath, core::kDbFileName);
+    gServer = {};
 }
 
 TestEnv::~TestEnv()
 {
     WindowRegistry::destroyAll();
     db::closeMain();
+    gServer = {};
     services() = Services();
     core::setClock(nullptr);
+}
+
+bool TestEnv::onServer()
+{
+    return qEnvironmentVariable("QB_TEST_ENGINE") == QLatin1String("postgresql");
+}
+
+ServerSettings TestEnv::testServer(const QString &database)
+{
+    ServerSettings s;
+    s.user = QStringLiteral("postgres");
+    s.database = database.isEmpty() ? QStringLiteral("postgres") : database;
+    s.host = qEnvironmentVariable("QB_TEST_PGHOST");
+    s.port = qEnvironmentVariableIntValue("QB_TEST_PGPORT");
+    if (s.host.isEmpty()) {
+        QFile f(qEnvironmentVariable("QB_TEST_PGSTATE") + QStringLiteral("/server"));
+        if (f.open(QIODevice::ReadOnly)) {
+            const QStringList hostPort = QString::fromUtf8(f.readAll()).simplified().split(' ');
+            s.host = hostPort.value(0);
+            s.port = hostPort.value(1).toInt();
+        }
+    }
+    if (s.host.isEmpty() || s.port <= 0)
+        qFatal("No test server: set QB_TEST_PGHOST and QB_TEST_PGPORT, or start one with "
+               "scripts/pgtest start DIR and set QB_TEST_PGSTATE=DIR (ctest does both).");
+    return s;
+}
+
+bool TestEnv::freshServerDatabase(const QString &database)
+{
+    db::closeMain();
+    const QString name = QStringLiteral("qb_admin");
+    Failure why;
+    // Emptying an existing database is quicker than making a new one.
+    const bool exists = db::openServerConnection(name, testServer(database), &why);
+    bool ok = exists || db::openServerConnection(name, testServer(), &why);
+    if (ok) {
+        QSqlQuery q(QSqlDatabase::database(name, false));
+        ok = exists ? q.exec(QStringLiteral("SET client_min_messages = warning")) && q.exec(QStringLiteral("DROP SCHEMA public CASCADE")) && q.exec(QStringLiteral("CREATE SCHEMA public"))
+                    : q.exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(database));
+        if (!ok)
+            why.description = q.lastError().text();
+    }
+    db::closeConnection(name);
+    if (!ok)
+        QWARN(qPrintable(why.description));
+    return ok;
 }
 
 bool TestEnv::createDatabase()
 {
     Failure why;
+    if (onServer()) {
+        // One database per test program, so that programs run side by side; made
+        // afresh for every test.
+        const QString database = QStringLiteral("qb_") + QCoreApplication::applicationName().toLower();
+        if (!freshServerDatabase(database))
+            return false;
+        gServer = testServer(database);
+        db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
+        const bool opened = db::createServerRegister(gServer, &why) && db::openMainOnServer(gServer, &why);
+        if (!opened)
+            QWARN(qPrintable(why.description));
+        return opened;
+    }
     if (!db::createDatabaseFile(gDbFile, &why)) {
         QWARN(qPrintable(why.description));
         return false;
@@ -93,10 +158,13 @@ void OfficeTest::init()
 namespace {
 bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds)
 {
-    q.prepare(sql);
+    // The server prepares no DDL: plain texts run as they are.
+    bool ok = binds.isEmpty() ? q.exec(sql) : q.prepare(sql);
     for (const QVariant &b : binds)
         q.addBindValue(b);
-    if (q.exec())
+    if (!binds.isEmpty())
+        ok = ok && q.exec();
+    if (ok)
         return true;
     QWARN(qPrintable(sql + QStringLiteral(": ") + q.lastError().text()));
     return false;
@@ -113,4 +181,31 @@ bool TestEnv::exec(const QString &sql, const QVariantList &binds) const
 {
     QSqlQuery q(db::main());
     return run(q, sql, binds);
+}
+
+bool TestEnv::refuse(const QString &op, const QString &table, const QString &message) const
+{
+    const QString name = QStringLiteral("refuse_") + op.toLower();
+    if (!onServer())
+        return exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 BEGIN SELECT RAISE(ABORT, '%4'); END").arg(name, op, table, message));
+    QSqlQuery q(db::main());
+    return q.exec(QStringLiteral("CREATE FUNCTION %1() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE EXCEPTION '%2'; END $$").arg(name, message))
+        && q.exec(QStringLiteral("CREATE TRIGGER %1 BEFORE %2 ON %3 FOR EACH ROW EXECUTE FUNCTION %1()").arg(name, op, table));
+}
+
+bool TestEnv::otherDesk(const QStringList &statements) const
+{
+    const QString name = QStringLiteral("qb_other_desk");
+    bool ok = db::openServerConnection(name, gServer);
+    {
+        QSqlDatabase d = QSqlDatabase::database(name, false);
+        ok = ok && d.transaction();
+        for (const QString &s : statements) {
+            QSqlQuery q(d);
+            ok = ok && run(q, s, {});
+        }
+        ok = ok && d.commit();
+    }
+    db::closeConnection(name);
+    return ok;
 }

@@ -1,6 +1,7 @@
 #pragma once
 #include "support/recordingreports.h"
 #include "support/testservices.h"
+#include "core/app/serversettings.h"
 #include "core/app/settings.h"
 #include "core/db/sampledata.h"
 
@@ -19,8 +20,18 @@ public:
     QString folder() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // Creates db1.mdb (and the transfer template) in the folder, sets the globals
-    // and opens the main connection. Returns false (with a QWARN) on failure.
+    // The engine under test: QB_TEST_ENGINE=postgresql puts the register on the test
+    // server (QB_TEST_PGHOST/QB_TEST_PGPORT, else the one scripts/pgtest started for
+    // QB_TEST_PGSTATE), else it is the file.
+    static bool onServer();
+    // The test server, as user postgres on `database`; fails the test when there is none.
+    static ServerSettings testServer(const QString &database = QString());
+    // Creates an empty database of this name on the test server (dropping an older one).
+    static bool freshServerDatabase(const QString &database);
+
+    // Creates db1.mdb (or, on the server, a fresh register in the test's own database)
+    // and the transfer template in the folder, sets the globals and opens the main
+    // connection. Returns false (with a QWARN) on failure.
     bool createDatabase();
     bool createDatabase(const SampleSpec &sample);
     // The shared office (rows in testenv.cpp): every window test starts from it.
@@ -28,6 +39,16 @@ public:
 
     // Plain SQL on the main connection, for checks: the first column of the first row.
     QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
+    // Runs `statements` in one transaction through a second connection to the server
+    // (another desk); false on failure.
+    bool otherDesk(const QStringList &statements) const;
+    // Makes the register refuse every `op` (INSERT, UPDATE, DELETE) on `table` with `message`.
+    bool refuse(const QString &op, const QString &table, const QString &message) const;
+    // Undoes refuse().
+    bool allow(const QString &op, const QString &table) const
+    {
+        return exec(QStringLiteral("DROP TRIGGER refuse_%1").arg(op.toLower()) + (onServer() ? QStringLiteral(" ON ") + table : QString()));
+    }
     // Plain SQL that changes data; false on failure.
     bool exec(const QString &sql, const QVariantList &binds = {}) const;
     int count(const QString &from, const QVariantList &binds = {}) const { return scalar("SELECT count(*) FROM " + from, binds).toInt(); }

@@ -1,4 +1,5 @@
 #include "core/app/globals.h"
+#include "core/app/serversettings.h"
 #include "core/app/settings.h"
 
 #include <QDir>
@@ -25,6 +26,7 @@ void loadGlobals(const Settings &settings)
     gExportPath = settings.read(section, QStringLiteral("ExportPath"), defaultFolder());
     gDbPath = settings.read(section, QStringLiteral("dbpath"), defaultFolder());
     gDbFile = joinPath(gDbPath, kDbFileName);
+    gServer = ServerSettings::read(settings);
 }
 
 } // namespace core

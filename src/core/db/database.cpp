@@ -1,5 +1,8 @@
 #include "core/db/database.h"
+#include "core/app/serversettings.h"
+#include "core/db/dialect.h"
 #include "core/db/migrations.h"
+#include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
 #include <QDir>
@@ -115,6 +118,9 @@ bool openConnection(const QString &connectionName, const QString &path, bool rea
 {
     if (QString p = existingFileProblem(path); !p.isEmpty())
         return fail(why, cannotOpen(path, p));
+    if (QSqlDatabase::contains(connectionName)
+        && QSqlDatabase::database(connectionName, false).driverName() != QLatin1String("QSQLITE"))
+        closeConnection(connectionName); // was on a server
     QSqlDatabase d = QSqlDatabase::contains(connectionName)
         ? QSqlDatabase::database(connectionName, false)
         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
@@ -191,12 +197,14 @@ QSqlDatabase main()
 {
     if (!QSqlDatabase::contains(kMainConnection))
         QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kMainConnection);
-    return QSqlDatabase::database(kMainConnection, false);
+    QSqlDatabase d = QSqlDatabase::database(kMainConnection, false);
+    reconnectIfLost(d);
+    return d;
 }
 
 bool mainIsOpen()
 {
-    return QSqlDatabase::contains(kMainConnection) && QSqlDatabase::database(kMainConnection, false).isOpen();
+    return QSqlDatabase::contains(kMainConnection) && main().isOpen();
 }
 
 void closeMain()
@@ -225,6 +233,14 @@ QVariant idValue(const QString &ids)
 
 QString shownFile(const QSqlDatabase &db)
 {
+    if (db.driverName() == QLatin1String("QPSQL")) {
+        ServerSettings server;
+        server.host = db.hostName();
+        server.port = db.port() > 0 ? db.port() : server.port;
+        server.database = db.databaseName();
+        server.user = db.userName();
+        return server.address();
+    }
     // Connections opened on a URI name the file in it.
     const QUrl url(db.databaseName());
     return QDir::toNativeSeparators(url.isLocalFile() ? url.toLocalFile() : db.databaseName());

@@ -117,7 +117,7 @@ qint64 DataSource::count() const
         return 0;
     QSqlQuery q(db::main());
     q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql)))
+    if (!q.prepare(QStringLiteral("SELECT count(*) FROM (%1) AS counted").arg(m_sql)))
         return 0;
     for (const QVariant &b : m_binds)
         q.addBindValue(b);

@@ -1,5 +1,6 @@
 #include "core/db/queries.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -12,6 +13,14 @@ namespace core::db {
 namespace queries {
 
 namespace {
+
+// The file returns rows in the order of the index or table it reads; the server
+// promises no order without ORDER BY (an updated row moves), so its texts say the
+// order the file gives.
+QString both(const QString &file, const QString &server)
+{
+    return dialect(main(), file, server);
+}
 
 // Every list of pick-ups starts with this select list and join (note the blank at its end).
 const QString kPickupBase = QStringLiteral(
@@ -38,12 +47,14 @@ Query pickupsDated(const QString &filter, QVariantList binds, const QString &fro
 
 Query everyProject()
 {
-    return {QStringLiteral("select * from project"), {}};
+    return {both(QStringLiteral("select * from project"), QStringLiteral("select * from project order by id")), {}};
 }
 
 Query subcontractorsOfProject(const QVariant &project)
 {
-    return {QStringLiteral("select * from authorizedcompanies where idproject = ?"), {project}};
+    return {both(QStringLiteral("select * from authorizedcompanies where idproject = ?"),
+                 QStringLiteral("select * from authorizedcompanies where idproject = ? order by id")),
+            {project}};
 }
 
 Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 project)
@@ -56,32 +67,40 @@ Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 proj
 
 Query activeProjectsByNameAndCompany()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"),
+    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"),
+                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company,id")),
             {},
             {QStringLiteral("projectname"), QStringLiteral("company"), QStringLiteral("id")}};
 }
 
 Query inactiveProjects()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active <> -1"), {}, kById};
+    return {both(QStringLiteral("SELECT * FROM project WHERE active <> -1"),
+                 QStringLiteral("SELECT * FROM project WHERE active <> -1 order by id")),
+            {},
+            kById};
 }
 
 Query listOfSubcontractors(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {project}, kById};
-}
-
-Query subcontractorsNotPickedUp(const QVariant &project)
-{
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
-                           "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
+    return {both(QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"),
+                 QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? order by id")),
             {project},
             kById};
 }
 
+Query subcontractorsNotPickedUp(const QVariant &project)
+{
+    const QString sql
+        = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
+                         "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
+    return {both(sql, sql + QStringLiteral(" order by id")), {project}, kById};
+}
+
 Query pickupsOfProject(const QVariant &project)
 {
-    return {kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {project}, kById};
+    const QString sql = kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?");
+    return {both(sql, sql + QStringLiteral(" ORDER BY pickuplog.id")), {project}, kById};
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -101,12 +120,16 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 
 Query activeProjectsByName()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"), {}};
+    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"),
+                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname, id")),
+            {}};
 }
 
 Query subcontractorsByName()
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies order by name"), {}};
+    return {both(QStringLiteral("SELECT * FROM authorizedcompanies order by name"),
+                 QStringLiteral("SELECT * FROM authorizedcompanies order by name, id")),
+            {}};
 }
 
 } // namespace queries
@@ -146,7 +169,7 @@ std::optional<QString> subcontractorName(qint64 id, Failure *why)
 std::optional<bool> hasRows(const Query &query, Failure *why)
 {
     const std::optional<RowSet> first
-        = readRows(QStringLiteral("SELECT 1 FROM (%1) LIMIT 1").arg(query.sql), query.binds, why);
+        = readRows(QStringLiteral("SELECT 1 FROM (%1) AS q LIMIT 1").arg(query.sql), query.binds, why);
     if (!first)
         return std::nullopt;
     return !first->isEmpty();
@@ -221,7 +244,7 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
             binds[m_query.orderFrom] = m_last.at(0);
         const QString where
             = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(m_query.order, m_last, binds);
-        sql = QStringLiteral("SELECT * FROM (%1)%2 ORDER BY %3 LIMIT %4")
+        sql = QStringLiteral("SELECT * FROM (%1) AS q%2 ORDER BY %3 LIMIT %4")
                   .arg(m_query.sql, where, m_query.order.join(QLatin1Char(',')))
                   .arg(m_chunkRows);
     }

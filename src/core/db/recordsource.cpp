@@ -1,5 +1,6 @@
 #include "core/db/recordsource.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -138,8 +139,24 @@ bool RecordSource::write(Failure *why)
         QStringList sets;
         for (const QString &c : cols)
             sets << c + QStringLiteral(" = ?");
+        // Written only while the row still holds what was read, byte for byte: a save
+        // made meanwhile elsewhere (another desk, another window) is never overwritten
+        // in silence; this one is refused and says so.
+        QStringList same;
+        for (auto it = m_loaded.cbegin(); it != m_loaded.cend(); ++it) {
+            const QString &c = it.key();
+            const bool text = c != QLatin1String("active") && !c.startsWith(QLatin1String("id"));
+            same << (text ? dialect(db::main(), c + QStringLiteral(" COLLATE BINARY IS ?"),
+                                    c + QStringLiteral(" COLLATE \"C\" IS NOT DISTINCT FROM ?"))
+                          : dialect(db::main(), c + QStringLiteral(" IS ?"),
+                                    c + QStringLiteral(" IS NOT DISTINCT FROM ?")));
+        }
         sql = QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(m_table, sets.join(QStringLiteral(", ")));
+        if (!same.isEmpty())
+            sql += QStringLiteral(" AND ") + same.join(QStringLiteral(" AND "));
         vals << m_id;
+        for (auto it = m_loaded.cbegin(); it != m_loaded.cend(); ++it)
+            vals << it.value();
     }
     if (!q.prepare(sql))
         return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
@@ -151,9 +168,16 @@ bool RecordSource::write(Failure *why)
             refused(m_table, q.lastError(),
                     q.lastError().databaseText().isEmpty() ? q.lastError().text() : q.lastError().databaseText()));
     if (m_isNew) {
-        m_id = q.lastInsertId().toLongLong();
+        m_id = insertedId(q, db::main());
         m_isNew = false;
     } else if (q.numRowsAffected() == 0) {
+        QSqlQuery check(db::main());
+        check.prepare(QStringLiteral("SELECT 1 FROM %1 WHERE id = ?").arg(m_table));
+        check.addBindValue(m_id);
+        if (check.exec() && check.next())
+            return fail(why,
+                        plainly(QStringLiteral("The record was changed elsewhere meanwhile, so your changes were "
+                                               "not saved: close it and open it again to see the changes.")));
         return fail(why, plainly(QStringLiteral("The record no longer exists: it was deleted meanwhile.")));
     }
     m_loaded = m_values;

@@ -1,5 +1,6 @@
 #include "core/db/sampledata.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 
 #include <QRandomGenerator>
 #include <QSqlError>
@@ -123,7 +124,7 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
         proj.bindValue(2, (spec.inactiveEvery > 0 && p % spec.inactiveEvery == spec.inactiveEvery - 1) ? 0 : -1);
         if (!execPrepared(proj, &error))
             break;
-        const qint64 projectId = proj.lastInsertId().toLongLong();
+        const qint64 projectId = insertedId(proj, db);
         ++rows;
 
         for (int c = 0; c < spec.companiesPerProject && error.isEmpty(); ++c) {
@@ -160,7 +161,7 @@ bool generateSampleData(QSqlDatabase db, const SampleSpec &spec, const std::func
                 comp.bindValue(i, values.at(i));
             if (!execPrepared(comp, &error))
                 break;
-            const qint64 companyId = comp.lastInsertId().toLongLong();
+            const qint64 companyId = insertedId(comp, db);
             ++rows;
             ++companyCount;
             if (spec.orphanEvery > 0 && companyCount % spec.orphanEvery == 0)

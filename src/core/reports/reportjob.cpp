@@ -1,7 +1,10 @@
 #include "core/reports/reportjob.h"
 
 #include "core/app/clock.h"
+#include "core/app/serversettings.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
+#include "core/db/pgserver.h"
 #include "core/reports/reportpainter.h"
 
 #include <QAtomicInteger>
@@ -39,9 +42,11 @@ public:
     {
     }
     ~ReaderConnection() { db::closeConnection(m_name); }
-    bool open(const QString &path, Failure *why)
+    bool open(const ReportJob &job, Failure *why)
     {
-        if (!db::openConnection(m_name, path, true, why))
+        if (job.onServer)
+            return db::openServerConnection(m_name, gServer, why);
+        if (!db::openConnection(m_name, job.registerFile, true, why))
             return false;
         // A wide date range visits the table in date order, not in the order it is
         // stored: through the default 2 MB page cache every row costs a read call.
@@ -67,6 +72,7 @@ ReportJob registerJob(const ReportLayout &layout, const db::Query &query, const 
     job.date = date;
     job.query = query;
     job.registerFile = db::shownFile(db::main());
+    job.onServer = db::mainOnServer();
     return job;
 }
 
@@ -89,7 +95,7 @@ bool streamPages(const ReportJob &job, const PageSink &page, Failure *why, int c
         return drain(stream);
     }
     ReaderConnection connection;
-    if (!connection.open(job.registerFile, why))
+    if (!connection.open(job, why))
         return false;
     db::ChunkReader reader(connection.database(), job.query, chunkRows);
     std::optional<LayoutStream> stream;
@@ -116,7 +122,7 @@ std::optional<db::RowSet> jobRows(const ReportJob &job, Failure *why)
     if (!job.readsRegister())
         return job.rows;
     ReaderConnection connection;
-    if (!connection.open(job.registerFile, why))
+    if (!connection.open(job, why))
         return std::nullopt;
     db::ChunkReader reader(connection.database(), job.query, kChunkRows);
     db::RowSet all;

@@ -25,6 +25,7 @@ struct ReportJob
     QDate date;                // an invalid date prints today's
     db::Query query = {};      // when its text is set, the rows come from here
     QString registerFile = {}; // the file `query` reads, through a connection of its own
+    bool onServer = false;     // the register is the configured server's, not a file
 
     bool readsRegister() const { return !query.sql.isEmpty(); }
 };

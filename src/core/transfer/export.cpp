@@ -1,8 +1,10 @@
 #include "core/transfer/internal.h"
+#include "core/transfer/rowwriter.h"
 #include "core/transfer/transfer.h"
 
 #include "core/app/globals.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/schema.h"
 
 #include <QDir>
@@ -165,8 +167,8 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     for (const QString &create : schema::createTableStatements())
         if (!run(q, inSchema(create, QStringLiteral("transfer"))))
             return failed(writing);
-    for (const auto &[pragma, value] :
-         {std::pair{"application_id", schema::kTransferApplicationId}, std::pair{"user_version", schema::kTransferVersion}})
+    for (const auto &[pragma, value] : {std::pair{"application_id", schema::kTransferApplicationId},
+                                        std::pair{"user_version", schema::kTransferVersion}})
         if (!run(q, QStringLiteral("PRAGMA transfer.%1 = %2").arg(QLatin1String(pragma)).arg(value)))
             return failed(writing);
 
@@ -232,6 +234,99 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     return true;
 }
 
+// Copies the project from the register on the server (the main connection) into the
+// transfer file at `path` through a SQLite connection of its own: one snapshot read,
+// one transaction written.
+bool copyFromServer(const QString &path, qint64 projectId, const Progress &progress, ExportSummary *r, Failure *why)
+{
+    QSqlDatabase src = db::main();
+    // The new, empty file: SQLite makes a database of it (the register checks of
+    // openConnection would refuse it as empty).
+    QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kExportConnection);
+    file.setDatabaseName(path);
+    if (!file.open())
+        return fail(why, sqlFailure(file.lastError(), QStringLiteral("The transfer file cannot be written")));
+    QSqlQuery in(src), out(file);
+    const QString reading = QStringLiteral("The database \"%1\" cannot be read").arg(db::shownFile(src));
+    const QString writing = QStringLiteral("The transfer file cannot be written");
+    const auto failed = [&](const QSqlError &e, const QString &what) {
+        const Failure f = sqlFailure(e, what);
+        in.finish();
+        out.finish();
+        file.rollback();
+        src.rollback();
+        return fail(why, f);
+    };
+    if (!src.transaction() || !in.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY")))
+        return failed(in.lastError().isValid() ? in.lastError() : src.lastError(), reading);
+    QVariant v;
+    if (!scalar(in, QStringLiteral("SELECT count(*) FROM project WHERE id = ?"), {projectId}, &v))
+        return failed(in.lastError(), reading);
+    if (v.toLongLong() == 0) {
+        src.rollback();
+        return fail(why,
+                    Failure::plain(QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId),
+                                   kNotFound));
+    }
+    if (!scalar(in, QStringLiteral("SELECT count(*) FROM authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
+        return failed(in.lastError(), reading);
+    r->companies = v.toLongLong();
+    if (!scalar(in, QStringLiteral("SELECT count(*) FROM pickuplog WHERE idproject = ?"), {projectId}, &v))
+        return failed(in.lastError(), reading);
+    r->pickups = v.toLongLong();
+    const qint64 total = 1 + r->companies + r->pickups;
+    if (progress)
+        progress(0, total);
+
+    run(out, QStringLiteral("PRAGMA journal_mode = OFF")); // visible only once complete
+    out.finish();
+    if (!file.transaction())
+        return failed(file.lastError(), writing);
+    for (const QString &create : schema::createTableStatements())
+        if (!run(out, create))
+            return failed(out.lastError(), writing);
+    for (const auto &[pragma, value] : {std::pair{"application_id", schema::kTransferApplicationId},
+                                        std::pair{"user_version", schema::kTransferVersion}})
+        if (!run(out, QStringLiteral("PRAGMA %1 = %2").arg(QLatin1String(pragma)).arg(value)))
+            return failed(out.lastError(), writing);
+    qint64 done = 0;
+    for (const auto &[table, filter] : {std::pair{QStringLiteral("project"), QStringLiteral("id")},
+                                        {QStringLiteral("authorizedcompanies"), QStringLiteral("idproject")},
+                                        {QStringLiteral("pickuplog"), QStringLiteral("idproject")}}) {
+        const QStringList cols = schema::table(table).columns;
+        if (!run(in, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY id").arg(columnList(cols), table, filter),
+                 {projectId}))
+            return failed(in.lastError(), reading);
+        RowWriter writer(file, table, cols);
+        while (in.next()) {
+            QVariantList row;
+            for (int i = 0; i < cols.size(); ++i)
+                row << in.value(i);
+            if (!writer.add(row))
+                return failed(writer.lastError(), writing);
+            if (++done % 5000 == 0 && progress)
+                progress(std::min(done, total), total);
+        }
+        if (in.lastError().isValid())
+            return failed(in.lastError(), reading);
+        if (!writer.flush())
+            return failed(writer.lastError(), writing);
+        in.finish();
+    }
+    src.rollback();      // read only
+    if (done != total) { // the snapshot's counts and its rows must agree
+        file.rollback();
+        return fail(why,
+                    Failure::plain(
+                        writing + QStringLiteral(": %1 rows were read where %2 were counted.").arg(done).arg(total)));
+    }
+    if (!file.commit())
+        return failed(file.lastError(), writing);
+    if (progress)
+        progress(total, total);
+    return true;
+}
+
 } // namespace
 
 QString transferFileName(const QString &pname, const QDateTime &when)
@@ -292,7 +387,9 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
     ExportSummary summary;
     Failure failure;
     bool copied = false;
-    {
+    if (db::mainOnServer()) {
+        copied = copyFromServer(tempPath, projectId, progress, &summary, &failure);
+    } else {
         if (!db::openConnection(kExportConnection, mainFile, false, &failure)) {
             db::closeConnection(kExportConnection);
             return failed(kCantOpen, failure.description);

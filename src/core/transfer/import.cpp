@@ -1,7 +1,9 @@
 #include "core/transfer/internal.h"
+#include "core/transfer/rowwriter.h"
 #include "core/transfer/transfer.h"
 
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/legacyconversion.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
@@ -672,6 +674,167 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
     return true;
 }
 
+// Adds project `projectId` of the checked copy `src` to the register on the server
+// `to`, in one server transaction, through prepared INSERTs: the engines cannot be
+// joined in one statement. The same rows as into a file: the project, its
+// subcontractors, and every pick-up of those, whatever its own project says.
+bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> projectId, QSqlDatabase &to,
+                  const Progress &progress, ImportSummary *r, Failure *why)
+{
+    QSqlQuery in(src), out(to);
+    const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
+    const QString writing = QStringLiteral("The project cannot be added to the database \"%1\"").arg(db::shownFile(to));
+    const auto failed = [&](const QSqlError &e, const QString &what) {
+        const Failure f = sqlFailure(e, what);
+        in.finish();
+        out.finish();
+        to.rollback();
+        return fail(why, f);
+    };
+    const auto rowOf = [&](int from, int count) {
+        QVariantList row;
+        for (int i = from; i < from + count; ++i)
+            row << in.value(i);
+        return row;
+    };
+    QVariant v;
+    if (!scalar(in,
+                projectId ? QStringLiteral("SELECT id FROM project WHERE id = ?")
+                          : QStringLiteral("SELECT id FROM project NOT INDEXED LIMIT 1"),
+                projectId ? QVariantList{*projectId} : QVariantList{}, &v))
+        return failed(in.lastError(), reading);
+    if (!v.isValid())
+        return fail(why,
+                    invalid(kNotFound, file,
+                            projectId ? QStringLiteral("it holds no project with the id %1").arg(*projectId)
+                                      : QStringLiteral("it holds no project")));
+    const qint64 pid = v.toLongLong();
+    const QString companiesOf = QStringLiteral("SELECT id FROM authorizedcompanies WHERE idproject = ?");
+    const QString pickupsOf
+        = QStringLiteral("FROM pickuplog AS p WHERE p.idauthorizedcompany IN (%1)").arg(companiesOf);
+    if (!scalar(in, QStringLiteral("SELECT count(*) FROM (%1)").arg(companiesOf), {pid}, &v))
+        return failed(in.lastError(), reading);
+    const qint64 companies = v.toLongLong();
+    if (!scalar(in, QStringLiteral("SELECT count(*) ") + pickupsOf, {pid}, &v))
+        return failed(in.lastError(), reading);
+    const qint64 pickups = v.toLongLong();
+    const qint64 total = 1 + companies + pickups;
+    if (progress)
+        progress(0, total);
+    if (!to.transaction())
+        return failed(to.lastError(), writing);
+
+    const QStringList projectCols = withoutIds(QStringLiteral("project"));
+    if (!run(in,
+             QStringLiteral("SELECT %1 FROM project AS p WHERE p.id = ?")
+                 .arg(selected(projectCols, QStringLiteral("p")).join(QStringLiteral(", "))),
+             {pid})
+        || !in.next())
+        return failed(in.lastError(), reading);
+    if (!run(out,
+             QStringLiteral("INSERT INTO project (%1) VALUES (%2)")
+                 .arg(columnList(projectCols), QStringList(projectCols.size(), QStringLiteral("?")).join(',')),
+             rowOf(0, int(projectCols.size()))))
+        return failed(out.lastError(), writing);
+    r->projectId = db::insertedId(out, to);
+    in.finish();
+
+    // Subcontractors one by one, in the file's id order, to learn each new id.
+    const QStringList companyCols = withoutIds(QStringLiteral("authorizedcompanies"));
+    QHash<qint64, qint64> newIds;
+    if (!run(in,
+             QStringLiteral("SELECT a.id, %1 FROM authorizedcompanies AS a WHERE a.idproject = ? ORDER BY a.id")
+                 .arg(selected(companyCols, QStringLiteral("a")).join(QStringLiteral(", "))),
+             {pid}))
+        return failed(in.lastError(), reading);
+    QSqlQuery company(to);
+    if (!company.prepare(
+            QStringLiteral("INSERT INTO authorizedcompanies (idproject, %1) VALUES (?, %2)")
+                .arg(columnList(companyCols), QStringList(companyCols.size(), QStringLiteral("?")).join(','))))
+        return failed(company.lastError(), writing);
+    while (in.next()) {
+        company.bindValue(0, r->projectId);
+        for (int i = 0; i < companyCols.size(); ++i)
+            company.bindValue(i + 1, in.value(i + 1));
+        if (!company.exec())
+            return failed(company.lastError(), writing);
+        newIds.insert(in.value(0).toLongLong(), db::insertedId(company, to));
+    }
+    if (in.lastError().isValid())
+        return failed(in.lastError(), reading);
+    company.finish();
+    r->companies = newIds.size();
+    const qint64 done = 1 + r->companies;
+    if (progress)
+        progress(done, total);
+
+    // Pick-ups in batches, linked to the new subcontractors.
+    const QStringList pickupCols = withoutIds(QStringLiteral("pickuplog"));
+    in.setForwardOnly(true);
+    if (!run(in,
+             QStringLiteral("SELECT p.idauthorizedcompany, %1 %2 ORDER BY p.id")
+                 .arg(selected(pickupCols, QStringLiteral("p")).join(QStringLiteral(", ")), pickupsOf),
+             {pid}))
+        return failed(in.lastError(), reading);
+    RowWriter writer(to, QStringLiteral("pickuplog"),
+                     QStringList{QStringLiteral("idproject"), QStringLiteral("idauthorizedcompany")} + pickupCols);
+    qint64 reported = 0;
+    while (in.next()) {
+        const auto link = newIds.constFind(in.value(0).toLongLong());
+        if (link == newIds.cend())
+            continue; // counted below as missing
+        if (!writer.add(QVariantList{r->projectId, *link} + rowOf(1, int(pickupCols.size()))))
+            return failed(writer.lastError(), writing);
+        if (progress && writer.written() != reported) { // once a batch
+            reported = writer.written();
+            progress(std::min(done + reported, total), total);
+        }
+    }
+    if (in.lastError().isValid())
+        return failed(in.lastError(), reading);
+    if (!writer.flush())
+        return failed(writer.lastError(), writing);
+    in.finish();
+    r->pickups = writer.written();
+    // Counted, not trusted: less is never complete.
+    if (r->companies != companies || r->pickups != pickups) {
+        to.rollback();
+        return fail(why,
+                    invalid(kError, file,
+                            QStringLiteral("of its %1 subcontractors and %2 pick-ups, only %3 and %4 could be "
+                                           "copied, so nothing was imported")
+                                .arg(companies)
+                                .arg(pickups)
+                                .arg(r->companies)
+                                .arg(r->pickups)));
+    }
+    if (!to.commit())
+        return failed(to.lastError(), writing);
+    return true;
+}
+
+// The import into a register on a server: the checked private copy is read through
+// a SQLite connection of its own.
+std::optional<ImportSummary> importIntoServer(QSqlDatabase d, const Source &source, std::optional<qint64> projectId,
+                                              const Progress &progress, Failure *why)
+{
+    ImportSummary summary;
+    Failure failure;
+    bool imported = false;
+    withConnection(kCheckConnection, uri(source.copyPath(), "mode=ro&immutable=1"), [&](QSqlDatabase &src) {
+        if (!src.isOpen()) {
+            failure = sqlFailure(src.lastError(),
+                                 QStringLiteral("The file \"%1\" cannot be opened").arg(shown(source.file())));
+            return;
+        }
+        imported = copyToServer(src, source.file(), projectId, d, progress, &summary, &failure);
+    });
+    if (!imported)
+        return nothing(why, failure);
+    db::registers().announce(); // rows of all three tables
+    return summary;
+}
+
 } // namespace
 
 std::unique_ptr<Source> readTransfer(const QString &file, const Steps &steps, Failure *why)
@@ -734,6 +897,8 @@ std::optional<ImportSummary> importProject(QSqlDatabase d, const Source &source,
     const QString file = source.file();
     if (!d.isOpen())
         return nothing(why, noDatabaseFor(file));
+    if (db::onServer(d))
+        return importIntoServer(d, source, projectId, progress, why);
     detachPending();
 
     ImportSummary summary;

@@ -4,6 +4,7 @@
 #include "core/app/settings.h"
 #include "core/db/database.h"
 #include "core/db/legacyconversion.h"
+#include "core/db/pgserver.h"
 #include "core/transfer/transfer.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QProgressDialog>
 
 namespace ui::startup {
@@ -100,7 +102,7 @@ bool offerToConvertLegacy(bool *declined)
 bool openDatabase()
 {
     Failure why;
-    const std::optional<db::Opened> opened = db::openMain(gDbFile, &why);
+    const std::optional<db::Opened> opened = db::openRegister(&why);
     if (!opened)
         message(why.description, QString(), QMessageBox::Critical);
     else if (!opened->warning.isEmpty())
@@ -112,10 +114,34 @@ void run(Settings &settings)
 {
     core::loadGlobals(settings);
     bool declined = false;
-    if (db::legacy::isLegacyFile(gDbFile) ? offerToConvertLegacy(&declined) : offerToCreateDatabase(&declined))
+    if (gServer.isSet()) // the server's register is made by --create-database, never by a desk
+        openDatabase();
+    else if (db::legacy::isLegacyFile(gDbFile) ? offerToConvertLegacy(&declined) : offerToCreateDatabase(&declined))
         openDatabase();
     frmMain *w = WindowRegistry::get<frmMain>();
     w->show();
+}
+
+void installPasswordPrompt()
+{
+    db::setPasswordPrompt([](const QString &address, const QString &user) -> std::optional<QString> {
+        bool ok = false;
+        const QString typed = QInputDialog::getText(
+            nullptr, core::kAppTitle,
+            QStringLiteral("The server \"%1\" asks for the password of %2.\nIt is kept for this session only.")
+                .arg(address, user.isEmpty() ? QStringLiteral("your user") : QStringLiteral("\"%1\"").arg(user)),
+            QLineEdit::Password, QString(), &ok);
+        return ok ? std::optional<QString>(typed) : std::nullopt;
+    });
+}
+
+QString createDatabaseOnServer(const QString &address)
+{
+    Failure why;
+    const std::optional<ServerSettings> server = ServerSettings::fromAddress(address, &why);
+    if (!server || !db::createServerRegister(*server, &why))
+        return why.description;
+    return {};
 }
 
 QString createDatabaseInFolder(const QString &folder)

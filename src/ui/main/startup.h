@@ -25,6 +25,14 @@ bool offerToConvertLegacy(bool *declined);
 // Opens the main connection on `gDbFile` and tells the user once if it cannot be used.
 bool openDatabase();
 
+// When the server asks for a password that libpq did not find, a dialog asks for it
+// (kept for the session only).
+void installPasswordPrompt();
+
+// `quillbern --create-database postgresql://USER@HOST:PORT/DBNAME`: the register's
+// tables in that existing, empty database. Returns an empty text or the reason it failed.
+QString createDatabaseOnServer(const QString &address);
+
 // `quillbern --create-database FOLDER`: db1.mdb and the transfer template in FOLDER.
 // Returns an empty text or the reason it failed.
 QString createDatabaseInFolder(const QString &folder);

@@ -1,6 +1,7 @@
 #include "ui/options/frmOptions.h"
 
 #include "core/app/globals.h"
+#include "core/app/serversettings.h"
 #include "core/app/settings.h"
 #include "ui/common/placement.h"
 #include "ui/common/services.h"
@@ -11,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -39,7 +41,7 @@ frmOptions::frmOptions(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
-    setFixedSize(twips(7365), twips(4035));
+    setFixedSize(twips(7365), twips(5595));
 
     m_frame = new QGroupBox(QStringLiteral("Folder: "), this);
     m_frame->setObjectName(QStringLiteral("Frame1"));
@@ -78,6 +80,29 @@ frmOptions::frmOptions(QWidget *parent)
     m_label1->setBuddy(m_txtPath);
     m_label2->setBuddy(m_txtDatabase);
     m_cmdSave = button(this, "cmdsave", QStringLiteral("Save"), twipRect(5310, 3435, 1350, 360));
+
+    // Under the folders: the server that holds the register when Host is given. No
+    // password here: libpq's password file or the session's prompt gives it.
+    m_server = new QGroupBox(QStringLiteral("Server"), this);
+    m_server->setObjectName(QStringLiteral("fraServer"));
+    m_server->setGeometry(twipRect(465, 3900, 6180, 1455));
+    const auto serverField
+        = [&](const char *name, const QString &caption, const QString &text, int x, int y, int labelWidth, int width) {
+              auto *l = new QLabel(caption, m_server);
+              l->setGeometry(twipRect(x, y + 60, labelWidth, 225));
+              auto *e = new QLineEdit(text, m_server);
+              e->setObjectName(QLatin1String(name));
+              e->setGeometry(twipRect(x + labelWidth, y, width, 345));
+              l->setBuddy(e);
+              return e;
+          };
+    m_txtServerHost = serverField("txtServerHost", QStringLiteral("Host:"), gServer.host, 300, 360, 900, 2700);
+    m_txtServerPort
+        = serverField("txtServerPort", QStringLiteral("Port:"), QString::number(gServer.port), 4080, 360, 600, 1200);
+    m_txtServerPort->setValidator(new QIntValidator(1, 65535, m_txtServerPort));
+    m_txtServerDatabase
+        = serverField("txtServerDatabase", QStringLiteral("Database:"), gServer.database, 300, 885, 900, 2700);
+    m_txtServerUser = serverField("txtServerUser", QStringLiteral("User:"), gServer.user, 4080, 885, 600, 1200);
 
     m_picture = new QWidget(this);
     m_picture->setObjectName(QStringLiteral("Picture1"));
@@ -128,7 +153,11 @@ frmOptions::frmOptions(QWidget *parent)
         last = m_drive;
     }
     setTabOrder(last, m_cmdOkExp);
-    setTabOrder(m_cmdOkExp, m_cmdSave);
+    setTabOrder(m_cmdOkExp, m_txtServerHost);
+    setTabOrder(m_txtServerHost, m_txtServerPort);
+    setTabOrder(m_txtServerPort, m_txtServerDatabase);
+    setTabOrder(m_txtServerDatabase, m_txtServerUser);
+    setTabOrder(m_txtServerUser, m_cmdSave);
 
     setCurrentFolder(QDir::currentPath());
     // Escape puts the folder picker away, whichever control has the focus.
@@ -188,14 +217,25 @@ void frmOptions::save()
 {
     // A change that did not reach the settings file is not announced as made: the
     // window stays open with what was typed, and the application goes on.
+    ServerSettings server;
+    server.host = m_txtServerHost->text();
+    server.port = m_txtServerPort->text().toInt() > 0 ? m_txtServerPort->text().toInt() : server.port;
+    server.database = m_txtServerDatabase->text();
+    server.user = m_txtServerUser->text();
     Failure why;
-    if (Settings *s = services().settings; s
+    QString notChanged;
+    Settings *s = services().settings;
+    if (s
         && !s->writeChecked(
             QStringLiteral("paths"),
             {{QStringLiteral("ExportPath"), m_txtPath->text()}, {QStringLiteral("Dbpath"), m_txtDatabase->text()}},
             &why)) {
-        message(why.description + QStringLiteral(" The folders were not changed."), QStringLiteral("Option"),
-                QMessageBox::Warning);
+        notChanged = QStringLiteral(" The folders were not changed.");
+    } else if (s && !s->writeChecked(QStringLiteral("Server"), server.values(), &why)) {
+        notChanged = QStringLiteral(" The server was not changed.");
+    }
+    if (!notChanged.isEmpty()) {
+        message(why.description + notChanged, QStringLiteral("Option"), QMessageBox::Warning);
         return;
     }
     message(QStringLiteral("The application need to be restarted to make these changes take effect"),

@@ -50,6 +50,8 @@ private:
     QTreeView *m_dir;
     QComboBox *m_drive = nullptr; // only where the host has drive letters
     QPushButton *m_cmdOkExp;
+    QGroupBox *m_server;
+    QLineEdit *m_txtServerHost, *m_txtServerPort, *m_txtServerDatabase, *m_txtServerUser;
     QFileSystemModel *m_dirModel;
     QString m_currentFolder;
     QString m_target;

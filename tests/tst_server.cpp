@@ -1,0 +1,202 @@
+// What only a register on a PostgreSQL server has: its schema, desks that see each
+// other's changes, the password from libpq's file or a prompt, --create-database with
+// an address.
+#include "support/testenv.h"
+#include "core/app/globals.h"
+#include "core/db/database.h"
+#include "core/db/datasource.h"
+#include "core/db/pgserver.h"
+#include "core/db/queries.h"
+#include "core/db/recordsource.h"
+#include "core/db/registers.h"
+#include "core/transfer/transfer.h"
+#include "ui/common/windowregistry.h"
+#include "ui/main/frmMain.h"
+#include "ui/main/startup.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTest>
+
+class TestServer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // 64-bit ids never given twice, also after rows written with their own ids; text
+    // compared and ordered without regard to case, dates byte by byte; the file's indexes.
+    void schema()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        QCOMPARE(env.scalar("SELECT data_type FROM information_schema.columns WHERE table_name = 'pickuplog' AND column_name = 'idauthorizedcompany'").toString(), "bigint");
+        QCOMPARE(env.count("pg_indexes WHERE indexname IN ('ix_authorizedcompanies_idproject', 'ix_pickuplog_company_project_date', "
+                           "'ix_pickuplog_idproject', 'ix_pickuplog_pickupdate')"), 4);
+        QVERIFY(env.exec("DELETE FROM project WHERE id = 40000"));
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        rec.setValue("projectname", "b tower");
+        QVERIFY(rec.write());
+        QCOMPARE(rec.id(), 40001);
+        QVERIFY(env.exec("INSERT INTO project (id, projectname) VALUES (5000000000, 'A Tower')"));
+        QVERIFY(env.exec("INSERT INTO project (projectname, company) VALUES ('a tower', 'a')"));
+        QCOMPARE(env.scalar("SELECT max(id) FROM project").toLongLong(), 5000000001LL);
+        QCOMPARE(env.count("project WHERE projectname = 'A TOWER'"), 2);
+        QCOMPARE(env.scalar("SELECT string_agg(projectname, '|' ORDER BY projectname, id) FROM project").toString(),
+                 "A Tower|a tower|b tower|ELM SCHOOL|ELM SCHOOL|EMPTY LOT|HARBOR VIEW|NORTH TOWER");
+        QCOMPARE(env.count("pickuplog WHERE pickupdate >= '2003-01-31' AND pickupdate < '2003-02-01'"), 3);
+    }
+
+    // A project goes out to a SQLite transfer file and comes back as a new project with
+    // every row as it was; a refused row leaves nothing imported.
+    void transferRoundTrip()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        Failure why;
+        const auto out = transfer::exportProject(gDbFile, env.folder(), 1, "NORTH TOWER", QDateTime({2026, 3, 7}, {9, 0}), {}, &why);
+        QVERIFY2(out, qPrintable(why.description));
+        QCOMPARE(out->companies, 2);
+        QCOMPARE(out->pickups, 4);
+        const QString pickups = "SELECT string_agg(concat_ws('/', l.pickupdate, l.pickupby, l.package, l.note, a.name, a.active), '|' ORDER BY l.pickupdate) "
+                                "FROM pickuplog l JOIN authorizedcompanies a ON a.id = l.idauthorizedcompany WHERE l.idproject = ?";
+        const QString before = env.scalar(pickups, {qint64(1)}).toString();
+        const auto in = transfer::importProject(db::main(), out->path, std::nullopt, {}, &why);
+        QVERIFY2(in, qPrintable(why.description));
+        QCOMPARE(in->companies, 2);
+        QCOMPARE(in->pickups, 4);
+        QVERIFY(in->projectId > 40000);
+        QCOMPARE(env.scalar(pickups, {QVariant(in->projectId)}).toString(), before);
+        QCOMPARE(env.scalar("SELECT concat_ws('/', projectname, company, active) FROM project WHERE id = ?", {QVariant(in->projectId)}).toString(), "NORTH TOWER/ATLAS/-1");
+        QVERIFY(env.refuse("INSERT", "pickuplog", "disk full"));
+        const int projects = env.count("project"), companies = env.count("authorizedcompanies");
+        QVERIFY(!transfer::importProject(db::main(), out->path, std::nullopt, {}, &why));
+        QVERIFY2(why.description.contains("disk full"), qPrintable(why.description));
+        QCOMPARE(QList<int>({env.count("project"), env.count("authorizedcompanies")}), QList<int>({projects, companies}));
+    }
+
+    // A register that is not ours, or of a newer version, is named with the reason.
+    void refused_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("newer") << "UPDATE quillbern_schema SET version = version + 1" << "newer version of Quillbern";
+        QTest::newRow("no register") << "DROP TABLE quillbern_schema" << "holds no Quillbern register";
+        QTest::newRow("table missing") << "DROP TABLE pickuplog" << "the table \"pickuplog\" is missing";
+    }
+    void refused()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, reason);
+        TestEnv env;
+        QVERIFY(env.createDatabase());
+        QVERIFY(env.exec(sql));
+        Failure why;
+        QVERIFY(!db::openMainOnServer(gServer, &why));
+        QVERIFY2(why.description.contains(gServer.address()) && why.description.contains(reason), qPrintable(why.description));
+    }
+
+    // Another desk's save and delete reach this desk's registers() unasked; this desk's own
+    // writes are announced once, by the writer. The connection cut under a desk (as by a
+    // server restart): the action that meets it says so, the next one finds the register
+    // back, with the other desks heard again. Started with the server down: the message
+    // names it and why, and the window opens.
+    void twoDesksAndLostConnection()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        QSignalSpy spy(&db::registers(), &db::Registers::changed);
+        QVERIFY(env.otherDesk({"INSERT INTO project (projectname) VALUES ('FROM DESK 2')"}));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 1, 2000);
+        QCOMPARE(spy.at(0).at(0).toString(), "project");
+        QVERIFY(env.otherDesk({"DELETE FROM pickuplog WHERE id = 101"}));
+        QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 2, 2000);
+        QCOMPARE(spy.at(1).at(0).toString(), "pickuplog");
+        QCOMPARE(spy.at(1).at(1).value<db::Registers::Change>(), db::Registers::Deleted);
+        QVERIFY(db::deleteRecord("authorizedcompanies", 10));
+        QTest::qWait(300);
+        QCOMPARE(spy.size(), 3);
+        DataSource ds;
+        const db::Query q = db::queries::everyProject();
+        ds.setQuery(q.sql, q.binds);
+        QVERIFY(ds.refresh());
+        QVERIFY(env.otherDesk({"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'quillbern' "
+                               "AND datname = current_database() AND pid <> pg_backend_pid()"}));
+        if (!ds.refresh())
+            QVERIFY2(ds.lastFailure().description.contains("terminat") || ds.lastFailure().description.contains("closed"), qPrintable(ds.lastFailure().description));
+        QVERIFY(ds.refresh());
+        QCOMPARE(ds.count(), 7);
+        spy.clear();
+        QVERIFY(env.otherDesk({"DELETE FROM project WHERE id = 5"}));
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(spy.cbegin(), spy.cend(), [](const QVariantList &call) { return call.at(0) == "project"; }), 2000);
+        env.settings->write("SERVER", "host", "localhost");
+        env.settings->write("Server", "PORT", "1");
+        ui::startup::run(*env.settings);
+        QCOMPARE(env.messages.calls.size(), 1);
+        const QString said = env.messages.said().value(0);
+        QVERIFY2(said.contains("postgresql://localhost:1/") && said.contains("refused"), qPrintable(said));
+        QVERIFY(WindowRegistry::existing<frmMain>() && WindowRegistry::existing<frmMain>()->isVisible());
+    }
+
+    // libpq's password file serves; without one the prompt is asked once for the session;
+    // a declined prompt is a message, and no password is kept.
+    void password()
+    {
+        TestEnv env;
+        ServerSettings s = TestEnv::testServer();
+        s.user = "qb_secret";
+        const QString file = env.path("pgpass");
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("%1:%2:*:qb_secret:open sesame\n").arg(s.host).arg(s.port).toUtf8());
+        f.close();
+        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        int asked = 0;
+        std::optional<QString> answer;
+        db::setPasswordPrompt([&](const QString &, const QString &) { ++asked; return answer; });
+        qputenv("PGPASSFILE", file.toUtf8());
+        Failure why;
+        QVERIFY2(db::openServerConnection("secret", s, &why), qPrintable(why.description));
+        qputenv("PGPASSFILE", env.path("none").toUtf8());
+        QVERIFY(!db::openServerConnection("secret", s, &why));
+        QVERIFY2(why.description.contains("asks for a password") && why.description.contains(s.address()), qPrintable(why.description));
+        answer = "open sesame";
+        QVERIFY2(db::openServerConnection("secret", s, &why), qPrintable(why.description));
+        QVERIFY(db::openServerConnection("secret", s, &why));
+        QCOMPARE(asked, 2);
+        db::forgetSessionPassword();
+        db::setPasswordPrompt({});
+        qunsetenv("PGPASSFILE");
+        db::closeConnection("secret");
+    }
+
+    // Into an empty database: made, exit 0; again: refused, exit non-zero, nothing changed.
+    void createDatabaseCommand()
+    {
+        QVERIFY(TestEnv::freshServerDatabase("qb_command"));
+        const QString address = TestEnv::testServer("qb_command").address();
+        const auto run = [](const QStringList &args, QString *err) {
+            QProcess p;
+            p.start(qEnvironmentVariable("QB_APP"), args);
+            p.waitForFinished(60000);
+            *err = QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString err;
+        QCOMPARE(run({"--create-database", address}, &err), 0);
+        QVERIFY(db::openServerConnection("check", TestEnv::testServer("qb_command")));
+        QVERIFY(QSqlQuery(QSqlDatabase::database("check", false)).exec("INSERT INTO project (projectname) VALUES ('KEEP')"));
+        QVERIFY(run({"--create-database", address}, &err) != 0);
+        QVERIFY2(err.contains("holds a register already"), qPrintable(err));
+        QSqlQuery left(QSqlDatabase::database("check", false));
+        QVERIFY(left.exec("SELECT string_agg(projectname, ',') FROM project") && left.next() && left.value(0) == "KEEP");
+        QVERIFY(run({"--create-database", "postgresql://nohost"}, &err) != 0);
+        QVERIFY2(err.contains("names no database"), qPrintable(err));
+        db::closeConnection("check");
+    }
+};
+
+QTEST_MAIN(TestServer)
+#include "tst_server.moc"
