@@ -233,9 +233,11 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
 {
     if (!m_db.isOpen())
         return nothing(why, Failure::notOpen());
-    RowSet rs;
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
+    if (m_done) {
+        RowSet rs;
+        rs.columns = m_columns;
+        return rs;
+    }
     QString sql = m_query.sql;
     QVariantList binds = m_query.binds;
     const bool chunked = !m_query.order.isEmpty();
@@ -248,48 +250,24 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
                   .arg(m_query.sql, where, m_query.order.join(QLatin1Char(',')))
                   .arg(m_chunkRows);
     }
-    if (!m_done) {
-        bool ok = q.prepare(sql);
-        if (ok) {
-            for (const QVariant &b : binds)
-                q.addBindValue(b);
-            ok = q.exec();
-        }
-        if (!ok)
-            return nothing(why, Failure::from(q.lastError()));
-    }
-    if (m_done) {
-        rs.columns = m_columns;
-        return rs;
-    }
-    const QSqlRecord rec = q.record();
-    for (int i = 0; i < rec.count(); ++i)
-        rs.columns << rec.fieldName(i);
-    m_columns = rs.columns;
+    std::optional<RowSet> rs = readRows(m_db, sql, binds, why);
+    if (!rs)
+        return std::nullopt;
+    m_columns = rs->columns;
     if (m_keyColumns.isEmpty())
         for (const QString &k : m_query.order) {
-            const int c = rs.columnIndex(k.section(QLatin1Char('.'), -1));
+            const int c = rs->columnIndex(k.section(QLatin1Char('.'), -1));
             if (c < 0)
                 return nothing(why,
                                Failure::plain(QStringLiteral("The rows cannot be read in order of \"%1\".").arg(k)));
             m_keyColumns << c;
         }
-    while (q.next()) {
-        QVariantList row;
-        row.reserve(rec.count());
-        for (int i = 0; i < rec.count(); ++i)
-            row << q.value(i);
-        rs.rows << row;
-    }
-    if (q.lastError().isValid())
-        return nothing(why, Failure::from(q.lastError()));
-    q.finish();
-    if (!chunked || rs.size() < m_chunkRows)
+    if (!chunked || rs->size() < m_chunkRows)
         m_done = true;
-    if (!rs.isEmpty()) {
+    if (!rs->isEmpty()) {
         m_last.clear();
         for (int c : m_keyColumns)
-            m_last << rs.rows.constLast().at(c);
+            m_last << rs->rows.constLast().at(c);
     }
     return rs;
 }

@@ -26,7 +26,11 @@ QVariant RowSet::value(int row, const QString &name) const
 
 std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *why)
 {
-    QSqlDatabase d = db::main();
+    return readRows(db::main(), sql, binds, why);
+}
+
+std::optional<RowSet> readRows(const QSqlDatabase &d, const QString &sql, const QVariantList &binds, Failure *why)
+{
     if (!d.isOpen())
         return nothing(why, Failure::notOpen());
     QSqlQuery q(d);

@@ -1,5 +1,6 @@
 #pragma once
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -30,6 +31,9 @@ public:
 // Runs `sql` with `binds` on the main connection and reads every row before it
 // returns.
 std::optional<RowSet> readRows(const QString &sql, const QVariantList &binds, Failure *why = nullptr);
+// The same on another connection (a reader thread's own).
+std::optional<RowSet> readRows(const QSqlDatabase &db, const QString &sql, const QVariantList &binds,
+                               Failure *why = nullptr);
 std::optional<RowSet> readRows(const Query &query, Failure *why = nullptr);
 
 } // namespace core::db
