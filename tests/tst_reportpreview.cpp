@@ -1,6 +1,8 @@
 // The preview window, and printing where no printer is installed.
 #include "core/reports/layoutpass.h"
 #include "core/reports/reportlayout.h"
+#include "ui/common/windowregistry.h"
+#include "ui/main/frmMain.h"
 #include "ui/reports/reportoutput.h"
 #include "ui/reports/reportpreview.h"
 #include "support/recordingreports.h"
@@ -63,6 +65,21 @@ private slots:
     // A modeless window over all pages, the page filling its width; zoom by steps, keys and
     // choice; a second preview of the same report replaces the pages, another report gets a
     // window of its own, and closing one forgets it.
+    // Opened over the main window, not in a corner; Print has its picture as the others do.
+    void previewPlacedOverMainWindow()
+    {
+        QVERIFY(env->createOffice());
+        auto *main = ui::WindowRegistry::get<frmMain>();
+        main->move(22, 163); // the preview, nearly the screen's size, fits centred over it
+        main->show();
+        QVERIFY(QTest::qWaitForWindowExposed(main));
+        ReportPreview *w = preview(pickupsJob(3));
+        QVERIFY(w);
+        QVERIFY((w->frameGeometry().center() - main->frameGeometry().center()).manhattanLength() <= 4);
+        for (const char *name : {"actPrint", "actSavePdf", "actClose"})
+            QVERIFY2(!w->findChild<QAction *>(QLatin1String(name))->icon().isNull(), name);
+    }
+
     void previewWindow()
     {
         const ReportJob job = pickupsJob(130);
