@@ -73,30 +73,7 @@ QStringList serverCreateStatements()
 
 bool createOnServer(QSqlDatabase &db, Failure *why)
 {
-    const auto failed = [&](const QSqlError &e) {
-        const QString reason = e.databaseText().isEmpty() ? e.text() : e.databaseText().trimmed();
-        return fail(
-            why,
-            Failure::from(e, QStringLiteral("The database \"%1\" cannot be set up: %2.").arg(db::shownFile(db), reason),
-                          reason));
-    };
-    if (!db.transaction())
-        return failed(db.lastError());
-    for (const QString &s : serverCreateStatements()) {
-        QSqlQuery q(db);
-        if (!q.exec(s)) {
-            const QSqlError e = q.lastError();
-            q.finish();
-            db.rollback();
-            return failed(e);
-        }
-    }
-    if (!db.commit()) {
-        const QSqlError e = db.lastError();
-        db.rollback();
-        return failed(e);
-    }
-    return true;
+    return runAll(db, serverCreateStatements(), why);
 }
 
 bool validateOnServer(QSqlDatabase &db, Failure *why)

@@ -96,10 +96,12 @@ static std::optional<int> pragmaInt(QSqlDatabase &db, const char *name, QSqlErro
     return q.value(0).toInt();
 }
 
-static bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why)
+bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why)
 {
     const auto failed = [&](const QSqlError &e) {
-        const QString reason = e.text();
+        // The server's own words say it; its driver's text adds only noise.
+        const bool server = db.driverName() == QLatin1String("QPSQL") && !e.databaseText().isEmpty();
+        const QString reason = server ? e.databaseText().trimmed() : e.text();
         return fail(
             why,
             Failure::from(e, QStringLiteral("The database \"%1\" cannot be set up: %2.").arg(db::shownFile(db), reason),

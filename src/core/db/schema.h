@@ -40,6 +40,10 @@ QStringList createIndexStatements();
 // The indexes every ordering a window shows is read from (part of the above).
 QStringList sortIndexStatements();
 
+// Runs `statements` in one transaction; on a failure nothing stays and `why` says
+// which database could not be set up.
+bool runAll(QSqlDatabase &db, const QStringList &statements, Failure *why = nullptr);
+
 // Creates the three tables and their indexes, and stamps the file as ours. Runs in
 // one transaction.
 bool createMain(QSqlDatabase &db, Failure *why = nullptr);
