@@ -18,58 +18,71 @@ const QString kPickupBase = QStringLiteral(
     "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
     "authorizedcompanies.id ");
 
+// Rows in a stated order; the terms end with a unique column so that every row has
+// one place, whichever end a window is read from.
+Query ordered(const QString &unordered, const QStringList &order, const QVariantList &binds = {})
+{
+    return {unordered + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", ")), binds, unordered, order};
+}
+
+// In date order, as the date index gives them.
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
     binds << from << upto;
-    return {kPickupBase + QStringLiteral("WHERE ") + filter
-                + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
-            binds};
+    return ordered(kPickupBase + QStringLiteral("WHERE ") + filter
+                       + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
+                   {QStringLiteral("pickuplog.pickupdate"), QStringLiteral("pickuplog.id")}, binds);
 }
+
+const QString kId = QStringLiteral("id");
 
 } // namespace
 
 Query everyProject()
 {
-    return {QStringLiteral("select * from project"), {}};
+    // Table order, as the database returns them.
+    return ordered(QStringLiteral("select * from project"), {kId});
 }
 
 Query subcontractorsOfProject(const QVariant &project)
 {
-    return {QStringLiteral("select * from authorizedcompanies where idproject = ?"), {project}};
+    return ordered(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {kId}, {project});
 }
 
 Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 project)
 {
-    return {QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
-                           "order by pickupdate"),
-            {subcontractor, project}};
+    return ordered(QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ?"),
+                   {QStringLiteral("pickupdate"), kId}, {subcontractor, project});
 }
 
 Query activeProjectsByNameAndCompany()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"), {}};
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active=-1"),
+                   {QStringLiteral("projectname"), QStringLiteral("company"), kId});
 }
 
 Query inactiveProjects()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active <> -1"), {}};
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active <> -1"), {kId});
 }
 
 Query listOfSubcontractors(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {project}};
+    return ordered(QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {kId}, {project});
 }
 
 Query subcontractorsNotPickedUp(const QVariant &project)
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
-                           "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
-            {project}};
+    return ordered(
+        QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
+                       "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
+        {kId}, {project});
 }
 
 Query pickupsOfProject(const QVariant &project)
 {
-    return {kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {project}};
+    return ordered(kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {QStringLiteral("pickuplog.id")},
+                   {project});
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -89,12 +102,47 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 
 Query activeProjectsByName()
 {
-    return {QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"), {}};
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active=-1"), {QStringLiteral("projectname"), kId});
 }
 
 Query subcontractorsByName()
 {
-    return {QStringLiteral("SELECT * FROM authorizedcompanies order by name"), {}};
+    return ordered(QStringLiteral("SELECT * FROM authorizedcompanies"), {QStringLiteral("name"), kId});
+}
+
+Query countOf(const Query &rows)
+{
+    const QString from = rows.order.isEmpty() ? rows.sql : rows.unordered;
+    return {QStringLiteral("SELECT count(*) FROM (%1) counted").arg(from), rows.binds};
+}
+
+Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
+{
+    QString sql = rows.sql;
+    if (!rows.order.isEmpty()) {
+        QStringList terms = rows.order;
+        if (fromEnd)
+            for (QString &t : terms)
+                t += QStringLiteral(" DESC");
+        sql = rows.unordered + QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
+    }
+    QVariantList binds = rows.binds;
+    binds << limit << offset;
+    return {sql + QStringLiteral(" LIMIT ? OFFSET ?"), binds};
+}
+
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value)
+{
+    if (rows.order.size() != 1)
+        return std::nullopt;
+    const QString term = rows.order.first().section(QLatin1Char('.'), -1);
+    if (term.compare(column, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    QVariantList binds = rows.binds;
+    binds << value;
+    // `term` is one of our own column names, never a value.
+    return Query{QStringLiteral("SELECT count(*) FROM (%1) listed WHERE listed.%2 < ?").arg(rows.unordered, term),
+                 binds};
 }
 
 } // namespace queries

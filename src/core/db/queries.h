@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 #include <optional>
@@ -14,8 +15,21 @@ namespace core::db {
 // SQL text with the values bound to its placeholders, in order.
 struct Query
 {
+    Query(QString sql = {}, QVariantList binds = {}, QString unordered = {}, QStringList order = {})
+        : sql(std::move(sql))
+        , binds(std::move(binds))
+        , unordered(std::move(unordered))
+        , order(std::move(order))
+    {
+    }
+
     QString sql;
     QVariantList binds;
+    // For rows listed in a stated order: `sql` without its ORDER BY, and the
+    // ordering terms, the last one unique, so that a window of the rows can be read
+    // from either end.
+    QString unordered;
+    QStringList order;
 };
 
 namespace queries {
@@ -44,6 +58,15 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 // The pickers of the reports by date.
 Query activeProjectsByName();
 Query subcontractorsByName();
+
+// The number of rows of `rows`.
+Query countOf(const Query &rows);
+// `limit` rows of `rows` from `offset`; with `fromEnd`, counted from the last row
+// and listed last first.
+Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd);
+// The number of rows before the one whose `column` is `value`, for rows ordered
+// by that column alone; nothing otherwise.
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value);
 
 } // namespace queries
 
