@@ -25,6 +25,10 @@ bool offerToConvertLegacy(bool *declined);
 // Opens the main connection on `gDbFile` and tells the user once if it cannot be used.
 bool openDatabase();
 
+// Ends the application once the main window's lists have been painted: what a user
+// sees, not merely a window asked to show.
+void quitWhenListsPainted();
+
 // `quillbern --create-database FOLDER`: db1.mdb and the transfer template in FOLDER.
 // Returns an empty text or the reason it failed.
 QString createDatabaseInFolder(const QString &folder);
