@@ -18,6 +18,10 @@ const QString kPickupBase = QStringLiteral(
     "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
     "authorizedcompanies.id ");
 
+// The pick-ups of a list, without the join that names their subcontractor: one row
+// each all the same (the join is on a unique key), and counted from an index alone.
+const QString kPickupsCounted = QStringLiteral("SELECT pickuplog.id FROM pickuplog ");
+
 // Rows in a stated order; the terms end with a unique column so that every row has
 // one place, whichever end a window is read from.
 Query ordered(const QString &unordered, const QStringList &order, const QVariantList &binds = {})
@@ -29,9 +33,12 @@ Query ordered(const QString &unordered, const QStringList &order, const QVariant
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
     binds << from << upto;
-    return ordered(kPickupBase + QStringLiteral("WHERE ") + filter
-                       + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?"),
-                   {QStringLiteral("pickuplog.pickupdate"), QStringLiteral("pickuplog.id")}, binds);
+    const QString where
+        = QStringLiteral("WHERE ") + filter + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?");
+    Query q
+        = ordered(kPickupBase + where, {QStringLiteral("pickuplog.pickupdate"), QStringLiteral("pickuplog.id")}, binds);
+    q.counted = kPickupsCounted + where;
+    return q;
 }
 
 const QString kId = QStringLiteral("id");
@@ -81,8 +88,10 @@ Query subcontractorsNotPickedUp(const QVariant &project)
 
 Query pickupsOfProject(const QVariant &project)
 {
-    return ordered(kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?"), {QStringLiteral("pickuplog.id")},
-                   {project});
+    const QString where = QStringLiteral("WHERE pickuplog.idproject=?");
+    Query q = ordered(kPickupBase + where, {QStringLiteral("pickuplog.id")}, {project});
+    q.counted = kPickupsCounted + where;
+    return q;
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -112,7 +121,7 @@ Query subcontractorsByName()
 
 Query countOf(const Query &rows)
 {
-    const QString from = rows.order.isEmpty() ? rows.sql : rows.unordered;
+    const QString from = !rows.counted.isEmpty() ? rows.counted : rows.order.isEmpty() ? rows.sql : rows.unordered;
     return {QStringLiteral("SELECT count(*) FROM (%1) counted").arg(from), rows.binds};
 }
 

@@ -30,6 +30,9 @@ struct Query
     // from either end.
     QString unordered;
     QStringList order;
+    // The same rows without what cannot change their number (a join on a unique
+    // key), for counting them; empty: count `sql` itself.
+    QString counted;
 };
 
 namespace queries {
