@@ -41,7 +41,7 @@ void describeOptions(QCommandLineParser &p)
                         "under a name that says what it is; print the counts and exit."),
          QStringLiteral("oldfile")});
     p.addOption({QStringLiteral("quit-when-shown"),
-                 QStringLiteral("End as soon as the main window is shown with its lists filled (for benchmarks).")});
+                 QStringLiteral("End once the main window has been painted with its lists filled (for benchmarks).")});
     p.addOption(
         {QStringLiteral("demo"),
          QStringLiteral("Open a throwaway database full of sample data; your settings and database are not touched.")});
@@ -238,7 +238,7 @@ int main(int argc, char **argv)
     startup::run(*settings);
     fonts.join();
     if (p.isSet(QStringLiteral("quit-when-shown")))
-        QTimer::singleShot(0, &qapp, &QCoreApplication::quit);
+        startup::quitWhenListsPainted();
     const int rc = qapp.exec();
     s = Services();
     return rc;

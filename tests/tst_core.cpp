@@ -373,18 +373,38 @@ private slots:
         QVERIFY(!f.description.isEmpty() && f.text() == QString::number(f.number) + f.description);
     }
 
-    // The model fetches lazily; count and findRow do not stop at what it fetched.
-    void countAndFindRowGoPastTheFetchedRows()
+    // The model knows every row at once and holds only pages around those read, from
+    // either end; a row is found by id with or without a stated order.
+    void windowOfRows_data()
     {
+        QTest::addColumn<bool>("ordered");
+        QTest::newRow("ordered by id") << true;
+        QTest::newRow("raw text") << false;
+    }
+    void windowOfRows()
+    {
+        QFETCH(bool, ordered);
         TestEnv env;
-        QVERIFY(env.createDatabase(SampleSpec{.projects = 600, .companiesPerProject = 0}));
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 6000, .companiesPerProject = 0}));
         DataSource ds;
-        ds.setQuery(QStringLiteral("select * from project"));
-        QVERIFY(ds.refresh() && (ds.model()->rowCount() < 600 || TestEnv::onServer())); // the server's driver reads all
-        QCOMPARE(ds.count(), 600);
-        QCOMPARE(ds.findRow(QStringLiteral("ID"), qint64(555)), 554);
-        QCOMPARE(ds.value(554, QStringLiteral("id")).toLongLong(), 555);
-        QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(601)), -1);
+        if (ordered)
+            ds.setQuery(queries::everyProject());
+        else
+            ds.setQuery(QStringLiteral("select * from project order by id"));
+        QVERIFY(ds.refresh());
+        QCOMPARE(ds.model()->rowCount(), 6000);
+        QCOMPARE(ds.count(), 6000);
+        auto *rows = qobject_cast<RowWindow *>(ds.model());
+        for (int row : {5999, 5872, 3000, 127, 128, 0})
+            QCOMPARE(ds.value(row, QStringLiteral("id")).toLongLong(), row + 1);
+        for (int row = 0; row < 6000; row += 7)
+            QCOMPARE(ds.value(row, QStringLiteral("ID")).toLongLong(), row + 1);
+        QCOMPARE(rows->keptPages(), RowWindow::kKeptPages);
+        QCOMPARE(ds.findRow(QStringLiteral("ID"), qint64(5555)), 5554);
+        QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(6001)), -1);
+        QVERIFY(env.exec("DELETE FROM project WHERE id = 5555") && ds.refresh());
+        QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5555)), -1);
+        QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5554);
     }
 
     // A record is added, edited or dropped; the id is the database's, large ids included.

@@ -9,7 +9,10 @@
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
 
+#include "core/db/registers.h"
+
 #include <QAction>
+#include <QSignalSpy>
 
 using namespace drive;
 using ui::button;
@@ -84,8 +87,10 @@ private slots:
             key(editor, Qt::Key_Return);
         }
         QCOMPARE(QApplication::focusWidget(), button(editor, "cmdsave"));
+        QSignalSpy rereads(&registers(), &Registers::changed);
         click(button(editor, "cmdsave"));
         QVERIFY(!WindowRegistry::existing<frmPickupForm>());
+        QCOMPARE(rereads.size(), 1); // the write announced; closing after it does not again
         QCOMPARE(pickup(), QStringLiteral("1|10|2026-03-07|J. SMITH|DRAWINGS REV. 2|LEFT AT GATE, O'NEIL'S \"B\" DOOR"));
         QVERIFY(env->messages.calls.isEmpty());
         clickRow(main->findChild<QListView *>(QStringLiteral("dbProject")), 0);

@@ -10,7 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListView>
-#include <QSqlQueryModel>
+#include "core/db/rowwindow.h"
 #include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
@@ -92,14 +92,12 @@ inline QStringList spoken(QWidget *w) // what assistive technology reads in `w`:
     return out;
 }
 
-// One column of a query grid, every row fetched.
+// One column of a query grid, every row.
 inline QStringList column(QTableView *g, const QString &field)
 {
-    auto *m = qobject_cast<QSqlQueryModel *>(g->model());
-    while (m->canFetchMore())
-        m->fetchMore();
+    auto *m = qobject_cast<core::db::RowWindow *>(g->model());
     QStringList out;
-    for (int r = 0, c = m->record().indexOf(field); r < m->rowCount(); ++r)
+    for (int r = 0, c = m->column(field); r < m->rowCount(); ++r)
         out << m->index(r, c).data().toString();
     return out;
 }

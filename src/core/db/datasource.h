@@ -9,12 +9,13 @@
 
 class QAbstractItemModel;
 class QItemSelectionModel;
-class QSqlQueryModel;
 
 namespace core::db {
 
-// A query holder behind a list or grid: SQL text with bound values, a lazily
-// fetched model on the main connection, and a current row.
+class RowWindow;
+
+// A query holder behind a list or grid: SQL text with bound values, a model on the
+// main connection that holds a window of the rows, and a current row.
 class DataSource : public QObject
 {
     Q_OBJECT
@@ -22,16 +23,12 @@ public:
     explicit DataSource(QObject *parent = nullptr);
     ~DataSource() override;
 
-    void setQuery(const QString &sql, const QVariantList &binds = {});
-    void setQuery(const Query &query)
-    {
-        setQuery(query.sql, query.binds);
-        m_order = query.order;
-    }
-    bool hasQuery() const { return !m_sql.isEmpty(); }
-    QString sql() const { return m_sql; }
-    QVariantList binds() const { return m_binds; }
-    Query query() const { return {m_sql, m_binds, m_order}; }
+    void setQuery(const QString &sql, const QVariantList &binds = {}) { setQuery(Query{sql, binds}); }
+    void setQuery(const Query &query) { m_query = query; }
+    bool hasQuery() const { return !m_query.sql.isEmpty(); }
+    QString sql() const { return m_query.sql; }
+    QVariantList binds() const { return m_query.binds; }
+    Query query() const { return m_query; }
 
     // Re-runs the query; the first row becomes the current row. False when the
     // query fails (no query, database not open, SQL error); see lastFailure().
@@ -52,19 +49,17 @@ public:
     QVariant value(int row, const QString &name) const;
 
     bool isEmpty() const;
-    // Rows of the query, counted by the database (not by the lazily filled model).
+    // Rows of the query, counted by the database.
     qint64 count() const;
-    // The row whose `column` equals `value`, fetching further rows as needed; -1 if none.
-    int findRow(const QString &column, const QVariant &value);
+    // The row whose `column` equals `value`; -1 if none.
+    int findRow(const QString &column, const QVariant &value) const;
 
 signals:
     void refreshed();
 
 private:
-    QSqlQueryModel *m_model;
-    QString m_sql;
-    QVariantList m_binds;
-    QStringList m_order;
+    RowWindow *m_model;
+    Query m_query;
     int m_current = -1;
     Failure m_failure;
 };

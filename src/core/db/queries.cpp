@@ -1,6 +1,5 @@
 #include "core/db/queries.h"
 #include "core/db/database.h"
-#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -14,93 +13,88 @@ namespace queries {
 
 namespace {
 
-// The file returns rows in the order of the index or table it reads; the server
-// promises no order without ORDER BY (an updated row moves), so its texts say the
-// order the file gives.
-QString both(const QString &file, const QString &server)
-{
-    return dialect(main(), file, server);
-}
-
 // Every list of pick-ups starts with this select list and join (note the blank at its end).
 const QString kPickupBase = QStringLiteral(
     "SELECT pickuplog.id,pickuplog.pickupdate, pickuplog.pickupby, pickuplog.package,pickuplog.note, "
     "authorizedcompanies.name FROM pickuplog LEFT JOIN authorizedcompanies ON pickuplog.idauthorizedcompany = "
     "authorizedcompanies.id ");
 
-const QStringList kById = {QStringLiteral("id")};
-const QStringList kByDate = {QStringLiteral("pickupdate"), QStringLiteral("id")};
+// The pick-ups of a list, without the join that names their subcontractor: one row
+// each all the same (the join is on a unique key), and counted from an index alone.
+const QString kPickupsCounted = QStringLiteral("SELECT pickuplog.id FROM pickuplog ");
 
+// Rows in a stated order; the terms end with a unique column so that every row has
+// one place, whichever end a window is read from.
+Query ordered(const QString &unordered, const QStringList &order, const QVariantList &binds = {})
+{
+    return {unordered + QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", ")), binds, unordered, order};
+}
+
+// In date order, as the date index gives them.
 Query pickupsDated(const QString &filter, QVariantList binds, const QString &from, const QString &upto)
 {
     const int fromBind = int(binds.size());
     binds << from << upto;
-    // By date, as the reports over them are titled; the id keeps equal dates in the
-    // order they were logged.
-    return {kPickupBase + QStringLiteral("WHERE ") + filter
-                + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ? "
-                                 "ORDER BY pickuplog.pickupdate, pickuplog.id"),
-            binds, kByDate, fromBind};
+    const QString where
+        = QStringLiteral("WHERE ") + filter + QStringLiteral("pickuplog.pickupdate >= ? AND pickuplog.pickupdate < ?");
+    Query q
+        = ordered(kPickupBase + where, {QStringLiteral("pickuplog.pickupdate"), QStringLiteral("pickuplog.id")}, binds);
+    q.counted = kPickupsCounted + where;
+    q.orderFrom = fromBind;
+    return q;
 }
+
+const QString kId = QStringLiteral("id");
 
 } // namespace
 
 Query everyProject()
 {
-    return {both(QStringLiteral("select * from project"), QStringLiteral("select * from project order by id")), {}};
+    // Table order, as the database returns them.
+    return ordered(QStringLiteral("select * from project"), {kId});
 }
 
 Query subcontractorsOfProject(const QVariant &project)
 {
-    return {both(QStringLiteral("select * from authorizedcompanies where idproject = ?"),
-                 QStringLiteral("select * from authorizedcompanies where idproject = ? order by id")),
-            {project}};
+    return ordered(QStringLiteral("select * from authorizedcompanies where idproject = ?"), {kId}, {project});
 }
 
 Query pickupsOfSubcontractorInProject(const QVariant &subcontractor, qint64 project)
 {
-    return {QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ? "
-                           "order by pickupdate"),
-            {subcontractor, project},
-            kByDate};
+    return ordered(QStringLiteral("select * from pickuplog where idauthorizedcompany = ? and idproject = ?"),
+                   {QStringLiteral("pickupdate"), kId}, {subcontractor, project});
 }
 
 Query activeProjectsByNameAndCompany()
 {
-    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company"),
-                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname,company,id")),
-            {},
-            {QStringLiteral("projectname"), QStringLiteral("company"), QStringLiteral("id")}};
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active=-1"),
+                   {QStringLiteral("projectname"), QStringLiteral("company"), kId});
 }
 
 Query inactiveProjects()
 {
-    return {both(QStringLiteral("SELECT * FROM project WHERE active <> -1"),
-                 QStringLiteral("SELECT * FROM project WHERE active <> -1 order by id")),
-            {},
-            kById};
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active <> -1"), {kId});
 }
 
 Query listOfSubcontractors(const QVariant &project)
 {
-    return {both(QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"),
-                 QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? order by id")),
-            {project},
-            kById};
+    return ordered(QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=?"), {kId}, {project});
 }
 
 Query subcontractorsNotPickedUp(const QVariant &project)
 {
-    const QString sql
-        = QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
-                         "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)");
-    return {both(sql, sql + QStringLiteral(" order by id")), {project}, kById};
+    return ordered(
+        QStringLiteral("SELECT * FROM authorizedcompanies WHERE idproject=? AND NOT EXISTS "
+                       "(SELECT 1 FROM pickuplog WHERE pickuplog.idauthorizedcompany = authorizedcompanies.id)"),
+        {kId}, {project});
 }
 
 Query pickupsOfProject(const QVariant &project)
 {
-    const QString sql = kPickupBase + QStringLiteral("WHERE pickuplog.idproject=?");
-    return {both(sql, sql + QStringLiteral(" ORDER BY pickuplog.id")), {project}, kById};
+    const QString where = QStringLiteral("WHERE pickuplog.idproject=?");
+    Query q = ordered(kPickupBase + where, {QStringLiteral("pickuplog.id")}, {project});
+    q.counted = kPickupsCounted + where;
+    return q;
 }
 
 Query pickupsBetween(const QString &from, const QString &upto)
@@ -120,16 +114,49 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 
 Query activeProjectsByName()
 {
-    return {both(QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname"),
-                 QStringLiteral("SELECT * FROM project WHERE active=-1 order by projectname, id")),
-            {}};
+    // Equal names by company, as the index on them lies: no sort for the ties.
+    return ordered(QStringLiteral("SELECT * FROM project WHERE active=-1"),
+                   {QStringLiteral("projectname"), QStringLiteral("company"), kId});
 }
 
 Query subcontractorsByName()
 {
-    return {both(QStringLiteral("SELECT * FROM authorizedcompanies order by name"),
-                 QStringLiteral("SELECT * FROM authorizedcompanies order by name, id")),
-            {}};
+    return ordered(QStringLiteral("SELECT * FROM authorizedcompanies"), {QStringLiteral("name"), kId});
+}
+
+Query countOf(const Query &rows)
+{
+    const QString from = !rows.counted.isEmpty() ? rows.counted : rows.order.isEmpty() ? rows.sql : rows.unordered;
+    return {QStringLiteral("SELECT count(*) FROM (%1) counted").arg(from), rows.binds};
+}
+
+Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
+{
+    QString sql = rows.sql;
+    if (!rows.order.isEmpty()) {
+        QStringList terms = rows.order;
+        if (fromEnd)
+            for (QString &t : terms)
+                t += QStringLiteral(" DESC");
+        sql = rows.unordered + QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
+    }
+    QVariantList binds = rows.binds;
+    binds << limit << offset;
+    return {sql + QStringLiteral(" LIMIT ? OFFSET ?"), binds};
+}
+
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value)
+{
+    if (rows.order.size() != 1)
+        return std::nullopt;
+    const QString term = rows.order.first().section(QLatin1Char('.'), -1);
+    if (term.compare(column, Qt::CaseInsensitive) != 0)
+        return std::nullopt;
+    QVariantList binds = rows.binds;
+    binds << value;
+    // `term` is one of our own column names, never a value.
+    return Query{QStringLiteral("SELECT count(*) FROM (%1) listed WHERE listed.%2 < ?").arg(rows.unordered, term),
+                 binds};
 }
 
 } // namespace queries
@@ -241,13 +268,17 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
     QString sql = m_query.sql;
     QVariantList binds = m_query.binds;
     const bool chunked = !m_query.order.isEmpty();
+    // The chunk reads the query as a subquery: its order terms by the result columns they name.
+    QStringList keys;
+    for (const QString &term : m_query.order)
+        keys << term.section(QLatin1Char('.'), -1);
     if (chunked) {
         if (!m_last.isEmpty() && m_query.orderFrom >= 0 && m_query.orderFrom < binds.size() && !m_last.at(0).isNull())
             binds[m_query.orderFrom] = m_last.at(0);
         const QString where
-            = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(m_query.order, m_last, binds);
+            = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(keys, m_last, binds);
         sql = QStringLiteral("SELECT * FROM (%1) AS q%2 ORDER BY %3 LIMIT %4")
-                  .arg(m_query.sql, where, m_query.order.join(QLatin1Char(',')))
+                  .arg(m_query.sql, where, keys.join(QLatin1Char(',')))
                   .arg(m_chunkRows);
     }
     std::optional<RowSet> rs = readRows(m_db, sql, binds, why);
@@ -255,8 +286,8 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
         return std::nullopt;
     m_columns = rs->columns;
     if (m_keyColumns.isEmpty())
-        for (const QString &k : m_query.order) {
-            const int c = rs->columnIndex(k.section(QLatin1Char('.'), -1));
+        for (const QString &k : keys) {
+            const int c = rs->columnIndex(k);
             if (c < 0)
                 return nothing(why,
                                Failure::plain(QStringLiteral("The rows cannot be read in order of \"%1\".").arg(k)));

@@ -17,11 +17,25 @@ namespace core::db {
 // SQL text with the values bound to its placeholders, in order.
 struct Query
 {
+    Query(QString sql = {}, QVariantList binds = {}, QString unordered = {}, QStringList order = {})
+        : sql(std::move(sql))
+        , binds(std::move(binds))
+        , unordered(std::move(unordered))
+        , order(std::move(order))
+    {
+    }
+
     QString sql;
     QVariantList binds;
-    // The result columns the rows are ordered by, the last one unique: a report reads
-    // the rows in chunks along them. Empty when the query cannot be read so.
-    QStringList order = {};
+    // For rows listed in a stated order: `sql` without its ORDER BY, and the
+    // ordering terms, the last one unique, so that a window of the rows can be read
+    // from either end, and a report can read them in chunks along them (by the
+    // result columns the terms name).
+    QString unordered;
+    QStringList order;
+    // The same rows without what cannot change their number (a join on a unique
+    // key), for counting them; empty: count `sql` itself.
+    QString counted;
     // The bind that is the lower bound of the first order column, or -1. A chunk
     // moves it up to where the last one ended: SQLite starts an index scan at one
     // lower bound only, and it would take this one and walk every row before.
@@ -54,6 +68,15 @@ Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &
 // The pickers of the reports by date.
 Query activeProjectsByName();
 Query subcontractorsByName();
+
+// The number of rows of `rows`.
+Query countOf(const Query &rows);
+// `limit` rows of `rows` from `offset`; with `fromEnd`, counted from the last row
+// and listed last first.
+Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd);
+// The number of rows before the one whose `column` is `value`, for rows ordered
+// by that column alone; nothing otherwise.
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value);
 
 } // namespace queries
 

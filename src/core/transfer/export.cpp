@@ -100,31 +100,13 @@ QString inSchema(const QString &createStatement, const QString &alias)
     return head + alias + QLatin1Char('.') + createStatement.mid(head.size());
 }
 
-// Ids at which the project's pick-ups are cut into slices of kSlice rows.
-bool sliceBounds(QSqlQuery &q, qint64 projectId, QList<qint64> *bounds)
-{
-    if (!run(q,
-             QStringLiteral("SELECT id FROM (SELECT id, row_number() OVER (ORDER BY id) AS n FROM main.pickuplog "
-                            "WHERE idproject = ?) WHERE n % ? = 0"),
-             {projectId, kSlice}))
-        return false;
-    while (q.next())
-        bounds->append(q.value(0).toLongLong());
-    const bool ok = !q.lastError().isValid();
-    q.finish();
-    return ok;
-}
-
-// The rows of `table` in the transfer file and, for the project, in the database.
-bool countBoth(QSqlQuery &q, const QString &table, const QString &by, qint64 projectId, qint64 *file, qint64 *main)
+// The rows of `table` in the transfer file.
+bool countInFile(QSqlQuery &q, const QString &table, qint64 *file)
 {
     QVariant v;
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM transfer.%1").arg(table), {}, &v))
         return false;
     *file = v.toLongLong();
-    if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.%1 WHERE %2 = ?").arg(table, by), {projectId}, &v))
-        return false;
-    *main = v.toLongLong();
     return true;
 }
 
@@ -190,33 +172,38 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     if (progress)
         progress(done, total);
 
-    QList<qint64> bounds;
-    if (r->pickups > kSlice && !sliceBounds(q, projectId, &bounds))
-        return failed(reading);
-    // A slice is open at either end, so that no id is out of reach.
+    // Slices of kSlice rows in id order, each starting after the last id copied: no
+    // pass over the rows to size them, and no id out of reach.
     const QString pickups = QStringLiteral("INSERT INTO transfer.pickuplog (%1) SELECT %1 FROM main.pickuplog "
                                            "WHERE idproject = ?")
                                 .arg(columnList(pickupCols));
-    for (qsizetype i = 0; i <= bounds.size(); ++i) {
+    std::optional<qint64> last;
+    for (;;) {
         QString sql = pickups;
         QVariantList binds{projectId};
-        if (i > 0)
-            sql += QStringLiteral(" AND id > ?"), binds << bounds.at(i - 1);
-        if (i < bounds.size())
-            sql += QStringLiteral(" AND id <= ?"), binds << bounds.at(i);
-        if (!run(q, sql + QStringLiteral(" ORDER BY id"), binds))
+        if (last)
+            sql += QStringLiteral(" AND id > ?"), binds << *last;
+        binds << kSlice;
+        if (!run(q, sql + QStringLiteral(" ORDER BY id LIMIT ?"), binds))
             return failed(writing);
-        done += q.numRowsAffected();
+        const qint64 copied = q.numRowsAffected();
+        done += copied;
         if (progress)
             progress(std::min(done, total), total);
+        if (copied < kSlice)
+            break;
+        if (!scalar(q, QStringLiteral("SELECT max(id) FROM transfer.pickuplog"), {}, &v))
+            return failed(reading);
+        last = v.toLongLong();
     }
     q.finish();
 
     // Counted, not trusted: a file with less than the project holds is never complete.
-    for (const auto &[table, by] : {std::pair{"project", "id"}, std::pair{"authorizedcompanies", "idproject"},
-                                    std::pair{"pickuplog", "idproject"}}) {
-        qint64 inFile = 0, inMain = 0;
-        if (!countBoth(q, QLatin1String(table), QLatin1String(by), projectId, &inFile, &inMain))
+    // The project's rows were counted in this same read transaction.
+    for (const auto &[table, inMain] : {std::pair{"project", qint64(1)}, std::pair{"authorizedcompanies", r->companies},
+                                        std::pair{"pickuplog", r->pickups}}) {
+        qint64 inFile = 0;
+        if (!countInFile(q, QLatin1String(table), &inFile))
             return failed(reading);
         if (inFile != inMain) {
             QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));

@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
@@ -909,6 +911,14 @@ std::optional<ImportSummary> importProject(QSqlDatabase d, const Source &source,
     scalar(q, QStringLiteral("PRAGMA trusted_schema"), {}, &trusted);
     run(q, QStringLiteral("PRAGMA trusted_schema = OFF"));
     q.finish();
+    // The rows written land in the table and in each of its indexes at scattered
+    // places: with the default cache of 2 MiB the same pages are written and read
+    // again many times over. A cache in proportion to the file, for the import only.
+    QVariant cache;
+    scalar(q, QStringLiteral("PRAGMA main.cache_size"), {}, &cache);
+    const qint64 cacheKiB = std::clamp<qint64>(4 * QFileInfo(source.copyPath()).size() / 1024, 8192, 262144);
+    run(q, QStringLiteral("PRAGMA main.cache_size = -%1").arg(cacheKiB));
+    q.finish();
     const QString s = freeAlias(d);
     if (!run(q, QStringLiteral("ATTACH DATABASE ? AS %1").arg(s), {uri(source.copyPath(), "mode=ro&immutable=1")})) {
         failure = sqlFailure(q.lastError(), QStringLiteral("The file \"%1\" cannot be opened").arg(shown(file)));
@@ -940,6 +950,8 @@ std::optional<ImportSummary> importProject(QSqlDatabase d, const Source &source,
         }
         q.finish();
     }
+    if (cache.isValid())
+        run(q, QStringLiteral("PRAGMA main.cache_size = %1").arg(cache.toLongLong()));
     if (trusted.isValid())
         run(q, QStringLiteral("PRAGMA trusted_schema = %1").arg(trusted.toInt() ? 1 : 0));
     q.finish();

@@ -109,14 +109,18 @@ void EditorWindow::addButtons(int savePosition, int cancelPosition)
 
 void EditorWindow::saveAndClose(const QString &what)
 {
-    if (writeRecord(what))
-        close();
+    if (!writeRecord(what))
+        return;
+    // The write has announced itself: closing must not make everyone re-read again.
+    m_savedJustNow = true;
+    close();
+    m_savedJustNow = false;
 }
 
 void EditorWindow::closeEvent(QCloseEvent *event)
 {
     QWidget::closeEvent(event);
-    if (m_announceOnClose && event->isAccepted())
+    if (m_announceOnClose && !m_savedJustNow && event->isAccepted())
         registers().announce();
 }
 

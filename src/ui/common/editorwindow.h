@@ -56,7 +56,7 @@ protected:
     // Writes the record and closes; a refused write keeps the window open.
     void saveAndClose(const QString &what);
     // The subcontractor and pick-up editors make the main window re-read whenever
-    // they close, saved or not.
+    // they close, saved or not (once: a save has announced itself).
     void announceOnClose() { m_announceOnClose = true; }
     void closeEvent(QCloseEvent *event) override;
 
@@ -76,6 +76,7 @@ private:
     };
     QList<Binding> m_bindings;
     bool m_announceOnClose = false;
+    bool m_savedJustNow = false;
 };
 
 } // namespace ui

@@ -5,16 +5,26 @@
 namespace ui {
 
 ListedField::ListedField(DataSource *source, const QString &field, QObject *parent)
-    : QSortFilterProxyModel(parent)
+    : QAbstractListModel(parent)
+    , m_rows(source->model())
     , m_source(source)
     , m_field(field)
 {
-    setSourceModel(source->model());
+    // The rows behind only ever change by a new query.
+    connect(m_rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
 }
 
-bool ListedField::filterAcceptsColumn(int column, const QModelIndex &) const
+int ListedField::rowCount(const QModelIndex &parent) const
 {
-    return column == m_source->column(m_field);
+    return parent.isValid() || m_source->column(m_field) < 0 ? 0 : m_rows->rowCount();
+}
+
+QVariant ListedField::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.column() != 0)
+        return {};
+    return m_rows->index(index.row(), m_source->column(m_field)).data(role);
 }
 
 CaptionedColumns::CaptionedColumns(QAbstractItemModel *source, const QStringList &captions, QObject *parent)

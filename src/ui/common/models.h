@@ -1,7 +1,7 @@
 #pragma once
 #include "ui/common/corenames.h"
+#include <QAbstractListModel>
 #include <QIdentityProxyModel>
-#include <QSortFilterProxyModel>
 #include <QStringList>
 
 namespace core::db {
@@ -13,17 +13,18 @@ namespace ui {
 // The one field a list shows, as the model of its view: assistive technology walks
 // every column of a view's model, so a list over the whole query would read each
 // row's id, flags and other fields too. Rows stay the query's rows, in its order, so
-// the data source's row (and its id) is the row chosen in the list.
-class ListedField : public QSortFilterProxyModel
+// the data source's row (and its id) is the row chosen in the list. Nothing is
+// mapped row by row, so a long list costs no more than a short one.
+class ListedField : public QAbstractListModel
 {
 public:
     ListedField(DataSource *source, const QString &field, QObject *parent);
 
-protected:
-    bool filterAcceptsColumn(int column, const QModelIndex &parent) const override;
-    bool filterAcceptsRow(int, const QModelIndex &) const override { return true; }
+    int rowCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
+    QAbstractItemModel *m_rows;
     DataSource *m_source;
     QString m_field;
 };

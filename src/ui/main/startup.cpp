@@ -10,10 +10,13 @@
 #include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QProgressDialog>
+#include <QTableView>
+#include <QTimer>
 
 namespace ui::startup {
 
@@ -142,6 +145,33 @@ QString createDatabaseOnServer(const QString &address)
     if (!server || !db::createServerRegister(*server, &why))
         return why.description;
     return {};
+}
+
+namespace {
+
+// Quits after the watched widget's first paint has finished.
+class QuitAfterPaint : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            watched->removeEventFilter(this);
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void quitWhenListsPainted()
+{
+    frmMain *w = WindowRegistry::get<frmMain>();
+    // The lists are painted in one pass, the grid last in the tab order.
+    auto *grid = w->findChild<QTableView *>(QStringLiteral("dbgPickup"));
+    grid->viewport()->installEventFilter(new QuitAfterPaint(w));
 }
 
 QString createDatabaseInFolder(const QString &folder)

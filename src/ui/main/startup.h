@@ -33,6 +33,10 @@ void installPasswordPrompt();
 // tables in that existing, empty database. Returns an empty text or the reason it failed.
 QString createDatabaseOnServer(const QString &address);
 
+// Ends the application once the main window's lists have been painted: what a user
+// sees, not merely a window asked to show.
+void quitWhenListsPainted();
+
 // `quillbern --create-database FOLDER`: db1.mdb and the transfer template in FOLDER.
 // Returns an empty text or the reason it failed.
 QString createDatabaseInFolder(const QString &folder);

@@ -1,0 +1,217 @@
+#include "core/db/rowwindow.h"
+#include "core/db/database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+
+namespace core::db {
+
+namespace {
+
+bool run(QSqlQuery &q, const Query &query, Failure *why)
+{
+    q.setForwardOnly(true);
+    bool ok = q.prepare(query.sql);
+    if (ok) {
+        for (const QVariant &b : query.binds)
+            q.addBindValue(b);
+        ok = q.exec();
+    }
+    if (!ok && why)
+        *why = Failure::from(q.lastError());
+    return ok;
+}
+
+} // namespace
+
+RowWindow::RowWindow(QObject *parent)
+    : QAbstractTableModel(parent)
+{
+}
+
+bool RowWindow::load(const Query &query, Failure *why)
+{
+    beginResetModel();
+    m_query = query;
+    m_rows = 0;
+    m_pages.clear();
+    Failure failure;
+    bool ok = db::mainIsOpen();
+    if (!ok)
+        failure = Failure::notOpen();
+    QStringList columns;
+    if (ok) {
+        // The columns, and the first page, which every view shows first.
+        QSqlQuery q(db::main());
+        ok = run(q, queries::windowOf(query, 0, kPageRows, false), &failure);
+        if (ok) {
+            const QSqlRecord rec = q.record();
+            for (int i = 0; i < rec.count(); ++i)
+                columns << rec.fieldName(i);
+            Page first;
+            while (q.next()) {
+                QVariantList row;
+                row.reserve(rec.count());
+                for (int i = 0; i < rec.count(); ++i)
+                    row << q.value(i);
+                first.rows << row;
+            }
+            ok = !q.lastError().isValid();
+            if (!ok)
+                failure = Failure::from(q.lastError());
+            m_rows = first.rows.size();
+            first.used = ++m_clock;
+            m_pages.insert(0, std::move(first));
+        }
+    }
+    if (ok && m_rows == kPageRows) {
+        QSqlQuery q(db::main());
+        ok = run(q, queries::countOf(query), &failure) && q.next();
+        if (ok)
+            m_rows = std::max(m_rows, q.value(0).toLongLong());
+        else if (!q.lastError().isValid())
+            failure = Failure::plain(QStringLiteral("The rows could not be counted."));
+    }
+    if (!ok) {
+        m_rows = 0;
+        m_pages.clear();
+        columns.clear();
+        if (why)
+            *why = failure;
+    }
+    if (columns != m_columns)
+        m_captions.clear();
+    m_columns = columns;
+    endResetModel();
+    return ok;
+}
+
+void RowWindow::clear()
+{
+    beginResetModel();
+    m_query = {};
+    m_rows = 0;
+    m_columns.clear();
+    m_captions.clear();
+    m_pages.clear();
+    endResetModel();
+}
+
+int RowWindow::rowCount(const QModelIndex &parent) const
+{
+    // A view counts rows in an int; a longer list shows its first 2^31 - 1.
+    return parent.isValid() ? 0 : int(std::min<qint64>(m_rows, std::numeric_limits<int>::max()));
+}
+
+int RowWindow::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_columns.size());
+}
+
+const RowWindow::Page *RowWindow::page(qint64 number) const
+{
+    auto it = m_pages.find(number);
+    if (it != m_pages.end()) {
+        it->used = ++m_clock;
+        return &*it;
+    }
+    if (!db::mainIsOpen())
+        return nullptr;
+    const qint64 first = number * kPageRows;
+    const int limit = int(std::min<qint64>(kPageRows, m_rows - first));
+    if (limit <= 0)
+        return nullptr;
+    // Read from the nearer end: skipping rows costs as many steps as rows skipped.
+    const bool fromEnd = !m_query.order.isEmpty() && first > m_rows / 2;
+    const qint64 offset = fromEnd ? m_rows - (first + limit) : first;
+    Page p;
+    {
+        QSqlQuery q(db::main());
+        if (!run(q, queries::windowOf(m_query, offset, limit, fromEnd), nullptr))
+            return nullptr;
+        const int n = q.record().count();
+        while (q.next()) {
+            QVariantList row;
+            row.reserve(n);
+            for (int i = 0; i < n; ++i)
+                row << q.value(i);
+            p.rows << row;
+        }
+    }
+    if (fromEnd)
+        std::reverse(p.rows.begin(), p.rows.end());
+    if (m_pages.size() >= kKeptPages) {
+        const auto oldest = std::min_element(m_pages.begin(), m_pages.end(),
+                                             [](const Page &a, const Page &b) { return a.used < b.used; });
+        m_pages.erase(oldest);
+    }
+    p.used = ++m_clock;
+    return &*m_pages.insert(number, std::move(p));
+}
+
+QVariant RowWindow::value(int row, int column) const
+{
+    if (row < 0 || row >= m_rows || column < 0 || column >= m_columns.size())
+        return {};
+    const Page *p = page(row / kPageRows);
+    const int at = row % kPageRows;
+    if (!p || at >= p->rows.size() || column >= p->rows.at(at).size())
+        return {}; // rows deleted since they were counted
+    return p->rows.at(at).at(column);
+}
+
+QVariant RowWindow::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return {};
+    return value(index.row(), index.column());
+}
+
+QVariant RowWindow::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && (role == Qt::DisplayRole || role == Qt::EditRole) && section >= 0
+        && section < m_columns.size())
+        return m_captions.value(section, m_columns.at(section));
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+bool RowWindow::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value, int role)
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= m_columns.size()
+        || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return false;
+    m_captions.insert(section, value.toString());
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+int RowWindow::column(const QString &name) const
+{
+    for (qsizetype i = 0; i < m_columns.size(); ++i)
+        if (m_columns.at(i).compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
+    return -1;
+}
+
+int RowWindow::findRow(const QString &columnName, const QVariant &wanted) const
+{
+    const int c = column(columnName);
+    if (c < 0 || wanted.isNull())
+        return -1;
+    if (const auto before = queries::rowsBefore(m_query, m_columns.at(c), wanted)) {
+        QSqlQuery q(db::main());
+        if (!run(q, *before, nullptr) || !q.next())
+            return -1;
+        const qint64 row = q.value(0).toLongLong();
+        return row < m_rows && value(int(row), c) == wanted ? int(row) : -1;
+    }
+    for (qint64 row = 0; row < m_rows; ++row)
+        if (value(int(row), c) == wanted)
+            return int(row);
+    return -1;
+}
+
+} // namespace core::db
