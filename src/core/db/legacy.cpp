@@ -52,34 +52,15 @@ QString damaged(const QString &what)
     return QStringLiteral("the file is damaged (%1)").arg(what);
 }
 
+// The names the old program's designer shows, by libmdb's type number (1 to 12).
 QString typeName(int type)
 {
-    switch (type) {
-    case MDB_BOOL:
-        return QStringLiteral("Yes/No");
-    case MDB_BYTE:
-        return QStringLiteral("Byte");
-    case MDB_INT:
-        return QStringLiteral("Integer");
-    case MDB_LONGINT:
-        return QStringLiteral("Long Integer");
-    case MDB_MONEY:
-        return QStringLiteral("Currency");
-    case MDB_FLOAT:
-        return QStringLiteral("Single");
-    case MDB_DOUBLE:
-        return QStringLiteral("Double");
-    case MDB_DATETIME:
-        return QStringLiteral("Date/Time");
-    case MDB_TEXT:
-        return QStringLiteral("Text");
-    case MDB_MEMO:
-        return QStringLiteral("Memo");
-    case MDB_OLE:
-        return QStringLiteral("OLE Object");
-    default:
-        return QStringLiteral("type %1").arg(type);
-    }
+    static const char *const kNames[] = {"Yes/No", "Byte",      "Integer", "Long Integer", "Currency",   "Single",
+                                         "Double", "Date/Time", "Binary",  "Text",         "OLE Object", "Memo"};
+    static_assert(MDB_BOOL == 1 && MDB_TEXT == 10 && MDB_OLE == 11 && MDB_MEMO == 12);
+    if (type >= MDB_BOOL && type <= MDB_MEMO && type != MDB_BINARY)
+        return QString::fromLatin1(kNames[type - MDB_BOOL]);
+    return QStringLiteral("type %1").arg(type);
 }
 
 bool isWhole(int type)
@@ -153,24 +134,11 @@ std::optional<Header> readHeader(const QByteArray &page)
 
 QString formatName(int version)
 {
-    switch (version) {
-    case MDB_VER_JET3:
-        return QStringLiteral("Jet 3 (Access 97)");
-    case MDB_VER_JET4:
-        return QStringLiteral("Jet 4 (Access 2000-2003)");
-    case MDB_VER_ACCDB_2007:
-        return QStringLiteral("ACE 12 (Access 2007)");
-    case MDB_VER_ACCDB_2010:
-        return QStringLiteral("ACE 14 (Access 2010)");
-    case MDB_VER_ACCDB_2013:
-        return QStringLiteral("ACE 15 (Access 2013)");
-    case MDB_VER_ACCDB_2016:
-        return QStringLiteral("ACE 16 (Access 2016)");
-    case MDB_VER_ACCDB_2019:
-        return QStringLiteral("ACE 17 (Access 2019)");
-    default:
-        return {};
-    }
+    static const char *const kNames[]
+        = {"Jet 3 (Access 97)",    "Jet 4 (Access 2000-2003)", "ACE 12 (Access 2007)", "ACE 14 (Access 2010)",
+           "ACE 15 (Access 2013)", "ACE 16 (Access 2016)",     "ACE 17 (Access 2019)"};
+    static_assert(MDB_VER_JET3 == 0 && MDB_VER_ACCDB_2019 == 6);
+    return version >= MDB_VER_JET3 && version <= MDB_VER_ACCDB_2019 ? QString::fromLatin1(kNames[version]) : QString();
 }
 
 // Days since 1899-12-30 with the time of day as the fraction; for a negative value
