@@ -45,26 +45,12 @@ bool RowWindow::load(const Query &query, Failure *why)
     QStringList columns;
     if (ok) {
         // The columns, and the first page, which every view shows first.
-        QSqlQuery q(db::main());
-        ok = run(q, queries::windowOf(query, 0, kPageRows, false), &failure);
+        std::optional<RowSet> first = readRows(queries::windowOf(query, 0, kPageRows, false), &failure);
+        ok = first.has_value();
         if (ok) {
-            const QSqlRecord rec = q.record();
-            for (int i = 0; i < rec.count(); ++i)
-                columns << rec.fieldName(i);
-            Page first;
-            while (q.next()) {
-                QVariantList row;
-                row.reserve(rec.count());
-                for (int i = 0; i < rec.count(); ++i)
-                    row << q.value(i);
-                first.rows << row;
-            }
-            ok = !q.lastError().isValid();
-            if (!ok)
-                failure = Failure::from(q.lastError());
-            m_rows = first.rows.size();
-            first.used = ++m_clock;
-            m_pages.insert(0, std::move(first));
+            columns = first->columns;
+            m_rows = first->size();
+            m_pages.insert(0, Page{std::move(first->rows), ++m_clock});
         }
     }
     if (ok && m_rows == kPageRows) {
@@ -127,20 +113,10 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     // Read from the nearer end: skipping rows costs as many steps as rows skipped.
     const bool fromEnd = !m_query.order.isEmpty() && first > m_rows / 2;
     const qint64 offset = fromEnd ? m_rows - (first + limit) : first;
-    Page p;
-    {
-        QSqlQuery q(db::main());
-        if (!run(q, queries::windowOf(m_query, offset, limit, fromEnd), nullptr))
-            return nullptr;
-        const int n = q.record().count();
-        while (q.next()) {
-            QVariantList row;
-            row.reserve(n);
-            for (int i = 0; i < n; ++i)
-                row << q.value(i);
-            p.rows << row;
-        }
-    }
+    std::optional<RowSet> read = readRows(queries::windowOf(m_query, offset, limit, fromEnd));
+    if (!read)
+        return nullptr;
+    Page p{std::move(read->rows)};
     if (fromEnd)
         std::reverse(p.rows.begin(), p.rows.end());
     if (m_pages.size() >= kKeptPages) {
