@@ -356,17 +356,26 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
     return true;
 }
 
+// The two ways a check or copy of the file stops: a statement failed (its own
+// error, under what was being done), or the file is refused for a reason.
+auto endings(QSqlQuery &q, const QString &file, Failure *why)
+{
+    const auto failed = [&q, why](const QString &what) {
+        Failure f = sqlFailure(q.lastError(), what);
+        q.finish();
+        return fail(why, f);
+    };
+    const auto refused
+        = [&file, why](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
+    return std::pair(failed, refused);
+}
+
 // Every check of the file as a whole, on the private copy open on `d`. Trusts
 // nothing the file declares.
 bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *projects, Failure *why)
 {
     QSqlQuery q(d);
-    const auto failed = [&](const QString &what) {
-        Failure f = sqlFailure(q.lastError(), what);
-        q.finish();
-        return fail(why, f);
-    };
-    const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
+    const auto [failed, refused] = endings(q, file, why);
     const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
     QVariant v;
 
@@ -537,12 +546,7 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
                  const Progress &progress, ImportSummary *r, Failure *why)
 {
     QSqlQuery q(d);
-    const auto failed = [&](const QString &what) {
-        Failure f = sqlFailure(q.lastError(), what);
-        q.finish();
-        return fail(why, f);
-    };
-    const auto refused = [&](int number, const QString &reason) { return fail(why, invalid(number, file, reason)); };
+    const auto [failed, refused] = endings(q, file, why);
     const QString reading = QStringLiteral("The file \"%1\" cannot be read").arg(shown(file));
     const QString writing = QStringLiteral("The project cannot be added to the database \"%1\"").arg(db::shownFile(d));
     QVariant v;
