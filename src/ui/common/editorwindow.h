@@ -29,6 +29,12 @@ public:
                  const QString &table);
 
     void Ocultar() { close(); }
+    // Shows the editor centred, its field panel without a border.
+    void Mostrar()
+    {
+        removeContainerBorder();
+        present();
+    }
 
 protected:
     QLabel *addLabel(const char *name, const QString &text, QRect r, int position);

@@ -74,12 +74,6 @@ frmAuthorizedCompanies::frmAuthorizedCompanies()
     announceOnClose();
 }
 
-void frmAuthorizedCompanies::Mostrar()
-{
-    removeContainerBorder();
-    present();
-}
-
 void frmAuthorizedCompanies::NewCompany(qint64 ids)
 {
     present();

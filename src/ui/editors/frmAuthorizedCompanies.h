@@ -15,7 +15,6 @@ public:
 
     void NewCompany(qint64 ids);
     void EditCompany(qint64 ids);
-    void Mostrar();
 
     qint64 ProjectId() const { return m_projectId; }
 

@@ -121,12 +121,6 @@ frmPickupForm::frmPickupForm()
     announceOnClose();
 }
 
-void frmPickupForm::Mostrar()
-{
-    removeContainerBorder();
-    present();
-}
-
 void frmPickupForm::showProject(qint64 id)
 {
     const std::optional<RowSet> project = projectById(id);

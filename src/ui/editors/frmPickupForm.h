@@ -17,7 +17,6 @@ public:
     void NewPickup(qint64 ids);
     void ShowSelectedcompany(qint64 ids);
     void EditPickup(qint64 ids);
-    void Mostrar();
 
     qint64 ProjectId() const { return m_projectId; }
     qint64 CompanyId() const { return m_companyId; }

@@ -18,6 +18,7 @@ public:
     void showall(const QString &fromdate, const QString &todate);
     void showProject(const QString &fromdate, const QString &todate, const QString &ids);
     void showSubcontractor(const QString &fromdate, const QString &todate, const QString &ids);
+    // Re-reads the list as it was last shown, the chosen row kept where it still is.
     void RefreshList();
     void Mostrar();
 
