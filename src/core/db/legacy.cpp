@@ -63,6 +63,25 @@ QString typeName(int type)
     return QStringLiteral("type %1").arg(type);
 }
 
+// The bytes a value of a fixed-width type takes; 0 for the others.
+int fixedWidth(int type)
+{
+    switch (type) {
+    case MDB_BYTE:
+        return 1;
+    case MDB_INT:
+        return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT:
+        return 4;
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+        return 8;
+    default:
+        return 0;
+    }
+}
+
 bool isWhole(int type)
 {
     return type == MDB_BYTE || type == MDB_INT || type == MDB_LONGINT;
@@ -440,9 +459,6 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
         values.clear();
         for (MdbColumn *col : cols) {
             const MdbField &f = fields[fieldOf[col->col_num]];
-            const auto wrongSize = [&] {
-                return badRow(QStringLiteral("the value of \"%1\" is %2 bytes long").arg(col->name).arg(f.siz));
-            };
             if (col->col_type == MDB_BOOL) {
                 values << QVariant(f.is_null ? 0 : -1);
                 continue;
@@ -451,35 +467,26 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
                 values << QVariant();
                 continue;
             }
+            const int width = fixedWidth(col->col_type);
+            if (width && f.siz != width)
+                return badRow(QStringLiteral("the value of \"%1\" is %2 bytes long").arg(col->name).arg(f.siz));
             switch (col->col_type) {
             case MDB_BYTE:
-                if (f.siz != 1)
-                    return wrongSize();
                 values << QVariant(qint64(mdb_get_byte(mdb->pg_buf, f.start)));
                 break;
             case MDB_INT:
-                if (f.siz != 2)
-                    return wrongSize();
                 values << QVariant(qint64(qint16(mdb_get_int16(mdb->pg_buf, f.start))));
                 break;
             case MDB_LONGINT:
-                if (f.siz != 4)
-                    return wrongSize();
                 values << QVariant(qint64(qint32(mdb_get_int32(mdb->pg_buf, f.start))));
                 break;
             case MDB_FLOAT:
-                if (f.siz != 4)
-                    return wrongSize();
                 values << QVariant(double(mdb_get_single(mdb->pg_buf, f.start)));
                 break;
             case MDB_DOUBLE:
-                if (f.siz != 8)
-                    return wrongSize();
                 values << QVariant(mdb_get_double(mdb->pg_buf, f.start));
                 break;
             case MDB_DATETIME: {
-                if (f.siz != 8)
-                    return wrongSize();
                 const double raw = mdb_get_double(mdb->pg_buf, f.start);
                 const std::optional<QString> iso = isoFromJet(raw);
                 if (!iso)
