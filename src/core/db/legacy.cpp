@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sqlite3.h>
 #include <vector>
 
 // The C header needs these first when compiled as C++.
@@ -39,8 +40,6 @@ QString shown(const QString &path)
 
 // Numbered as SQLite numbers its failures, so that a transfer file in this format is
 // refused with the number a transfer file of ours would be.
-enum Number : int { kError = 1, kCorrupt = 11, kCantOpen = 14, kMismatch = 20, kNotADb = 26 };
-
 Failure unreadable(const QString &path, const QString &reason, int number)
 {
     return Failure::withReason(QStringLiteral("The file \"%1\" cannot be read: %2.").arg(shown(path), reason), reason,
@@ -288,39 +287,39 @@ std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
     };
     const QFileInfo fi(path);
     if (!fi.exists())
-        return refused(QStringLiteral("the file does not exist"), kCantOpen);
+        return refused(QStringLiteral("the file does not exist"), SQLITE_CANTOPEN);
     if (fi.isDir())
-        return refused(QStringLiteral("it is a folder, not a file"), kCantOpen);
+        return refused(QStringLiteral("it is a folder, not a file"), SQLITE_CANTOPEN);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
-        return refused(QStringLiteral("it cannot be opened (%1)").arg(f.errorString()), kCantOpen);
+        return refused(QStringLiteral("it cannot be opened (%1)").arg(f.errorString()), SQLITE_CANTOPEN);
     const std::optional<Header> h = readHeader(f.read(kPage));
     const qint64 size = f.size();
     f.close();
     if (!h)
         return refused(size == 0 ? QStringLiteral("the file is empty")
                                  : QStringLiteral("it is not a database of the old program (no Jet or ACE header)"),
-                       kNotADb);
+                       SQLITE_NOTADB);
     if (formatName(h->version).isEmpty())
-        return refused(QStringLiteral("its format (version %1) is not known").arg(h->version), kNotADb);
+        return refused(QStringLiteral("its format (version %1) is not known").arg(h->version), SQLITE_NOTADB);
     if (h->password)
         return refused(QStringLiteral("it is protected with a password; remove the password in the old program "
                                       "first"),
-                       kNotADb);
+                       SQLITE_NOTADB);
     if (h->dbKey != 0)
-        return refused(QStringLiteral("it is encrypted; decrypt it in the old program first"), kNotADb);
+        return refused(QStringLiteral("it is encrypted; decrypt it in the old program first"), SQLITE_NOTADB);
     const int page = h->version == 0 ? kPageJet3 : kPage;
     if (size < 3 * page || size % page != 0)
         return refused(
             QStringLiteral("the file is cut short or damaged (%1 bytes is not a whole number of pages)").arg(size),
-            kCorrupt);
+            SQLITE_CORRUPT);
 
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->version = h->version;
     impl->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     if (!impl->mdb)
-        return refused(damaged(QStringLiteral("its first page cannot be read")), kCorrupt);
+        return refused(damaged(QStringLiteral("its first page cannot be read")), SQLITE_CORRUPT);
     mdb_set_bind_size(impl->mdb, kBindSize);
     if (const QByteArray target = mdb_target_charset(impl->mdb);
         target.compare("UTF-8", Qt::CaseInsensitive) != 0 && target.compare("UTF8", Qt::CaseInsensitive) != 0) {
@@ -329,14 +328,14 @@ std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
             return refused(QStringLiteral("its texts would come in the character set %1, which cannot be read "
                                           "(unset MDB_ICONV)")
                                .arg(QString::fromLatin1(target)),
-                           kError);
+                           SQLITE_ERROR);
     }
     // Even an empty database lists its system tables.
     GPtrArray *catalog = mdb_read_catalog(impl->mdb, MDB_TABLE);
     if (!catalog || catalog->len == 0)
         return refused(QStringLiteral("its list of tables cannot be read (the file is damaged, or encrypted in a "
                                       "way that cannot be read)"),
-                       kCorrupt);
+                       SQLITE_CORRUPT);
     for (guint i = 0; i < catalog->len; ++i) {
         auto *e = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
         if (e->object_type == MDB_TABLE && mdb_is_user_table(e))
@@ -365,16 +364,16 @@ std::unique_ptr<Reader> Reader::openRegister(const QString &path, Failure *why)
         return refused(QStringLiteral("it is not a file of the old program: the %1 %2 %3 missing")
                            .arg(missing.size() == 1 ? QStringLiteral("table") : QStringLiteral("tables"), list,
                                 missing.size() == 1 ? QStringLiteral("is") : QStringLiteral("are")),
-                       kError);
+                       SQLITE_ERROR);
     }
     for (const schema::Table &t : schema::tables()) {
         TableDef def(r->d->entry(t.name));
         if (!def.t)
-            return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(t.name)), kCorrupt);
+            return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(t.name)), SQLITE_CORRUPT);
         for (const QString &c : t.columns) {
             MdbColumn *col = columnNamed(def.t, c);
             if (!col)
-                return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c), kError);
+                return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c), SQLITE_ERROR);
             const int type = col->col_type;
             const bool id = c.startsWith(QLatin1String("id"));
             const bool fits = id                   ? isWhole(type)
@@ -384,7 +383,7 @@ std::unique_ptr<Reader> Reader::openRegister(const QString &path, Failure *why)
             if (!fits)
                 return refused(QStringLiteral("the column \"%1\" of the table \"%2\" is of the type %3")
                                    .arg(c, t.name, typeName(type)),
-                               kMismatch);
+                               SQLITE_MISMATCH);
             if (c == QLatin1String("pickupdate") && isText(type))
                 r->d->datesAsText << t.name;
         }
@@ -423,16 +422,16 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
         = [&](const QString &reason, int number) { return fail(why, unreadable(d->path, reason, number)); };
     MdbCatalogEntry *entry = d->entry(table);
     if (!entry)
-        return refused(QStringLiteral("it has no table \"%1\"").arg(table), kError);
+        return refused(QStringLiteral("it has no table \"%1\"").arg(table), SQLITE_ERROR);
     TableDef def(entry);
     MdbTableDef *t = def.t;
     if (!t)
-        return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(table)), kCorrupt);
+        return refused(damaged(QStringLiteral("the table \"%1\" cannot be read").arg(table)), SQLITE_CORRUPT);
     std::vector<MdbColumn *> cols;
     for (const QString &c : columns) {
         cols.push_back(columnNamed(t, c));
         if (!cols.back())
-            return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(table, c), kError);
+            return refused(QStringLiteral("the table \"%1\" has no column \"%2\"").arg(table, c), SQLITE_ERROR);
     }
     MdbHandle *mdb = d->mdb;
     std::vector<MdbField> fields(t->num_cols + 1);
@@ -442,7 +441,7 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
     qint64 read = 0;
     const auto badRow = [&](const QString &what) {
         return refused(damaged(QStringLiteral("row %1 of the table \"%2\": %3").arg(read + 1).arg(table, what)),
-                       kCorrupt);
+                       SQLITE_CORRUPT);
     };
     mdb_rewind_table(t);
     while (mdb_fetch_row(t)) {
@@ -511,7 +510,7 @@ bool Reader::read(const QString &table, const QStringList &columns, const RowFn 
                                    .arg(table)
                                    .arg(t->num_rows)
                                    .arg(read)),
-                       kCorrupt);
+                       SQLITE_CORRUPT);
     return true;
 }
 
@@ -554,7 +553,7 @@ bool Reader::readRows(const QString &table, const RowFn &row, Failure *why)
         },
         why);
     if (!bad.isEmpty())
-        return fail(why, unreadable(d->path, bad, kMismatch));
+        return fail(why, unreadable(d->path, bad, SQLITE_MISMATCH));
     return read;
 }
 

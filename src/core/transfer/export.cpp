@@ -132,7 +132,7 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
         QSqlQuery(d).exec(QStringLiteral("ROLLBACK"));
         return fail(why,
                     Failure::plain(QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId),
-                                   kNotFound));
+                                   SQLITE_NOTFOUND));
     }
     if (!scalar(q, QStringLiteral("SELECT count(*) FROM main.authorizedcompanies WHERE idproject = ?"), {projectId},
                 &v))
@@ -213,7 +213,7 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
                                            .arg(inMain)
                                            .arg(QLatin1String(table))
                                            .arg(inFile),
-                                       kError));
+                                       SQLITE_ERROR));
         }
     }
     if (!run(q, QStringLiteral("COMMIT")))
@@ -253,7 +253,7 @@ bool copyFromServer(const QString &path, qint64 projectId, const Progress &progr
         src.rollback();
         return fail(why,
                     Failure::plain(QStringLiteral("The project (id %1) is no longer in the database.").arg(projectId),
-                                   kNotFound));
+                                   SQLITE_NOTFOUND));
     }
     if (!scalar(in, QStringLiteral("SELECT count(*) FROM authorizedcompanies WHERE idproject = ?"), {projectId}, &v))
         return failed(in.lastError(), reading);
@@ -331,21 +331,24 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
     // A missing folder must not be made here: the user named it and it is gone.
     const QFileInfo folder(exportFolder);
     if (exportFolder.isEmpty() || !folder.exists())
-        return failed(kCantOpen, QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
+        return failed(SQLITE_CANTOPEN,
+                      QStringLiteral("The export folder \"%1\" does not exist.").arg(shown(exportFolder)));
     if (!folder.isDir())
-        return failed(kCantOpen, QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
+        return failed(SQLITE_CANTOPEN,
+                      QStringLiteral("The export folder \"%1\" is not a folder.").arg(shown(exportFolder)));
     if (Failure f; !ensureTemplate(exportFolder, &f))
-        return failed(kCantOpen, f.description);
+        return failed(SQLITE_CANTOPEN, f.description);
 
     // The template shows the folder is set up for transfers; its contents are not carried.
     QFile tpl(templatePath(exportFolder));
     if (!tpl.open(QIODevice::ReadOnly))
-        return failed(kCantOpen,
+        return failed(SQLITE_CANTOPEN,
                       QStringLiteral("The transfer template \"%1\" cannot be read: %2.")
                           .arg(shown(tpl.fileName()), tpl.errorString()));
     if (tpl.read(16) != QByteArray("SQLite format 3\0", 16))
         return failed(
-            kNotADb, QStringLiteral("The transfer template \"%1\" is not a database file.").arg(shown(tpl.fileName())));
+            SQLITE_NOTADB,
+            QStringLiteral("The transfer template \"%1\" is not a database file.").arg(shown(tpl.fileName())));
     tpl.close();
 
     // Written under a temporary name in the same folder, so that the rename that
@@ -365,7 +368,7 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
             break;
     }
     if (!temp.isOpen())
-        return failed(kCantOpen,
+        return failed(SQLITE_CANTOPEN,
                       QStringLiteral("No file can be written in the export folder \"%1\": %2.")
                           .arg(shown(exportFolder), temp.errorString()));
     DiscardedUnlessKept guard(tempPath);
@@ -379,11 +382,11 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
     } else {
         if (!db::openConnection(kExportConnection, mainFile, false, &failure)) {
             db::closeConnection(kExportConnection);
-            return failed(kCantOpen, failure.description);
+            return failed(SQLITE_CANTOPEN, failure.description);
         }
         QSqlDatabase d = QSqlDatabase::database(kExportConnection, false);
         if (!schema::validateMain(d, mainFile, &failure)) {
-            failure.number = kError;
+            failure.number = SQLITE_ERROR;
         } else {
             QSqlQuery q(d);
             if (!run(q, QStringLiteral("ATTACH DATABASE ? AS transfer"), {tempPath})) {
@@ -420,10 +423,10 @@ std::optional<ExportSummary> exportProject(const QString &mainFile, const QStrin
         }
         if (!QFileInfo::exists(target)) // taken meanwhile: try the next number
             return failed(
-                kCantOpen,
+                SQLITE_CANTOPEN,
                 QStringLiteral("The transfer file \"%1\" cannot be made: %2.").arg(shown(target), f.errorString()));
     }
-    return failed(kCantOpen,
+    return failed(SQLITE_CANTOPEN,
                   QStringLiteral("No free name is left for \"%1\" in \"%2\".").arg(name, shown(exportFolder)));
 }
 

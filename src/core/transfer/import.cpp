@@ -226,7 +226,7 @@ bool makeWorkingFolder(Source::Private &s, Failure *why)
     s.copy = s.dir->filePath(QStringLiteral("transfer.db"));
     if (!s.dir->isValid())
         return fail(why,
-                    invalid(kCantOpen, s.file,
+                    invalid(SQLITE_CANTOPEN, s.file,
                             QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath()))));
     return true;
 }
@@ -249,7 +249,7 @@ bool makeLegacyCopy(Source::Private &s, const QString &via, int fd, const Steps 
         return fail(why, invalid(failure.number, s.file, failure.reason));
     struct stat st;
     if (::fstat(fd, &st) != 0 || !(identityOf(st) == s.identity))
-        return fail(why, invalid(kBusy, s.file, QStringLiteral("another program changed it while it was read")));
+        return fail(why, invalid(SQLITE_BUSY, s.file, QStringLiteral("another program changed it while it was read")));
     return true;
 }
 
@@ -264,7 +264,7 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
     const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return refused(
-            kCantOpen,
+            SQLITE_CANTOPEN,
             errno == ENOENT
                 ? QStringLiteral("the file does not exist")
                 : QStringLiteral("the file cannot be read (%1)").arg(QString::fromLocal8Bit(std::strerror(errno))));
@@ -272,14 +272,14 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
     in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     struct stat st;
     if (::fstat(fd, &st) != 0)
-        return refused(kCantOpen, QStringLiteral("the file cannot be read"));
+        return refused(SQLITE_CANTOPEN, QStringLiteral("the file cannot be read"));
     if (S_ISDIR(st.st_mode))
-        return refused(kCantOpen, QStringLiteral("it is a folder, not a file"));
+        return refused(SQLITE_CANTOPEN, QStringLiteral("it is a folder, not a file"));
     if (!S_ISREG(st.st_mode))
-        return refused(kCantOpen, QStringLiteral("it is not an ordinary file (a device or a pipe)"));
+        return refused(SQLITE_CANTOPEN, QStringLiteral("it is not an ordinary file (a device or a pipe)"));
     s.identity = identityOf(st);
     if (st.st_size == 0)
-        return refused(kNotADb, QStringLiteral("the file is empty"));
+        return refused(SQLITE_NOTADB, QStringLiteral("the file is empty"));
     const QByteArray header = in.read(100);
     if (!header.startsWith(QByteArray("SQLite format 3\0", 16))) {
         // The old program's file is read through this same handle where the system can name it.
@@ -287,16 +287,16 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
         const QString via = QFileInfo::exists(handle) ? handle : file;
         if (db::legacy::isLegacyFile(via))
             return makeLegacyCopy(s, via, fd, steps, why);
-        return refused(kNotADb, QStringLiteral("it is not a transfer file (not a database)"));
+        return refused(SQLITE_NOTADB, QStringLiteral("it is not a transfer file (not a database)"));
     }
     if (st.st_size < 512 || header.size() < 100)
-        return refused(kCorrupt, QStringLiteral("the file is cut short"));
+        return refused(SQLITE_CORRUPT, QStringLiteral("the file is cut short"));
     if (const int encoding = header.at(59); encoding == 2 || encoding == 3)
-        return refused(kNotADb, QStringLiteral("its texts are stored as UTF-16, which Quillbern does not read"));
+        return refused(SQLITE_NOTADB, QStringLiteral("its texts are stored as UTF-16, which Quillbern does not read"));
     // A journal beside the file means a writer is at work on it, or died half-way.
     for (const char *suffix : {"-journal", "-wal"})
         if (QFileInfo::exists(file + QLatin1String(suffix)))
-            return refused(kBusy,
+            return refused(SQLITE_BUSY,
                            QStringLiteral("it is still being written, or was left half-written, by another "
                                           "program (\"%1\" lies beside it)")
                                .arg(shown(file + QLatin1String(suffix))));
@@ -306,7 +306,8 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
         return false;
     QFile out(s.copy);
     if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-        return refused(kCantOpen, QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath())));
+        return refused(SQLITE_CANTOPEN,
+                       QStringLiteral("no working copy can be made in \"%1\"").arg(shown(QDir::tempPath())));
 
     // A SQLite writer is kept out while the copy is made. A file in WAL mode is only
     // read (a reader of it would create side files), and no writer works on one
@@ -319,12 +320,12 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
         for (qint64 done = 0;;) {
             const QByteArray chunk = in.read(kChunk);
             if (chunk.isEmpty()) {
-                copied = !in.error() ? true : fail(&failure, invalid(kIoErr, file, in.errorString()));
+                copied = !in.error() ? true : fail(&failure, invalid(SQLITE_IOERR, file, in.errorString()));
                 return;
             }
             if (out.write(chunk) != chunk.size())
                 return void(fail(&failure,
-                                 invalid(kFull, file,
+                                 invalid(SQLITE_FULL, file,
                                          QStringLiteral("no working copy can be made in \"%1\" (%2)")
                                              .arg(shown(QDir::tempPath()), out.errorString()))));
             done += chunk.size();
@@ -352,7 +353,7 @@ bool makePrivateCopy(Source::Private &s, const Steps &steps, Failure *why)
     if (copied && wal) // the copy is read in rollback mode: nothing of it lives in a "-wal"
         copied = out.seek(18) && out.write("\1\1", 2) == 2;
     if (!out.flush() || !copied)
-        return fail(why, failure.number ? failure : invalid(kIoErr, file, out.errorString()));
+        return fail(why, failure.number ? failure : invalid(SQLITE_IOERR, file, out.errorString()));
     return true;
 }
 
@@ -383,19 +384,19 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         return failed(reading);
     const int appId = v.toInt();
     if (appId != 0 && appId != schema::kTransferApplicationId && appId != schema::kApplicationId)
-        return refused(kNotADb, QStringLiteral("it is a database of another program"));
+        return refused(SQLITE_NOTADB, QStringLiteral("it is a database of another program"));
     if (!scalar(q, QStringLiteral("PRAGMA user_version"), {}, &v))
         return failed(reading);
     // A register may be imported too; it has its own format version.
     if (v.toInt() > (appId == schema::kApplicationId ? schema::kVersion : schema::kTransferVersion))
-        return refused(kError,
+        return refused(SQLITE_ERROR,
                        QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(v.toInt()));
 
     if (!scalar(q, QStringLiteral("PRAGMA integrity_check(1)"), {}, &v))
         return failed(reading);
     if (v.toString() != QLatin1String("ok"))
         return fail(why,
-                    Failure(kCorrupt,
+                    Failure(SQLITE_CORRUPT,
                             QStringLiteral("The file \"%1\" cannot be imported: the file is damaged.").arg(shown(file)),
                             v.toString()));
 
@@ -409,7 +410,7 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         }
         q.finish();
         if (type != QLatin1String("table") || sql.startsWith(QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive))
-            return refused(kError, QStringLiteral("it has no table \"%1\"").arg(t.name));
+            return refused(SQLITE_ERROR, QStringLiteral("it has no table \"%1\"").arg(t.name));
         if (!run(q, QStringLiteral("SELECT name FROM pragma_table_info(?)"), {t.name}))
             return failed(reading);
         QStringList present;
@@ -418,7 +419,7 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         q.finish();
         for (const QString &c : t.columns)
             if (!present.contains(c))
-                return refused(kError, QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
+                return refused(SQLITE_ERROR, QStringLiteral("the table \"%1\" has no column \"%2\"").arg(t.name, c));
 
         // One pass per table finds the first value of a wrong kind.
         QStringList cases;
@@ -444,7 +445,7 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         const QString row = bad == QLatin1String("id") || id.typeId() != QMetaType::LongLong
             ? QStringLiteral("a row")
             : QStringLiteral("the row with the id %1").arg(id.toLongLong());
-        return refused(kMismatch,
+        return refused(SQLITE_MISMATCH,
                        QStringLiteral("in %1 of the table \"%2\", the column \"%3\" holds %4, which %5")
                            .arg(row, t.name, bad, quoted(v), kindText(bad)));
     }
@@ -453,7 +454,7 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         if (!scalar(q, QStringLiteral("SELECT id FROM %1 GROUP BY id HAVING count(*) > 1 LIMIT 1").arg(table), {}, &v))
             return failed(reading);
         if (v.isValid())
-            return refused(kCorrupt,
+            return refused(SQLITE_CORRUPT,
                            QStringLiteral("the id %1 stands twice in the table \"%2\"").arg(v.toLongLong()).arg(table));
     }
 
@@ -465,7 +466,7 @@ bool checkContents(QSqlDatabase &d, const QString &file, QList<ProjectEntry> *pr
         return failed(reading);
     q.finish();
     if (projects->isEmpty())
-        return refused(kNotFound, QStringLiteral("it holds no project"));
+        return refused(SQLITE_NOTFOUND, QStringLiteral("it holds no project"));
     return true;
 }
 
@@ -558,7 +559,7 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
                 projectId ? QVariantList{*projectId} : QVariantList{}, &v))
         return failed(reading);
     if (!v.isValid())
-        return refused(kNotFound,
+        return refused(SQLITE_NOTFOUND,
                        projectId ? QStringLiteral("it holds no project with the id %1").arg(*projectId)
                                  : QStringLiteral("it holds no project"));
     const qint64 pid = v.toLongLong();
@@ -588,7 +589,7 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
                         Failure::plain(QStringLiteral("The project cannot be added to the database \"%1\": its "
                                                       "table \"%2\" has no new ids left.")
                                            .arg(db::shownFile(d), table),
-                                       kFull));
+                                       SQLITE_FULL));
     }
 
     const QStringList projectCols = withoutIds(QStringLiteral("project"));
@@ -670,7 +671,7 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
         return failed(writing);
     r->pickups = v.toLongLong() - pickupsBefore;
     if (r->companies != companies || r->pickups != pickups)
-        return refused(kError,
+        return refused(SQLITE_ERROR,
                        QStringLiteral("of its %1 subcontractors and %2 pick-ups, only %3 and %4 could be "
                                       "copied, so nothing was imported")
                            .arg(companies)
@@ -711,7 +712,7 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
         return failed(in.lastError(), reading);
     if (!v.isValid())
         return fail(why,
-                    invalid(kNotFound, file,
+                    invalid(SQLITE_NOTFOUND, file,
                             projectId ? QStringLiteral("it holds no project with the id %1").arg(*projectId)
                                       : QStringLiteral("it holds no project")));
     const qint64 pid = v.toLongLong();
@@ -806,7 +807,7 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
     if (r->companies != companies || r->pickups != pickups) {
         to.rollback();
         return fail(why,
-                    invalid(kError, file,
+                    invalid(SQLITE_ERROR, file,
                             QStringLiteral("of its %1 subcontractors and %2 pick-ups, only %3 and %4 could be "
                                            "copied, so nothing was imported")
                                 .arg(companies)
@@ -875,7 +876,7 @@ std::unique_ptr<Source> readTransfer(const QString &file, const Steps &steps, Fa
 
 Failure noDatabaseFor(const QString &file)
 {
-    return invalid(kCantOpen, file,
+    return invalid(SQLITE_CANTOPEN, file,
                    QStringLiteral("no database is open to import it into (create one in Options, or restart and "
                                   "answer Yes)"));
 }

@@ -9,23 +9,10 @@
 #include <QStringList>
 #include <QVariantList>
 
-namespace core::transfer::detail {
+// SQLite's primary result codes are the numbers the user is shown.
+#include <sqlite3.h>
 
-// SQLite's primary result codes, used as the numbers the user is shown.
-enum Code : int {
-    kError = 1,
-    kInterrupt = 9,
-    kBusy = 5,
-    kLocked = 6,
-    kReadOnly = 8,
-    kIoErr = 10,
-    kCorrupt = 11,
-    kNotFound = 12,
-    kFull = 13,
-    kCantOpen = 14,
-    kMismatch = 20,
-    kNotADb = 26,
-};
+namespace core::transfer::detail {
 
 // Prepares `sql`, binds `binds` in order and runs it.
 bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds = {});

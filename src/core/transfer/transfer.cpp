@@ -71,18 +71,18 @@ Failure sqlFailure(const QSqlError &e, const QString &what)
     const QString busy = QStringLiteral("the file is in use by another program (it may still be being written); "
                                         "try again when that program has finished");
     const QHash<int, QString> reasons = {
-        {kBusy, busy},
-        {kLocked, busy},
-        {kReadOnly, QStringLiteral("the file cannot be written")},
-        {kIoErr, QStringLiteral("the disk could not be read or written (it may be full or removed)")},
-        {kCorrupt, QStringLiteral("the file is damaged")},
-        {kFull, QStringLiteral("the disk is full")},
-        {kCantOpen, QStringLiteral("the file cannot be opened")},
-        {kNotADb, QStringLiteral("it is not a database file")},
+        {SQLITE_BUSY, busy},
+        {SQLITE_LOCKED, busy},
+        {SQLITE_READONLY, QStringLiteral("the file cannot be written")},
+        {SQLITE_IOERR, QStringLiteral("the disk could not be read or written (it may be full or removed)")},
+        {SQLITE_CORRUPT, QStringLiteral("the file is damaged")},
+        {SQLITE_FULL, QStringLiteral("the disk is full")},
+        {SQLITE_CANTOPEN, QStringLiteral("the file cannot be opened")},
+        {SQLITE_NOTADB, QStringLiteral("it is not a database file")},
     };
     const QString reason = reasons.value(code);
     if (f.number < 0 || code == 0)
-        f.number = kError;
+        f.number = SQLITE_ERROR;
     else
         f.number = code;
     // The engine's own words only where no plain reason is known; they stay in the detail.
