@@ -97,19 +97,17 @@ Query pickupsOfProject(const QVariant &project)
     return q;
 }
 
-Query pickupsBetween(const QString &from, const QString &upto)
+Query pickupsBetween(const QString &from, const QString &upto, Whose whose, const QVariant &id)
 {
+    switch (whose) {
+    case Whose::Project:
+        return pickupsDated(QStringLiteral("pickuplog.idproject = ? AND "), {id}, from, upto);
+    case Whose::Subcontractor:
+        return pickupsDated(QStringLiteral("pickuplog.idauthorizedcompany = ? AND "), {id}, from, upto);
+    case Whose::Everyone:
+        break;
+    }
     return pickupsDated(QString(), {}, from, upto);
-}
-
-Query projectPickupsBetween(const QVariant &project, const QString &from, const QString &upto)
-{
-    return pickupsDated(QStringLiteral("pickuplog.idproject = ? AND "), {project}, from, upto);
-}
-
-Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &from, const QString &upto)
-{
-    return pickupsDated(QStringLiteral("pickuplog.idauthorizedcompany = ? AND "), {subcontractor}, from, upto);
 }
 
 Query activeProjectsByName()

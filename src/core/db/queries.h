@@ -59,11 +59,11 @@ Query listOfSubcontractors(const QVariant &project);
 Query subcontractorsNotPickedUp(const QVariant &project);
 
 // The list of pick-ups, each with its subcontractor's name: a project's, or those
-// dated from `from` (inclusive) up to `upto` (exclusive), both stored date texts.
+// dated from `from` (inclusive) up to `upto` (exclusive), both stored date texts:
+// everyone's, or those of the project or subcontractor with the id `id`.
 Query pickupsOfProject(const QVariant &project);
-Query pickupsBetween(const QString &from, const QString &upto);
-Query projectPickupsBetween(const QVariant &project, const QString &from, const QString &upto);
-Query subcontractorPickupsBetween(const QVariant &subcontractor, const QString &from, const QString &upto);
+enum class Whose { Everyone, Project, Subcontractor };
+Query pickupsBetween(const QString &from, const QString &upto, Whose whose = Whose::Everyone, const QVariant &id = {});
 
 // The pickers of the reports by date.
 Query activeProjectsByName();

@@ -66,9 +66,9 @@ std::optional<frmListofPickups::Listing> frmListofPickups::queryFor(const QStrin
     if (listmode == QLatin1String("showall"))
         return Listing{queries::pickupsBetween(from, upto), QStringLiteral("All Pikups By date")};
     if (listmode == QLatin1String("showproject"))
-        return Listing{queries::projectPickupsBetween(db::idValue(ids), from, upto),
+        return Listing{queries::pickupsBetween(from, upto, queries::Whose::Project, db::idValue(ids)),
                        QStringLiteral("Project Pickups by date")};
-    return Listing{queries::subcontractorPickupsBetween(db::idValue(ids), from, upto),
+    return Listing{queries::pickupsBetween(from, upto, queries::Whose::Subcontractor, db::idValue(ids)),
                    QStringLiteral("Subcontractor Pickups by date")};
 }
 
