@@ -99,8 +99,8 @@ QPushButton *ListWindow::addButton(const char *name, const QString &caption)
     return b;
 }
 
-ListWindow::Buttons ListWindow::addListButtons(std::function<void()> print, std::function<void()> del,
-                                               std::function<void()> edit, std::function<void()> acept)
+ListWindow::Buttons ListWindow::addListButtons(std::function<void()> print, const QString &table,
+                                               std::function<void(qint64)> open, std::function<void()> acept)
 {
     m_buttonRow->addStretch(1);
     Buttons b{addButton("CmdPrint", QStringLiteral("Print")),   addButton("cmdrefresh", QStringLiteral("Refresh")),
@@ -108,8 +108,8 @@ ListWindow::Buttons ListWindow::addListButtons(std::function<void()> print, std:
               addButton("CmdAcept", QStringLiteral("Acept")),   addButton("CmdCancel", QStringLiteral("Cancel"))};
     connect(b.print, &QPushButton::clicked, this, std::move(print));
     connect(b.refresh, &QPushButton::clicked, this, [this] { requery(); });
-    connect(b.del, &QPushButton::clicked, this, std::move(del));
-    connect(b.edit, &QPushButton::clicked, this, std::move(edit));
+    connect(b.del, &QPushButton::clicked, this, [this, table] { deleteChosen(table); });
+    connect(b.edit, &QPushButton::clicked, this, [this, open = std::move(open)] { editChosen(open); });
     connect(b.acept, &QPushButton::clicked, this, std::move(acept));
     connect(b.cancel, &QPushButton::clicked, this, &ListWindow::Ocultar);
     return b;
@@ -185,6 +185,15 @@ void ListWindow::followChanges(const QStringList &written, const QStringList &de
             if ((how == Registers::Deleted ? m_followDeleted : m_followWritten).contains(table, Qt::CaseInsensitive))
                 refresh();
         });
+}
+
+void ListWindow::editChosen(const std::function<void(qint64)> &open)
+{
+    if (!choose())
+        return;
+    const QVariant id = chosen(QStringLiteral("id"));
+    if (!id.isNull())
+        open(id.toLongLong());
 }
 
 void ListWindow::deleteChosen(const QString &table)

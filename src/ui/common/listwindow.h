@@ -48,8 +48,9 @@ protected:
         QPushButton *print, *refresh, *del, *edit, *acept, *cancel;
     };
     // The row of buttons every list has, left to right after a stretch: "Print",
-    // "Refresh" (re-runs the query), "Delete", "Edit", "Acept" and "Cancel" (closes).
-    Buttons addListButtons(std::function<void()> print, std::function<void()> del, std::function<void()> edit,
+    // "Refresh" (re-runs the query), "Delete" (the chosen row, from `table`), "Edit"
+    // (`open` gets the chosen row's id), "Acept" and "Cancel" (closes).
+    Buttons addListButtons(std::function<void()> print, const QString &table, std::function<void(qint64)> open,
                            std::function<void()> acept);
     QHBoxLayout *buttonRow() const { return m_buttonRow; }
     void setColumns(const QList<Column> &columns);
@@ -70,6 +71,8 @@ protected:
     // Deletes the chosen row from `table`, with no question and nothing else touched,
     // then this list and the main window's re-read. A refused delete says nothing.
     void deleteChosen(const QString &table);
+    // Hands the chosen row's id to `open`; nothing when no row is chosen.
+    void editChosen(const std::function<void(qint64)> &open);
 
     // Reads the rows, then prints them at once on the default printer. Failures
     // show their number and description and the next step runs; no rows gives

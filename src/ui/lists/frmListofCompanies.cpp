@@ -33,7 +33,9 @@ frmListofCompanies::frmListofCompanies()
                 {"note", "note", true, 200},
                 {"Email", "Email", true, 180},
                 {"website", "website", true, 160}});
-    addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
+    // Deleted with no question: the subcontractor's pick-ups stay in the log.
+    addListButtons([this] { cmdPrintClicked(); }, QStringLiteral("authorizedcompanies"),
+                   [](qint64 id) { WindowRegistry::get<frmAuthorizedCompanies>()->EditCompany(id); },
                    [this] { cmdAceptClicked(); });
     connect(grid(), &QTableView::activated, this, &frmListofCompanies::cmdAceptClicked);
     // Follows no changes: a subcontractor saved elsewhere shows its old values here until "Refresh".
@@ -77,19 +79,6 @@ void frmListofCompanies::cmdPrintClicked()
     else if (m_listmode == QLatin1String("notpickedup"))
         printReport(reports::DrpListofCompanies(), queries::subcontractorsNotPickedUp(db::idValue(m_ids)),
                     QStringLiteral("Subcontractors not picked-up"));
-}
-
-void frmListofCompanies::cmdDeleteClicked()
-{
-    // No question: the subcontractor's pick-ups stay in the log.
-    deleteChosen(QStringLiteral("authorizedcompanies"));
-}
-
-void frmListofCompanies::cmdEditClicked()
-{
-    if (!choose())
-        return;
-    WindowRegistry::get<frmAuthorizedCompanies>()->EditCompany(chosen(QStringLiteral("id")).toLongLong());
 }
 
 void frmListofCompanies::cmdAceptClicked()

@@ -24,8 +24,6 @@ public:
 
 private:
     void cmdPrintClicked();
-    void cmdDeleteClicked();
-    void cmdEditClicked();
     void cmdAceptClicked();
 
     QString m_ids;

@@ -44,8 +44,9 @@ frmListofPickups::frmListofPickups()
                 {"Pickupby", "Pickupby", true, 130},
                 {"Package", "Package", true, 120},
                 {"note", "note", true, 180}});
-    addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); }, [this] { cmdEditClicked(); },
-                   [this] { Ocultar(); });
+    // Deleted with no question; the subcontractor it was made for is not touched.
+    addListButtons([this] { cmdPrintClicked(); }, QStringLiteral("pickuplog"),
+                   [](qint64 id) { WindowRegistry::get<frmPickupForm>()->EditPickup(id); }, [this] { Ocultar(); });
     followChanges({QStringLiteral("pickuplog")}, {QStringLiteral("pickuplog")}, [this] { RefreshList(); });
 }
 
@@ -141,22 +142,6 @@ void frmListofPickups::cmdPrintClicked()
         return;
     }
     printReport(reports::DrpListofPickups(), q->query, q->title);
-}
-
-void frmListofPickups::cmdDeleteClicked()
-{
-    // No question; the subcontractor it was made for is not touched.
-    deleteChosen(QStringLiteral("pickuplog"));
-}
-
-void frmListofPickups::cmdEditClicked()
-{
-    if (!choose())
-        return;
-    const QVariant id = chosen(QStringLiteral("id"));
-    if (id.isNull())
-        return;
-    WindowRegistry::get<frmPickupForm>()->EditPickup(id.toLongLong());
 }
 
 } // namespace ui

@@ -42,8 +42,6 @@ private:
     void showDated(const QString &listmode, const QString &fromdate, const QString &todate, const QString &ids);
 
     void cmdPrintClicked();
-    void cmdDeleteClicked();
-    void cmdEditClicked();
 
     QString m_listmode;
     QString m_ids;

@@ -29,8 +29,10 @@ frmListofProjects::frmListofProjects()
     m_active->setObjectName(QStringLiteral("chkactive"));
     m_active->setChecked(true);
     buttonRow()->addWidget(m_active);
-    const Buttons b = addListButtons([this] { cmdPrintClicked(); }, [this] { cmdDeleteClicked(); },
-                                     [this] { cmdEditClicked(); }, [this] { cmdAceptClicked(); });
+    // Deleted with no question and no cascade: the project's subcontractors and pick-ups stay.
+    const Buttons b = addListButtons([this] { cmdPrintClicked(); }, QStringLiteral("project"),
+                                     [](qint64 id) { WindowRegistry::get<frmNewProject>()->EditProject(id); },
+                                     [this] { cmdAceptClicked(); });
     m_delete = b.del;
     m_edit = b.edit;
     // Its state, whatever changed it (a click, the keyboard, an accessibility action).
@@ -94,19 +96,6 @@ void frmListofProjects::cmdPrintClicked()
     else if (m_listmode == QLatin1String("showlistnotactive"))
         printReport(reports::DrpListofProjects(), queries::inactiveProjects(),
                     QStringLiteral("Projects list not active"));
-}
-
-void frmListofProjects::cmdDeleteClicked()
-{
-    // No question and no cascade: the project's subcontractors and pick-ups stay.
-    deleteChosen(QStringLiteral("project"));
-}
-
-void frmListofProjects::cmdEditClicked()
-{
-    if (!choose())
-        return;
-    WindowRegistry::get<frmNewProject>()->EditProject(chosen(QStringLiteral("id")).toLongLong());
 }
 
 void frmListofProjects::cmdAceptClicked()

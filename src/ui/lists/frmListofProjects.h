@@ -26,8 +26,6 @@ private:
     void HideEditButtons();
     void chkactiveClicked();
     void cmdPrintClicked();
-    void cmdDeleteClicked();
-    void cmdEditClicked();
     void cmdAceptClicked();
 
     QCheckBox *m_active;
