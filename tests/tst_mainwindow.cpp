@@ -7,13 +7,20 @@
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/registers.h"
+#include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
+#include "ui/editors/frmPickupForm.h"
+#include "ui/lists/frmListofCompanies.h"
+#include "ui/lists/frmListofPickups.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/frmOptions.h"
+#include "ui/reports/frmprojectlist.h"
 #include "ui/reports/frmreportdate.h"
+#include "ui/reports/frmsubcontractorlist.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -189,19 +196,40 @@ private slots:
         QCOMPARE(env->files.offeredNames, QStringList({"", "", file}));
     }
 
-    void menuEntries_data()
+    // Each menu entry that opens a window: the window, and the mode it opens in.
+    static QList<std::pair<QString, QString>> menuWindows()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("opens"); // the window, and the mode it opens in
+        QList<std::pair<QString, QString>> out;
         for (const auto &[action, origen] : {std::pair{"mnuProListofProjects", ""}, {"mnuAutNewCompany", "newcompany"},
                                              {"mnuAutListOfCompany", "listofcompanies"}, {"Mexport", "export"},
                                              {"mnuPicNewPickup", "newpickup"}, {"mnuPicListofPickups", "listofpickups"},
                                              {"mnuPicPrintListOfPickups", "listofpickups"}, {"mnusubnotpckup", "subcontractornotpickups"}})
-            QTest::newRow(action) << action << QStringLiteral("frmListofProjects ") + origen;
+            out.append({action, QStringLiteral("frmListofProjects ") + origen});
         for (const auto &[action, mode] : {std::pair{"Allpickupsbydate", "all"}, {"mnuPpbydate", "project"}, {"mnuspbydate", "subcontractor"}})
-            QTest::newRow(action) << action << QStringLiteral("frmreportdate ") + mode;
-        QTest::newRow("mnuProNewProject") << "mnuProNewProject" << "frmNewProject";
-        QTest::newRow("mnuOptions") << "mnuOptions" << "frmOptions";
+            out.append({action, QStringLiteral("frmreportdate ") + mode});
+        return out << std::pair{QStringLiteral("mnuProNewProject"), QStringLiteral("frmNewProject")}
+                   << std::pair{QStringLiteral("mnuOptions"), QStringLiteral("frmOptions")};
+    }
+
+    // Each named child's place and size, the window's size and its Tab order.
+    static QStringList figures(QWidget *top)
+    {
+        QStringList out{QStringLiteral("%1 %2x%3").arg(top->objectName()).arg(top->width()).arg(top->height())}, tabs;
+        for (QWidget *c : top->findChildren<QWidget *>())
+            if (!c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_")))
+                out << QStringLiteral("  %1 %2 %3 %4 %5").arg(c->objectName()).arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
+        for (QWidget *c = top->nextInFocusChain(); c != top; c = c->nextInFocusChain())
+            if ((c->focusPolicy() & Qt::TabFocus) && c->isVisibleTo(top) && !c->objectName().isEmpty())
+                tabs << c->objectName();
+        return out << "  tab: " + tabs.join(' ');
+    }
+
+    void menuEntries_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("opens");
+        for (const auto &[action, opens] : menuWindows())
+            QTest::newRow(qPrintable(action)) << action << opens;
     }
 
     void menuEntries()
@@ -221,6 +249,40 @@ private slots:
             QCOMPARE(list->origen(), opens.section(' ', 1));
         if (auto *dates = WindowRegistry::existing<frmreportdate>())
             QCOMPARE(dates->menuselected(), opens.section(' ', 1));
+    }
+
+    // The layout of every window, as the menus and the windows they lead to open it, against
+    // tests/fixtures/geometry.txt. After a deliberate change of a layout, run this test once
+    // with QB_WRITE_GEOMETRY=1 to write the file anew, and review its difference.
+    void layoutFigures()
+    {
+        if (TestEnv::onServer())
+            QSKIP("the windows are the same whatever holds the register");
+        QStringList lines = figures(w);
+        const auto takeOpen = [&](const QString &how) {
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top != w && top->isVisible())
+                    lines << how + ": " + figures(top).join('\n'), top->close();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        for (const auto &[action, opens] : menuWindows())
+            w->findChild<QAction *>(action)->trigger(), takeOpen(action);
+        window<frmAuthorizedCompanies>()->NewCompany(1), takeOpen("NewCompany");
+        window<frmPickupForm>()->NewPickup(1), takeOpen("NewPickup");
+        window<frmListofCompanies>()->showlist("1"), takeOpen("companies");
+        window<frmListofPickups>()->showlist("1"), takeOpen("pick-ups");
+        window<frmprojectlist>()->showlist(), takeOpen("project picker");
+        window<frmsubcontractorlist>()->showlist(), takeOpen("subcontractor picker");
+        QFile snapshot(qEnvironmentVariable("QB_SOURCE_DIR") + "/tests/fixtures/geometry.txt");
+        const QByteArray now = lines.join('\n').toUtf8() + '\n';
+        if (qEnvironmentVariableIntValue("QB_WRITE_GEOMETRY") == 1) {
+            QVERIFY(snapshot.open(QIODevice::WriteOnly | QIODevice::Truncate) && snapshot.write(now) == now.size());
+            snapshot.close();
+        }
+        QVERIFY2(snapshot.open(QIODevice::ReadOnly), "no snapshot: run once with QB_WRITE_GEOMETRY=1");
+        const QStringList stored = QString::fromUtf8(snapshot.readAll()).split('\n'), shown = QString::fromUtf8(now).split('\n');
+        for (int i = 0; i < std::max(stored.size(), shown.size()); ++i) // the first line that differs
+            QCOMPARE(shown.value(i), stored.value(i));
     }
 
     void print_data()
