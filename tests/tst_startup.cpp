@@ -138,18 +138,6 @@ private slots:
         QIcon::setThemeSearchPaths(paths);
     }
 
-    // A test leaves nothing behind, also when the settings were written last.
-    void temporaryFolderIsRemoved()
-    {
-        QString folder;
-        {
-            TestEnv env;
-            env.settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), QStringLiteral("x"));
-            folder = env.folder();
-        }
-        QVERIFY(!QFileInfo::exists(folder));
-    }
-
     // A second run leaves the existing file alone and says why.
     void commandLineCreatesDatabase()
     {
