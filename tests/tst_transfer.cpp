@@ -68,17 +68,7 @@ Imported importInto(QSqlDatabase d, const QString &file, std::optional<qint64> p
 const QString kImported = QStringLiteral("IMPORT DATABASE|Import process complete");
 const QString kExported = QStringLiteral("EXPORT DATABASE|Export process complete");
 
-QByteArray fileHash(const QString &path)
-{
-    QFile f(path);
-    QCryptographicHash h(QCryptographicHash::Sha256);
-    return QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) && h.addData(&f) ? h.result().toHex() : QByteArray();
-}
-
-QStringList entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
+QByteArray fileHash(const QString &path) { return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256); }
 
 // A value's storage class, as both engines read it.
 QString kind(const QVariant &v)
@@ -101,24 +91,6 @@ QList<QStringList> rows(QSqlDatabase d, const QString &sql, const QVariantList &
         for (int i = 0; i < q.record().count(); ++i)
             row << (q.value(i).isNull() ? QStringLiteral("<NULL>") : q.value(i).toString() + (typed ? QString('/') + kind(q.value(i)) : ""));
     return out;
-}
-
-// Opens (creating when needed) a SQLite file on a connection of its own, runs `statements`, then `body`.
-bool withFile(const QString &path, const QStringList &statements, const std::function<void(QSqlDatabase &)> &body = {})
-{
-    bool ok = true;
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture_file"));
-        d.setDatabaseName(path);
-        ok = d.open();
-        for (const QString &s : statements)
-            if (QSqlQuery q(d); ok && !q.exec(s))
-                ok = false, QWARN(qPrintable(s.left(200) + ": " + q.lastError().text()));
-        if (ok && body)
-            body(d);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("fixture_file"));
-    return ok;
 }
 
 // A project's rows without their ids: the project, its subcontractors in id order, and
