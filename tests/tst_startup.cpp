@@ -61,11 +61,6 @@ private slots:
             return;
         }
         QVERIFY(!QFile::exists(env.path(folder)));
-        // The window still works: a click into the empty list says so.
-        auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>(QStringLiteral("dbProject"));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
-        QTRY_COMPARE(env.messages.calls.size(), 2);
-        QCOMPARE(env.messages.said().last(), QStringLiteral("PROJECT|Please select an item on the list"));
     }
 
     // An unusable file is reported once, left as it was, and the main window still opens.
