@@ -348,6 +348,8 @@ private slots:
         QFETCH(QDateTime, when);
         QFETCH(QString, expected);
         QCOMPARE(transfer::transferFileName(name, when), expected);
+        if (TestEnv::onServer())
+            QSKIP("the name is the same for both engines; exportProject writes from the server");
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 1, .pickupsPerCompany = 1}));
         env.clock.value = when;
@@ -623,6 +625,8 @@ private slots:
         QFETCH(QStringList, make);
         QFETCH(int, number);
         QFETCH(QString, says);
+        if (TestEnv::onServer() && number != 20)
+            QSKIP("refused while the file is read, before any register is touched: the same for both engines");
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
