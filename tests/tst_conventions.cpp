@@ -50,30 +50,27 @@ private slots:
     {
         QTest::addColumn<QString>("editor");
         QTest::addColumn<QString>("start");
-        QTest::addColumn<QStringList>("walk");
-        QTest::newRow("project editor") << "project" << "TxtCompany"
-                                        << QStringList({"TxtProjectName", "chkActive", "cmdsave", "CmdCancel", "CmdCancel"});
-        QTest::newRow("subcontractor editor")
-            << "company" << "TxtCompanyName"
-            << QStringList({"TxtAddress", "txtaddress2", "TxtCity", "TxtZipCode", "TxtState", "TxtPhone", "TxtWebsite",
-                            "TxtFax", "TxtEmail", "Text1", "TxtPickupDate", "TxtPickupBy", "TxtPackage", "cmdsave",
-                            "CmdCancel", "CmdCancel"});
-        QTest::newRow("pick-up editor") << "pickup" << "TxtPickupDate"
-                                        << QStringList({"TxtPickupBy", "TxtPackage", "txtnote", "cmdsave", "CmdCancel",
-                                                        "CmdCancel"});
+        QTest::newRow("project editor") << "project" << "TxtCompany";
+        QTest::newRow("subcontractor editor") << "company" << "TxtCompanyName";
+        QTest::newRow("pick-up editor") << "pickup" << "TxtPickupDate";
     }
 
-    // Enter walks the fields in tab order; on a button it moves on and never presses it.
+    // Enter walks the fields as Tab does (the Tab order itself is in the layout snapshot); on a
+    // button it moves on and never presses it; on "Cancel" it stays.
     void enterWalk()
     {
         QFETCH(QString, editor);
         QFETCH(QString, start);
-        QFETCH(QStringList, walk);
         QWidget *w = open(editor, qPrintable(start));
         QVERIFY(w);
         if (editor == QLatin1String("project")) // a key press enables "Save" first
             drive::key(w, Qt::Key_A);
-        for (const QString &next : walk) {
+        QStringList walk;
+        while (walk.size() < 30 && (walk.isEmpty() || walk.last() != QLatin1String("CmdCancel")))
+            drive::key(w, Qt::Key_Tab), walk << QApplication::focusWidget()->objectName();
+        QVERIFY(walk.contains("cmdsave") && walk.size() > 3);
+        w->findChild<QWidget *>(start)->setFocus();
+        for (const QString &next : walk << "CmdCancel") {
             drive::key(w, Qt::Key_Return);
             QCOMPARE(QApplication::focusWidget()->objectName(), next);
             QStyleOption drawn; // the focus is marked as after Tab
@@ -82,12 +79,6 @@ private slots:
         }
         QVERIFY(w->isVisible());
         QCOMPARE(env->count("project") + env->count("authorizedcompanies") + env->count("pickuplog"), 21);
-        // Tab follows the same positions as far as "Cancel".
-        w->findChild<QWidget *>(start)->setFocus();
-        for (const QString &next : walk.mid(0, walk.size() - 1)) {
-            drive::key(w, Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget()->objectName(), next);
-        }
     }
 
     // The next position is the disabled "Save": the focus stays, and the same key enables it.

@@ -22,31 +22,6 @@
 
 namespace {
 
-QByteArray digest(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256) : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-// Runs `sql` on the file at `path` through a connection of its own.
-bool execOn(const QString &path, const QString &sql)
-{
-    bool ok = false;
-    {
-        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("prep"));
-        d.setDatabaseName(path);
-        ok = d.open() && QSqlQuery(d).exec(sql);
-    }
-    QSqlDatabase::removeDatabase(QStringLiteral("prep"));
-    return ok;
-}
-
 // Empty when the record was written, else why not.
 QString write(RecordSource &rec)
 {
@@ -221,8 +196,7 @@ private slots:
               << QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId)
               << "INSERT INTO project (id, projectname, active) VALUES (1, 'LOST', NULL), (2, 'ON', -1), (9, 'GONE', 0)"
               << "DELETE FROM project WHERE id = 9" << "INSERT INTO authorizedcompanies (idproject, active) VALUES (1, NULL)";
-        for (const QString &sql : first)
-            QVERIFY2(execOn(path, sql), qPrintable(sql));
+        QVERIFY(withFile(path, first));
         const int timeout = db::busyTimeout();
         db::setBusyTimeout(50);
         QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
@@ -263,14 +237,14 @@ private slots:
         TestEnv env;
         const QString path = name.isEmpty() ? env.folder() : env.path(name);
         if (content == "ours" || content == "foreign")
-            QVERIFY(db::createDatabaseFile(path) && execOn(path, content == "ours" ? "DROP TABLE pickuplog" : "PRAGMA application_id = 0"));
+            QVERIFY(db::createDatabaseFile(path) && withFile(path, {content == "ours" ? "DROP TABLE pickuplog" : "PRAGMA application_id = 0"}));
         else if (!content.isNull())
             QVERIFY(writeFile(path, content));
-        const QByteArray before = digest(path);
+        const QByteArray before = fileBytes(path);
         Failure why;
         QVERIFY(!db::openMain(path, &why));
         QVERIFY2(why.description.contains(path) && why.description.contains(reason), qPrintable(why.description));
-        QCOMPARE(digest(path), before);
+        QCOMPARE(fileBytes(path), before);
         QCOMPARE(QFile::exists(path), !content.isNull() || name.isEmpty());
         QVERIFY(!QFile::exists(path + "-journal"));
     }
@@ -296,13 +270,13 @@ private slots:
         TestEnv env;
         const QString path = name.startsWith('/') ? name : env.path(name);
         QVERIFY(name != "db1.mdb" || writeFile(path, "precious"));
-        const QByteArray before = digest(path);
+        const QByteArray before = fileBytes(path);
         const bool isTemplate = name == QLatin1String("dbtransf.mdb");
         Failure why;
         const bool created = isTemplate ? db::createTemplateFile(path, &why) : db::createDatabaseFile(path, &why);
         QVERIFY2(failure.isEmpty() ? created : !created && why.reason.contains(failure), qPrintable(why.description));
         if (!failure.isEmpty()) {
-            QCOMPARE(digest(path), before);
+            QCOMPARE(fileBytes(path), before);
             return;
         }
         const std::optional<db::Opened> opened = db::openMain(path, &why);

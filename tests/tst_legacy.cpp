@@ -27,22 +27,10 @@ static QString fixture(const QString &name)
     return qEnvironmentVariable("QB_SOURCE_DIR") + "/tests/fixtures/legacy/" + name;
 }
 
-static QByteArray bytesOf(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-static bool write(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 // A copy of the Jet 4 register changed by `patch`.
 static QByteArray patched(const std::function<void(QByteArray &)> &patch)
 {
-    QByteArray b = bytesOf(fixture("legacy-register-jet4.mdb"));
+    QByteArray b = fileBytes(fixture("legacy-register-jet4.mdb"));
     patch(b);
     return b;
 }
@@ -55,7 +43,7 @@ static qsizetype pickup11(const QByteArray &b)
 
 static QJsonObject expectedTables(const QString &file)
 {
-    const QJsonObject all = QJsonDocument::fromJson(bytesOf(fixture("legacy-expected.json"))).object();
+    const QJsonObject all = QJsonDocument::fromJson(fileBytes(fixture("legacy-expected.json"))).object();
     return all["files"].toObject()[file].toObject()["tables"].toObject();
 }
 
@@ -118,7 +106,7 @@ private slots:
         QVERIFY2(done, qPrintable(why.description));
         QCOMPARE(done->registerFile, gDbFile);
         QCOMPARE(QFileInfo(done->keptFile).fileName(), file.endsWith("accdb") ? "db1 (old program).accdb" : "db1 (old program).mdb");
-        QCOMPARE(bytesOf(done->keptFile), bytesOf(fixture(file)));
+        QCOMPARE(fileBytes(done->keptFile), fileBytes(fixture(file)));
         QVERIFY(openMain(gDbFile, &why));
         for (const QString table : {"project", "authorizedcompanies", "pickuplog"}) {
             const QJsonArray rows = tables[table].toObject()["rows"].toArray();
@@ -152,7 +140,7 @@ private slots:
         QFETCH(qint64, chosen);
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}) && QFile::copy(fixture(file), env.path(file)));
-        const QStringList before = QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList before = entries(env.folder());
         const qint64 projects = env.scalar("SELECT max(id) FROM project").toLongLong(), companies = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
         const QJsonObject tables = expectedTables(file);
         const auto listed = core::transfer::listProjects(env.path(file));
@@ -179,8 +167,8 @@ private slots:
             }
             QVERIFY(!q.next());
         }
-        QCOMPARE(bytesOf(env.path(file)), bytesOf(fixture(file)));
-        QCOMPARE(QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(fileBytes(env.path(file)), fileBytes(fixture(file)));
+        QCOMPARE(entries(env.folder()), before);
         // Nothing locks an old file: one that another program changes while it is read is refused.
         const auto change = [&](qint64, qint64) { QFile f(env.path(file)); return f.open(QIODevice::Append) && f.write("x") == 1; };
         QVERIFY(!core::transfer::readTransfer(env.path(file), change, &why) && why.description.contains("changed it while it was read"));
@@ -191,14 +179,14 @@ private slots:
     {
         TestEnv env;
         QByteArray b = patched([](QByteArray &b) { b[pickup11(b) + 8] = 99; });
-        QVERIFY(write(env.path("old.mdb"), b));
+        QVERIFY(writeFile(env.path("old.mdb"), b));
         Failure why;
         QVERIFY2(convertLegacy(env.path("old.mdb"), env.path("new"), {}, &why), qPrintable(why.description));
         QVERIFY(openMain(env.path("new/db1.mdb"), &why));
         QCOMPARE(env.scalar("SELECT idauthorizedcompany FROM pickuplog WHERE id = 11").toInt(), 99);
         QVERIFY(env.exec("INSERT INTO authorizedcompanies (idproject, name) VALUES (1, 'NEW')"));
         QCOMPARE(env.scalar("SELECT max(id) FROM authorizedcompanies").toInt(), 100);
-        QCOMPARE(bytesOf(env.path("old.mdb")), b);
+        QCOMPARE(fileBytes(env.path("old.mdb")), b);
     }
 
     // The reader on files of other applications: Jet 3 text in the file's code page, dates far from 1900, ACE.
@@ -232,9 +220,9 @@ private slots:
         QTest::addColumn<QByteArray>("old"); // the old file's bytes; empty: no such file
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("said");
-        const QByteArray reg = bytesOf(fixture("legacy-register-jet4.mdb"));
-        QTest::newRow("another application's file") << bytesOf(fixture("nwind.mdb")) << "new" << "the tables \"project\", \"authorizedcompanies\" and \"pickuplog\" are missing";
-        QTest::newRow("an empty template") << bytesOf(fixture("legacy-empty-jet4.mdb")) << "new" << "are missing";
+        const QByteArray reg = fileBytes(fixture("legacy-register-jet4.mdb"));
+        QTest::newRow("another application's file") << fileBytes(fixture("nwind.mdb")) << "new" << "the tables \"project\", \"authorizedcompanies\" and \"pickuplog\" are missing";
+        QTest::newRow("an empty template") << fileBytes(fixture("legacy-empty-jet4.mdb")) << "new" << "are missing";
         QTest::newRow("a password") << patched([](QByteArray &b) { b[0x42] = char(b[0x42] ^ 0x5a); }) << "new" << "protected with a password";
         QTest::newRow("encrypted") << patched([](QByteArray &b) { b[0x3e] = char(b[0x3e] ^ 0x01); }) << "new" << "it is encrypted";
         QTest::newRow("cut short") << reg.left(150000) << "new" << "cut short";
@@ -254,22 +242,22 @@ private slots:
         QVERIFY(QDir(env.folder()).mkpath("ours") && db::createDatabaseFile(env.path("ours/db1.mdb")));
         const QString file = env.path("old.mdb");
         if (!old.isEmpty())
-            QVERIFY(write(file, old));
-        const QStringList before = QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QVERIFY(writeFile(file, old));
+        const QStringList before = entries(env.folder());
         Failure why;
         QVERIFY(!convertLegacy(file, env.path(folder), {}, &why));
         QVERIFY2(why.description.contains(said) && why.description.contains(QDir::toNativeSeparators(file)), qPrintable(why.description));
-        QCOMPARE(bytesOf(file), old);
-        QCOMPARE(QDir(env.folder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(fileBytes(file), old);
+        QCOMPARE(entries(env.folder()), before);
         QCOMPARE(QDir(env.path("ours")).entryList(QDir::Files | QDir::Hidden), QStringList{"db1.mdb"});
         if (folder != "new" || !legacy::isLegacyFile(file))
             return;
         // Offered for import, the old file is refused for the same reason, the register unchanged.
         QVERIFY(env.createDatabase());
-        const QByteArray reg = bytesOf(gDbFile);
+        const QByteArray reg = fileBytes(gDbFile);
         QVERIFY(!core::transfer::importProject(main(), file, std::nullopt, {}, &why));
         QVERIFY2(why.description.contains(said) && why.description.contains("cannot be imported"), qPrintable(why.description));
-        QVERIFY(bytesOf(gDbFile) == reg && bytesOf(file) == old);
+        QVERIFY(fileBytes(gDbFile) == reg && fileBytes(file) == old);
     }
 
     // Without a window: the counts and 0, or the reason, non-zero and nothing written; --help names it.
@@ -316,12 +304,12 @@ private slots:
         auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>("dbProject");
         if (!yes) {
             QCOMPARE(QDir(env.folder()).entryList(QDir::Files), before);
-            QCOMPARE(bytesOf(gDbFile), bytesOf(fixture("legacy-register-jet4.mdb")));
+            QCOMPARE(fileBytes(gDbFile), fileBytes(fixture("legacy-register-jet4.mdb")));
             QCOMPARE(ui::texts(list), QStringList());
             return;
         }
         QVERIFY2(env.messages.calls.last().text.contains("db1 (old program).mdb"), qPrintable(env.messages.calls.last().text));
-        QCOMPARE(bytesOf(env.path("db1 (old program).mdb")), bytesOf(fixture("legacy-register-jet4.mdb")));
+        QCOMPARE(fileBytes(env.path("db1 (old program).mdb")), fileBytes(fixture("legacy-register-jet4.mdb")));
         QVERIFY(mainIsOpen());
         QCOMPARE(ui::texts(list).size(), 4);
     }

@@ -7,13 +7,20 @@
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/registers.h"
+#include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmNewProject.h"
+#include "ui/editors/frmPickupForm.h"
+#include "ui/lists/frmListofCompanies.h"
+#include "ui/lists/frmListofPickups.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
 #include "ui/options/frmOptions.h"
+#include "ui/reports/frmprojectlist.h"
 #include "ui/reports/frmreportdate.h"
+#include "ui/reports/frmsubcontractorlist.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -189,38 +196,65 @@ private slots:
         QCOMPARE(env->files.offeredNames, QStringList({"", "", file}));
     }
 
-    void menuEntries_data()
+    // The menu entries that open a window.
+    static QStringList menuWindows()
     {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("opens"); // the window, and the mode it opens in
-        for (const auto &[action, origen] : {std::pair{"mnuProListofProjects", ""}, {"mnuAutNewCompany", "newcompany"},
-                                             {"mnuAutListOfCompany", "listofcompanies"}, {"Mexport", "export"},
-                                             {"mnuPicNewPickup", "newpickup"}, {"mnuPicListofPickups", "listofpickups"},
-                                             {"mnuPicPrintListOfPickups", "listofpickups"}, {"mnusubnotpckup", "subcontractornotpickups"}})
-            QTest::newRow(action) << action << QStringLiteral("frmListofProjects ") + origen;
-        for (const auto &[action, mode] : {std::pair{"Allpickupsbydate", "all"}, {"mnuPpbydate", "project"}, {"mnuspbydate", "subcontractor"}})
-            QTest::newRow(action) << action << QStringLiteral("frmreportdate ") + mode;
-        QTest::newRow("mnuProNewProject") << "mnuProNewProject" << "frmNewProject";
-        QTest::newRow("mnuOptions") << "mnuOptions" << "frmOptions";
+        return {"mnuProListofProjects", "mnuAutNewCompany", "mnuAutListOfCompany", "Mexport", "mnuPicNewPickup", "mnuPicListofPickups",
+                "mnuPicPrintListOfPickups", "mnusubnotpckup", "Allpickupsbydate", "mnuPpbydate", "mnuspbydate", "mnuProNewProject", "mnuOptions"};
     }
 
-    void menuEntries()
+    // Each named child's place and size, the window's size and its Tab order.
+    static QStringList figures(QWidget *top)
     {
-        QFETCH(QString, action);
-        QFETCH(QString, opens);
-        w->findChild<QAction *>(action)->trigger();
-        QStringList open;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (top != w && top->isVisible())
-                open << top->objectName();
-        QCOMPARE(open, QStringList(opens.section(' ', 0, 0)));
-        for (QWidget *top : QApplication::topLevelWidgets()) // announced as a window with its caption, not as a panel
-            if (QAccessibleInterface *a = top->isVisible() ? QAccessible::queryAccessibleInterface(top) : nullptr)
-                QVERIFY((a->role() == QAccessible::Window || a->role() == QAccessible::Dialog) && a->text(QAccessible::Name) == top->windowTitle());
-        if (auto *list = WindowRegistry::existing<frmListofProjects>())
-            QCOMPARE(list->origen(), opens.section(' ', 1));
-        if (auto *dates = WindowRegistry::existing<frmreportdate>())
-            QCOMPARE(dates->menuselected(), opens.section(' ', 1));
+        QStringList out{QStringLiteral("%1 %2x%3").arg(top->objectName()).arg(top->width()).arg(top->height())}, tabs;
+        for (QWidget *c : top->findChildren<QWidget *>())
+            if (!c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_")))
+                out << QStringLiteral("  %1 %2 %3 %4 %5").arg(c->objectName()).arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
+        for (QWidget *c = top->nextInFocusChain(); c != top; c = c->nextInFocusChain())
+            if ((c->focusPolicy() & Qt::TabFocus) && c->isVisibleTo(top) && !c->objectName().isEmpty())
+                tabs << c->objectName();
+        return out << "  tab: " + tabs.join(' ');
+    }
+
+    // What each menu entry opens (the window and its mode), and the layout of every window as
+    // the menus and the windows they lead to open it, against tests/fixtures/geometry.txt.
+    // After a deliberate change, run this test once with QB_WRITE_GEOMETRY=1 to write the
+    // file anew, and review its difference.
+    void layoutFigures()
+    {
+        if (TestEnv::onServer())
+            QSKIP("the windows are the same whatever holds the register");
+        QStringList lines = figures(w);
+        const auto takeOpen = [&](const QString &how) {
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (top != w && top->isVisible()) {
+                    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(top); // a window with its caption, not a panel
+                    QVERIFY((a->role() == QAccessible::Window || a->role() == QAccessible::Dialog) && a->text(QAccessible::Name) == top->windowTitle());
+                    const auto *list = qobject_cast<frmListofProjects *>(top);
+                    const auto *dates = qobject_cast<frmreportdate *>(top);
+                    lines << how + (list ? " " + list->origen() : dates ? " " + dates->menuselected() : QString()) + ": " + figures(top).join('\n');
+                    top->close();
+                }
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        };
+        for (const QString &action : menuWindows())
+            w->findChild<QAction *>(action)->trigger(), takeOpen(action);
+        window<frmAuthorizedCompanies>()->NewCompany(1), takeOpen("NewCompany");
+        window<frmPickupForm>()->NewPickup(1), takeOpen("NewPickup");
+        window<frmListofCompanies>()->showlist("1"), takeOpen("companies");
+        window<frmListofPickups>()->showlist("1"), takeOpen("pick-ups");
+        window<frmprojectlist>()->showlist(), takeOpen("project picker");
+        window<frmsubcontractorlist>()->showlist(), takeOpen("subcontractor picker");
+        QFile snapshot(qEnvironmentVariable("QB_SOURCE_DIR") + "/tests/fixtures/geometry.txt");
+        const QByteArray now = lines.join('\n').toUtf8() + '\n';
+        if (qEnvironmentVariableIntValue("QB_WRITE_GEOMETRY") == 1) {
+            QVERIFY(snapshot.open(QIODevice::WriteOnly | QIODevice::Truncate) && snapshot.write(now) == now.size());
+            snapshot.close();
+        }
+        QVERIFY2(snapshot.open(QIODevice::ReadOnly), "no snapshot: run once with QB_WRITE_GEOMETRY=1");
+        const QStringList stored = QString::fromUtf8(snapshot.readAll()).split('\n'), shown = QString::fromUtf8(now).split('\n');
+        for (int i = 0; i < std::max(stored.size(), shown.size()); ++i) // the first line that differs
+            QCOMPARE(shown.value(i), stored.value(i));
     }
 
     void print_data()

@@ -61,11 +61,6 @@ private slots:
             return;
         }
         QVERIFY(!QFile::exists(env.path(folder)));
-        // The window still works: a click into the empty list says so.
-        auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>(QStringLiteral("dbProject"));
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, QPoint(10, 10));
-        QTRY_COMPARE(env.messages.calls.size(), 2);
-        QCOMPARE(env.messages.said().last(), QStringLiteral("PROJECT|Please select an item on the list"));
     }
 
     // An unusable file is reported once, left as it was, and the main window still opens.
@@ -136,18 +131,6 @@ private slots:
             QCOMPARE(shown, where == env.folder() ? QColor(Qt::red) : QColor(22, 62, 122));
         }
         QIcon::setThemeSearchPaths(paths);
-    }
-
-    // A test leaves nothing behind, also when the settings were written last.
-    void temporaryFolderIsRemoved()
-    {
-        QString folder;
-        {
-            TestEnv env;
-            env.settings->write(QStringLiteral("paths"), QStringLiteral("Dbpath"), QStringLiteral("x"));
-            folder = env.folder();
-        }
-        QVERIFY(!QFileInfo::exists(folder));
     }
 
     // A second run leaves the existing file alone and says why.

@@ -209,3 +209,37 @@ bool TestEnv::otherDesk(const QStringList &statements) const
     db::closeConnection(name);
     return ok;
 }
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool withFile(const QString &path, const QStringList &statements, const std::function<void(QSqlDatabase &)> &body)
+{
+    bool ok = true;
+    {
+        QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture_file"));
+        d.setDatabaseName(path);
+        ok = d.open();
+        for (const QString &s : statements)
+            if (QSqlQuery q(d); ok && !q.exec(s))
+                ok = false, QWARN(qPrintable(s.left(200) + ": " + q.lastError().text()));
+        if (ok && body)
+            body(d);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fixture_file"));
+    return ok;
+}

@@ -5,8 +5,10 @@
 #include "core/app/settings.h"
 #include "core/db/sampledata.h"
 
+#include <QSqlDatabase>
 #include <QString>
 #include <QTemporaryDir>
+#include <functional>
 #include <memory>
 
 // Everything one test needs of its own: a temporary folder with a database file
@@ -64,6 +66,14 @@ public:
     RecordingReports reports;
     std::unique_ptr<Settings> settings;
 };
+
+// Files as the checks make and read them.
+QByteArray fileBytes(const QString &path); // empty unless an ordinary file that can be read
+bool writeFile(const QString &path, const QByteArray &bytes);
+QStringList entries(const QString &folder); // every entry, hidden ones too, by name
+// Opens (creating when needed) the SQLite file at `path` on a connection of its own, runs
+// `statements`, then `body`; false when one of them fails.
+bool withFile(const QString &path, const QStringList &statements, const std::function<void(QSqlDatabase &)> &body = {});
 
 // A test class whose every test function starts with the office open.
 class OfficeTest : public QObject

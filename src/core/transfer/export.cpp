@@ -307,8 +307,9 @@ bool copyFromServer(const QString &path, qint64 projectId, const Progress &progr
                     Failure::plain(
                         writing + QStringLiteral(": %1 rows were read where %2 were counted.").arg(done).arg(total)));
     }
-    if (!file.commit())
-        return failed(file.lastError(), writing);
+    // Through a statement, so that a failure carries the engine's number (a full disk).
+    if (!run(out, QStringLiteral("COMMIT")))
+        return failed(out.lastError(), writing);
     if (progress)
         progress(total, total);
     return true;

@@ -802,8 +802,14 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
     if (!writer.flush())
         return failed(writer.lastError(), writing);
     in.finish();
-    r->pickups = writer.written();
-    // Counted, not trusted: less is never complete.
+    // Counted in the register, not trusted from what was sent (a trigger may drop rows):
+    // less is never complete.
+    for (const auto &[table, count] : {std::pair{QStringLiteral("authorizedcompanies"), &r->companies},
+                                       std::pair{QStringLiteral("pickuplog"), &r->pickups}}) {
+        if (!scalar(out, QStringLiteral("SELECT count(*) FROM %1 WHERE idproject = ?").arg(table), {r->projectId}, &v))
+            return failed(out.lastError(), writing);
+        *count = v.toLongLong();
+    }
     if (r->companies != companies || r->pickups != pickups) {
         to.rollback();
         return fail(why,
