@@ -93,20 +93,11 @@ bool validateOnServer(QSqlDatabase &db, Failure *why)
                            .arg(address));
     if (!q.exec(QStringLiteral("SELECT application_id, version FROM %1").arg(kVersionTable)) || !q.next())
         return notOurs(QStringLiteral("its version cannot be read (%1)").arg(q.lastError().text()));
-    if (q.value(0).toInt() != kApplicationId)
-        return notOurs(QStringLiteral("it is not a Quillbern database"));
-    if (q.value(1).toInt() > kVersion)
-        return notOurs(
-            QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(q.value(1).toInt()));
+    const int applicationId = q.value(0).toInt();
+    const int version = q.value(1).toInt();
     q.finish();
-    for (const Table &t : tables()) {
-        const QSqlRecord rec = db.record(t.name);
-        if (rec.isEmpty())
-            return notOurs(QStringLiteral("the table \"%1\" is missing").arg(t.name));
-        for (const QString &c : t.columns)
-            if (rec.indexOf(c) < 0)
-                return notOurs(QStringLiteral("the column \"%1\" of the table \"%2\" is missing").arg(c, t.name));
-    }
+    if (const std::optional<QString> reason = refusal(db, applicationId, version))
+        return notOurs(*reason);
     return true;
 }
 

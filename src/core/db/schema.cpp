@@ -152,19 +152,26 @@ bool validateMain(QSqlDatabase &db, const QString &path, Failure *why)
     const std::optional<int> version = appId ? pragmaInt(db, "user_version", &error) : std::nullopt;
     if (!appId || !version)
         return fail(why, Failure::from(error, db::cannotOpenMessage(path, error.text()), error.text()));
-    if (*appId != kApplicationId)
-        return notOurs(QStringLiteral("it is not a Quillbern database"));
-    if (*version > kVersion)
-        return notOurs(QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(*version));
+    if (const std::optional<QString> reason = refusal(db, *appId, *version))
+        return notOurs(*reason);
+    return true;
+}
+
+std::optional<QString> refusal(const QSqlDatabase &db, int applicationId, int version)
+{
+    if (applicationId != kApplicationId)
+        return QStringLiteral("it is not a Quillbern database");
+    if (version > kVersion)
+        return QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(version);
     for (const Table &t : tables()) {
         const QSqlRecord rec = db.record(t.name);
         if (rec.isEmpty())
-            return notOurs(QStringLiteral("the table \"%1\" is missing").arg(t.name));
+            return QStringLiteral("the table \"%1\" is missing").arg(t.name);
         for (const QString &c : t.columns)
             if (rec.indexOf(c) < 0)
-                return notOurs(QStringLiteral("the column \"%1\" of the table \"%2\" is missing").arg(c, t.name));
+                return QStringLiteral("the column \"%1\" of the table \"%2\" is missing").arg(c, t.name);
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace core::schema

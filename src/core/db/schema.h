@@ -2,6 +2,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 #include "core/app/failure.h"
 
@@ -54,5 +55,8 @@ bool createTransferTemplate(QSqlDatabase &db, Failure *why = nullptr);
 // Checks that the file `path`, open on `db`, is a main database of ours with every
 // table and column.
 bool validateMain(QSqlDatabase &db, const QString &path, Failure *why = nullptr);
+// Why a register with this application id and format, open on `db`, cannot be
+// used by this build (not ours, newer, a table or column missing); nothing when it can.
+std::optional<QString> refusal(const QSqlDatabase &db, int applicationId, int version);
 
 } // namespace core::schema
