@@ -5,6 +5,7 @@
 #include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
+#include "core/db/schema.h"
 #include "core/db/pgserver.h"
 #include "core/db/queries.h"
 #include "core/db/recordsource.h"
@@ -15,6 +16,7 @@
 #include "ui/main/startup.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -138,6 +140,81 @@ private slots:
         const QString said = env.messages.said().value(0);
         QVERIFY2(said.contains("postgresql://localhost:1/") && said.contains("refused"), qPrintable(said));
         QVERIFY(WindowRegistry::existing<frmMain>() && WindowRegistry::existing<frmMain>()->isVisible());
+    }
+
+    // The server stopped under an open session, on a server of its own (the shared one
+    // serves other tests meanwhile): a save and a list read in the outage say so and
+    // write nothing; after the restart the next ones reconnect and work.
+    void serverStoppedAndStarted()
+    {
+        QTemporaryDir state;
+        const auto pgtest = [&](const QString &command) {
+            QProcess p;
+            p.start(qEnvironmentVariable("QB_SOURCE_DIR") + "/scripts/pgtest", {command, state.path()});
+            return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        const QByteArray shared = qgetenv("QB_TEST_PGSTATE"), host = qgetenv("QB_TEST_PGHOST");
+        const auto restore = qScopeGuard([&] {
+            db::closeMain();
+            pgtest("stop");
+            qputenv("QB_TEST_PGSTATE", shared);
+            qputenv("QB_TEST_PGHOST", host);
+        });
+        QVERIFY(pgtest("start"));
+        qputenv("QB_TEST_PGSTATE", state.path().toUtf8());
+        qunsetenv("QB_TEST_PGHOST");
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource rec(QStringLiteral("project"));
+        QVERIFY(rec.loadById(1));
+        rec.setValue("company", "RENAMED");
+        DataSource ds;
+        const db::Query q = db::queries::everyProject();
+        ds.setQuery(q.sql, q.binds);
+        QVERIFY(pgtest("halt"));
+        Failure why;
+        QVERIFY(!rec.write(&why));
+        QVERIFY2(why.description.contains("\"project\"") && why.description.contains("connection to the server was lost"), qPrintable(why.description));
+        QVERIFY(!ds.refresh());
+        QVERIFY2(ds.lastFailure().description.contains(gServer.address()) && ds.lastFailure().description.contains("cannot be reached"), qPrintable(ds.lastFailure().description));
+        QVERIFY(pgtest("resume"));
+        QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 1").toString(), "ATLAS");
+        QVERIFY2(rec.write(&why), qPrintable(why.description));
+        QVERIFY(ds.refresh());
+        QCOMPARE(ds.count(), env.count("project"));
+        QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 1").toString(), "RENAMED");
+    }
+
+    // Yes/no is never NULL, as on the file: a NULL from a save, an insert or an update
+    // is stored as 0. A register of the first format is brought up to date on open:
+    // its NULLs become 0 and the orderings' indexes are made.
+    void yesNoAndOlderRegister()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        rec.setValue("projectname", "NULL TOWER");
+        rec.setValue("active", QVariant());
+        QVERIFY(rec.write());
+        QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NULL TOWER', NULL)"));
+        QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL WHERE id = 10"));
+        QCOMPARE(env.count("project WHERE projectname = 'NULL TOWER' AND active = 0"), 2);
+        QCOMPARE(env.count("authorizedcompanies WHERE id = 10 AND active = 0"), 1);
+        QVERIFY(env.otherDesk({"DROP TRIGGER project_yes_no ON project", "DROP TRIGGER authorizedcompanies_yes_no ON authorizedcompanies",
+                               "ALTER TABLE project ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                               "ALTER TABLE authorizedcompanies ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                               "INSERT INTO project (projectname) VALUES ('OLD')", "UPDATE authorizedcompanies SET active = NULL WHERE id = 11",
+                               "DROP INDEX ix_project_active_name", "DROP INDEX ix_authorizedcompanies_name", "UPDATE quillbern_schema SET version = 1"}));
+        Failure why;
+        const auto opened = db::openMainOnServer(gServer, &why);
+        QVERIFY2(opened && opened->warning.isEmpty(), qPrintable(opened ? opened->warning : why.description));
+        QCOMPARE(env.scalar("SELECT version FROM quillbern_schema").toInt(), schema::kVersion);
+        QCOMPARE(env.count("project WHERE projectname = 'OLD' AND active = 0") + env.count("authorizedcompanies WHERE id = 11 AND active = 0"), 2);
+        QCOMPARE(env.count("pg_indexes WHERE indexname IN ('ix_project_active_name', 'ix_authorizedcompanies_name')"), 2);
+        QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));
+        QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL"));
+        QCOMPARE(env.count("project WHERE active IS NULL") + env.count("authorizedcompanies WHERE active IS NULL"), 0);
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;

@@ -31,6 +31,10 @@ std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *wh
 // network dropped) or never opened, opens it again, quietly: the action that found
 // it lost said so, and the next one finds the register back.
 void reconnectIfLost(QSqlDatabase &db);
+// True when `db` is to a server and its connection is lost or was never made.
+bool connectionLost(const QSqlDatabase &db);
+// Why an action failed when its connection was lost under it.
+QString lostConnectionReason();
 
 // Opens the register the settings name: the server when one is set, else the file.
 std::optional<Opened> openRegister(Failure *why = nullptr);
@@ -53,6 +57,12 @@ namespace core::schema {
 // triggers that keep ids ahead and announce every write.
 QStringList serverCreateStatements();
 bool createOnServer(QSqlDatabase &db, Failure *why = nullptr);
+// The trigger that stores 0 for a NULL yes/no value, as the file does.
+QStringList serverYesNoStatements();
+// Reading (optionally locking it until the transaction ends) and stamping the
+// format a register on a server holds.
+QString serverVersionSelect(bool forUpdate);
+QString serverVersionUpdate(int version);
 // Checks that the database open on `db` holds a register of ours with every table and column.
 bool validateOnServer(QSqlDatabase &db, Failure *why = nullptr);
 
