@@ -256,16 +256,22 @@ std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *wh
     return opened;
 }
 
+PGconn *serverConnection(const QSqlDatabase &db)
+{
+    if (!onServer(db) || !db.isOpen())
+        return nullptr;
+    // The driver names the type as libpq's struct, not its typedef.
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
 bool connectionLost(const QSqlDatabase &db)
 {
     if (!onServer(db))
         return false;
-    if (!db.isOpen())
-        return true;
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0)
-        return false;
-    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    PGconn *conn = serverConnection(db);
     return !conn || PQstatus(conn) != CONNECTION_OK;
 }
 

@@ -9,8 +9,13 @@
 #include "core/app/serversettings.h"
 #include "core/db/database.h"
 
+struct pg_conn; // libpq's PGconn
+
 // A register held on a PostgreSQL server (driver QPSQL).
 namespace core::db {
+
+// libpq's connection under `db`; null when it is not to a server or not open.
+pg_conn *serverConnection(const QSqlDatabase &db);
 
 // Asks the user for the password of `user` at `address` when the server wants one
 // and libpq found none; nothing when the user declines. Installed by the windows.
