@@ -57,18 +57,21 @@ private slots:
     {
         TestEnv env;
         QVERIFY(env.createOffice());
+        // More than one statement's worth of rows, and a rest written one by one.
+        QVERIFY(env.exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby, note) SELECT 1, 11, "
+                         "'2004-01-01 00:00:' || lpad(g::text, 2, '0'), 'Zoë ' || g, CASE WHEN g % 2 = 0 THEN 'n' END FROM generate_series(1, 40) g"));
         Failure why;
         const auto out = transfer::exportProject(gDbFile, env.folder(), 1, "NORTH TOWER", QDateTime({2026, 3, 7}, {9, 0}), {}, &why);
         QVERIFY2(out, qPrintable(why.description));
         QCOMPARE(out->companies, 2);
-        QCOMPARE(out->pickups, 4);
+        QCOMPARE(out->pickups, 44);
         const QString pickups = "SELECT string_agg(concat_ws('/', l.pickupdate, l.pickupby, l.package, l.note, a.name, a.active), '|' ORDER BY l.pickupdate) "
                                 "FROM pickuplog l JOIN authorizedcompanies a ON a.id = l.idauthorizedcompany WHERE l.idproject = ?";
         const QString before = env.scalar(pickups, {qint64(1)}).toString();
         const auto in = transfer::importProject(db::main(), out->path, std::nullopt, {}, &why);
         QVERIFY2(in, qPrintable(why.description));
         QCOMPARE(in->companies, 2);
-        QCOMPARE(in->pickups, 4);
+        QCOMPARE(in->pickups, 44);
         QVERIFY(in->projectId > 40000);
         QCOMPARE(env.scalar(pickups, {QVariant(in->projectId)}).toString(), before);
         QCOMPARE(env.scalar("SELECT concat_ws('/', projectname, company, active) FROM project WHERE id = ?", {QVariant(in->projectId)}).toString(), "NORTH TOWER/ATLAS/-1");

@@ -249,11 +249,10 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
         PQclear(res);
         return false;
     };
-    const auto liteFailed = [&](sqlite3_stmt *stmt) {
+    const auto liteFailed = [&] {
         *reading = false;
         *error = QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(lite)),
                            QSqlError::StatementError, QString::number(sqlite3_extended_errcode(lite)));
-        sqlite3_finalize(stmt);
         return false;
     };
 
@@ -269,12 +268,23 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
         return pgFailed(res);
     PQclear(res);
 
-    const QByteArray insert = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                  .arg(table, columnList(cols), QStringList(cols.size(), QStringLiteral("?")).join(','))
-                                  .toUtf8();
-    sqlite3_stmt *stmt = nullptr;
-    if (sqlite3_prepare_v2(lite, insert.constData(), int(insert.size()), &stmt, nullptr) != SQLITE_OK)
-        return liteFailed(stmt);
+    // Rows are written kRows to a statement (fewer steps of SQLite's machine), the
+    // rest of a batch one by one.
+    constexpr int kRows = 32;
+    using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+    const auto prepare = [&](int rows) {
+        const QString one = QLatin1Char('(') + QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(','))
+            + QLatin1Char(')');
+        const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                   .arg(table, columnList(cols), QStringList(rows, one).join(QLatin1Char(',')))
+                                   .toUtf8();
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(lite, sql.constData(), int(sql.size()), &stmt, nullptr);
+        return Statement(stmt, &sqlite3_finalize);
+    };
+    const Statement many = prepare(kRows), single = prepare(1);
+    if (!many || !single)
+        return liteFailed();
     // The next batch is asked for before this one is written, so that the server
     // reads and sends it while SQLite writes.
     const auto nextBatch = [&]() -> PGresult * {
@@ -286,16 +296,12 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
         return last;
     };
     const char *fetch = "FETCH 10000 FROM qb_export";
-    if (!PQsendQuery(pg, fetch)) {
-        sqlite3_finalize(stmt);
+    if (!PQsendQuery(pg, fetch))
         return pgFailed(nullptr);
-    }
     for (;;) {
         res = nextBatch();
-        if (PQresultStatus(res) != PGRES_TUPLES_OK) {
-            sqlite3_finalize(stmt);
+        if (PQresultStatus(res) != PGRES_TUPLES_OK)
             return pgFailed(res);
-        }
         const int rows = PQntuples(res), fields = PQnfields(res);
         if (rows == 0) {
             PQclear(res);
@@ -303,33 +309,38 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
         }
         if (!PQsendQuery(pg, fetch)) {
             PQclear(res);
-            sqlite3_finalize(stmt);
             return pgFailed(nullptr);
         }
         QVarLengthArray<bool, 32> integer(fields);
         for (int c = 0; c < fields; ++c) // int8, int2, int4: stored as SQLite integers, as the driver's values were
             integer[c] = PQftype(res, c) == 20 || PQftype(res, c) == 21 || PQftype(res, c) == 23;
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < fields; ++c) {
-                if (PQgetisnull(res, r, c))
-                    sqlite3_bind_null(stmt, c + 1);
-                else if (integer[c])
-                    sqlite3_bind_int64(stmt, c + 1, std::strtoll(PQgetvalue(res, r, c), nullptr, 10));
-                else
-                    sqlite3_bind_text(stmt, c + 1, PQgetvalue(res, r, c), PQgetlength(res, r, c), SQLITE_STATIC);
+        for (int r = 0; r < rows;) {
+            sqlite3_stmt *stmt = rows - r >= kRows ? many.get() : single.get();
+            const int n = stmt == many.get() ? kRows : 1;
+            for (int i = 0; i < n; ++i, ++r) {
+                for (int c = 0; c < fields; ++c) {
+                    const int at = i * fields + c + 1;
+                    if (PQgetisnull(res, r, c))
+                        sqlite3_bind_null(stmt, at);
+                    else if (integer[c])
+                        sqlite3_bind_int64(stmt, at, std::strtoll(PQgetvalue(res, r, c), nullptr, 10));
+                    else
+                        sqlite3_bind_text(stmt, at, PQgetvalue(res, r, c), PQgetlength(res, r, c), SQLITE_STATIC);
+                }
+                row();
             }
-            if (sqlite3_step(stmt) != SQLITE_DONE) {
+            const bool written = sqlite3_step(stmt) == SQLITE_DONE;
+            sqlite3_reset(stmt);
+            if (!written) {
                 PQclear(res);
                 PQclear(nextBatch()); // the batch asked for is not wanted
-                return liteFailed(stmt);
+                return liteFailed();
             }
-            sqlite3_reset(stmt);
-            row();
         }
-        sqlite3_clear_bindings(stmt); // they point into the batch about to go
+        sqlite3_clear_bindings(many.get()); // they point into the batch about to go
+        sqlite3_clear_bindings(single.get());
         PQclear(res);
     }
-    sqlite3_finalize(stmt);
     res = PQexec(pg, "CLOSE qb_export");
     if (PQresultStatus(res) != PGRES_COMMAND_OK)
         return pgFailed(res);
