@@ -277,8 +277,17 @@ bool connectionLost(const QSqlDatabase &db)
 
 QString lostConnectionReason()
 {
-    return QStringLiteral("the connection to the server was lost (the server stopped, or the network dropped), "
-                          "so nothing was written; the next action connects again");
+    return QStringLiteral("the connection to the server was lost (the server stopped, or the network dropped); "
+                          "the next action connects again");
+}
+
+Failure readFailure(const QSqlError &e, const QSqlDatabase &db)
+{
+    if (!connectionLost(db))
+        return Failure::from(e);
+    return Failure::from(
+        e, QStringLiteral("The register on \"%1\" cannot be read: %2.").arg(shownFile(db), lostConnectionReason()),
+        lostConnectionReason());
 }
 
 void reconnectIfLost(QSqlDatabase &db)

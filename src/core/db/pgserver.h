@@ -40,6 +40,9 @@ void reconnectIfLost(QSqlDatabase &db);
 bool connectionLost(const QSqlDatabase &db);
 // Why an action failed when its connection was lost under it.
 QString lostConnectionReason();
+// The failure of a read on `db`: the engine's words, or a plain sentence when the
+// connection to the server was lost under it.
+Failure readFailure(const QSqlError &e, const QSqlDatabase &db);
 
 // Opens the register the settings name: the server when one is set, else the file.
 std::optional<Opened> openRegister(Failure *why = nullptr);

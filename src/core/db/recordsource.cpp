@@ -23,8 +23,9 @@ Failure plainly(const QString &sentence)
 // connection to a server is said plainly, not in libpq's words.
 Failure refused(const QString &table, const QSqlError &e, const QString &engineReason)
 {
-    const QString reason
-        = connectionLost(QSqlDatabase::database(kMainConnection, false)) ? lostConnectionReason() : engineReason;
+    const QString reason = connectionLost(QSqlDatabase::database(kMainConnection, false))
+        ? QStringLiteral("nothing was written: ") + lostConnectionReason()
+        : engineReason;
     return Failure::from(
         e, QStringLiteral("The table \"%1\" of \"%2\" cannot be used: %3.").arg(table, shownFile(db::main()), reason),
         reason);

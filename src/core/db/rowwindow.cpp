@@ -1,5 +1,6 @@
 #include "core/db/rowwindow.h"
 #include "core/db/database.h"
+#include "core/db/pgserver.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -21,7 +22,7 @@ bool run(QSqlQuery &q, const Query &query, Failure *why)
         ok = q.exec();
     }
     if (!ok && why)
-        *why = Failure::from(q.lastError());
+        *why = readFailure(q.lastError(), QSqlDatabase::database(kMainConnection, false));
     return ok;
 }
 
@@ -61,7 +62,7 @@ bool RowWindow::load(const Query &query, Failure *why)
             }
             ok = !q.lastError().isValid();
             if (!ok)
-                failure = Failure::from(q.lastError());
+                failure = readFailure(q.lastError(), QSqlDatabase::database(kMainConnection, false));
             m_rows = first.rows.size();
             first.used = ++m_clock;
             m_pages.insert(0, std::move(first));
