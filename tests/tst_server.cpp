@@ -5,6 +5,7 @@
 #include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
+#include "core/db/schema.h"
 #include "core/db/pgserver.h"
 #include "core/db/queries.h"
 #include "core/db/recordsource.h"
@@ -15,6 +16,7 @@
 #include "ui/main/startup.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -55,18 +57,21 @@ private slots:
     {
         TestEnv env;
         QVERIFY(env.createOffice());
+        // More than one statement's worth of rows, and a rest written one by one.
+        QVERIFY(env.exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby, note) SELECT 1, 11, "
+                         "'2004-01-01 00:00:' || lpad(g::text, 2, '0'), 'Zoë ' || g, CASE WHEN g % 2 = 0 THEN 'n' END FROM generate_series(1, 40) g"));
         Failure why;
         const auto out = transfer::exportProject(gDbFile, env.folder(), 1, "NORTH TOWER", QDateTime({2026, 3, 7}, {9, 0}), {}, &why);
         QVERIFY2(out, qPrintable(why.description));
         QCOMPARE(out->companies, 2);
-        QCOMPARE(out->pickups, 4);
+        QCOMPARE(out->pickups, 44);
         const QString pickups = "SELECT string_agg(concat_ws('/', l.pickupdate, l.pickupby, l.package, l.note, a.name, a.active), '|' ORDER BY l.pickupdate) "
                                 "FROM pickuplog l JOIN authorizedcompanies a ON a.id = l.idauthorizedcompany WHERE l.idproject = ?";
         const QString before = env.scalar(pickups, {qint64(1)}).toString();
         const auto in = transfer::importProject(db::main(), out->path, std::nullopt, {}, &why);
         QVERIFY2(in, qPrintable(why.description));
         QCOMPARE(in->companies, 2);
-        QCOMPARE(in->pickups, 4);
+        QCOMPARE(in->pickups, 44);
         QVERIFY(in->projectId > 40000);
         QCOMPARE(env.scalar(pickups, {QVariant(in->projectId)}).toString(), before);
         QCOMPARE(env.scalar("SELECT concat_ws('/', projectname, company, active) FROM project WHERE id = ?", {QVariant(in->projectId)}).toString(), "NORTH TOWER/ATLAS/-1");
@@ -125,7 +130,7 @@ private slots:
         QVERIFY(env.otherDesk({"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = 'quillbern' "
                                "AND datname = current_database() AND pid <> pg_backend_pid()"}));
         if (!ds.refresh())
-            QVERIFY2(ds.lastFailure().description.contains("terminat") || ds.lastFailure().description.contains("closed"), qPrintable(ds.lastFailure().description));
+            QVERIFY2(ds.lastFailure().description.contains("connection to the server was lost"), qPrintable(ds.lastFailure().description));
         QVERIFY(ds.refresh());
         QCOMPARE(ds.count(), 7);
         spy.clear();
@@ -138,6 +143,86 @@ private slots:
         const QString said = env.messages.said().value(0);
         QVERIFY2(said.contains("postgresql://localhost:1/") && said.contains("refused"), qPrintable(said));
         QVERIFY(WindowRegistry::existing<frmMain>() && WindowRegistry::existing<frmMain>()->isVisible());
+    }
+
+    // The server stopped under an open session, on a server of its own (the shared one
+    // serves other tests meanwhile), twice: a list read or a save that meets the lost
+    // connection says so, the next action says the server cannot be reached, nothing is
+    // written; after the restart the next ones reconnect and work.
+    void serverStoppedAndStarted()
+    {
+        QTemporaryDir state;
+        const auto pgtest = [&](const QString &command) {
+            QProcess p;
+            p.start(qEnvironmentVariable("QB_SOURCE_DIR") + "/scripts/pgtest", {command, state.path()});
+            return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        const QByteArray shared = qgetenv("QB_TEST_PGSTATE"), host = qgetenv("QB_TEST_PGHOST");
+        const auto restore = qScopeGuard([&] {
+            db::closeMain();
+            pgtest("stop");
+            qputenv("QB_TEST_PGSTATE", shared);
+            qputenv("QB_TEST_PGHOST", host);
+        });
+        QVERIFY(pgtest("start"));
+        qputenv("QB_TEST_PGSTATE", state.path().toUtf8());
+        qunsetenv("QB_TEST_PGHOST");
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource rec(QStringLiteral("project"));
+        QVERIFY(rec.loadById(1));
+        rec.setValue("company", "RENAMED");
+        DataSource ds;
+        const db::Query q = db::queries::everyProject();
+        ds.setQuery(q.sql, q.binds);
+        QVERIFY(pgtest("halt"));
+        QVERIFY(!ds.refresh());
+        QVERIFY2(ds.lastFailure().description.contains("connection to the server was lost"), qPrintable(ds.lastFailure().description));
+        Failure why;
+        QVERIFY(!rec.write(&why));
+        QVERIFY2(why.description.contains(gServer.address()) && why.description.contains("cannot be reached"), qPrintable(why.description));
+        QVERIFY(pgtest("resume"));
+        QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 1").toString(), "ATLAS");
+        QVERIFY(pgtest("halt"));
+        QVERIFY(!rec.write(&why));
+        QVERIFY2(why.description.contains("\"project\"") && why.description.contains("nothing was written"), qPrintable(why.description));
+        QVERIFY(pgtest("resume"));
+        QVERIFY2(rec.write(&why), qPrintable(why.description));
+        QVERIFY(ds.refresh());
+        QCOMPARE(ds.count(), env.count("project"));
+        QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 1").toString(), "RENAMED");
+    }
+
+    // Yes/no is never NULL, as on the file: a NULL from a save, an insert or an update
+    // is stored as 0. A register of the first format is brought up to date on open:
+    // its NULLs become 0 and the orderings' indexes are made.
+    void yesNoAndOlderRegister()
+    {
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        RecordSource rec(QStringLiteral("project"));
+        rec.addNew();
+        rec.setValue("projectname", "NULL TOWER");
+        rec.setValue("active", QVariant());
+        QVERIFY(rec.write());
+        QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NULL TOWER', NULL)"));
+        QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL WHERE id = 10"));
+        QCOMPARE(env.count("project WHERE projectname = 'NULL TOWER' AND active = 0"), 2);
+        QCOMPARE(env.count("authorizedcompanies WHERE id = 10 AND active = 0"), 1);
+        QVERIFY(env.otherDesk({"DROP TRIGGER project_yes_no ON project", "DROP TRIGGER authorizedcompanies_yes_no ON authorizedcompanies",
+                               "ALTER TABLE project ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                               "ALTER TABLE authorizedcompanies ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                               "INSERT INTO project (projectname) VALUES ('OLD')", "UPDATE authorizedcompanies SET active = NULL WHERE id = 11",
+                               "DROP INDEX ix_project_active_name", "DROP INDEX ix_authorizedcompanies_name", "UPDATE quillbern_schema SET version = 1"}));
+        Failure why;
+        const auto opened = db::openMainOnServer(gServer, &why);
+        QVERIFY2(opened && opened->warning.isEmpty(), qPrintable(opened ? opened->warning : why.description));
+        QCOMPARE(env.scalar("SELECT version FROM quillbern_schema").toInt(), schema::kVersion);
+        QCOMPARE(env.count("project WHERE projectname = 'OLD' AND active = 0") + env.count("authorizedcompanies WHERE id = 11 AND active = 0"), 2);
+        QCOMPARE(env.count("pg_indexes WHERE indexname IN ('ix_project_active_name', 'ix_authorizedcompanies_name')"), 2);
+        QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));
+        QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL"));
+        QCOMPARE(env.count("project WHERE active IS NULL") + env.count("authorizedcompanies WHERE active IS NULL"), 0);
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;

@@ -1,6 +1,7 @@
 #include "core/app/failure.h"
 
 #include "core/app/globals.h"
+#include "core/app/serversettings.h"
 
 #include <QDir>
 #include <QSqlError>
@@ -34,6 +35,16 @@ Failure Failure::from(const QSqlError &e, const QString &description, const QStr
 Failure Failure::notOpen()
 {
     // Start-up has told why; this says where, and what to do about it.
+    if (gServer.isSet()) {
+        // Down at start-up, or lost and not back yet: every action tries again.
+        const QString reason = QStringLiteral("the server does not answer or the connection was lost; the next "
+                                              "action tries again");
+        return {
+            int(QSqlError::ConnectionError),
+            QStringLiteral("The register on the server \"%1\" cannot be reached: %2.").arg(gServer.address(), reason),
+            {},
+            reason};
+    }
     const QString reason = QStringLiteral("no database is open at \"%1\": choose its folder in Options, or restart "
                                           "and answer Yes to create it")
                                .arg(QDir::toNativeSeparators(gDbFile));

@@ -1,5 +1,7 @@
 #include "core/db/migrations.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
+#include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
 #include <QSqlError>
@@ -13,6 +15,9 @@ namespace {
 
 bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds = {})
 {
+    // A server prepares no statement that changes tables.
+    if (binds.isEmpty())
+        return q.exec(sql);
     if (!q.prepare(sql))
         return false;
     for (const QVariant &b : binds)
@@ -78,6 +83,26 @@ bool yesNoNeverNull(QSqlQuery &q)
     return rebuild(q, QStringLiteral("project")) && rebuild(q, QStringLiteral("authorizedcompanies"));
 }
 
+// The same on a server: NOT NULL DEFAULT 0, with the trigger that stores 0 for a
+// NULL as the file's ON CONFLICT REPLACE does.
+bool yesNoNeverNullOnServer(QSqlQuery &q)
+{
+    for (const Table &t : tables()) {
+        if (!t.columns.contains(QLatin1String("active")))
+            continue;
+        if (!run(q, QStringLiteral("UPDATE %1 SET active = 0 WHERE active IS NULL").arg(t.name))
+            || !run(q,
+                    QStringLiteral("ALTER TABLE %1 ALTER COLUMN active SET DEFAULT 0, "
+                                   "ALTER COLUMN active SET NOT NULL")
+                        .arg(t.name)))
+            return false;
+    }
+    for (const QString &statement : serverYesNoStatements())
+        if (!run(q, statement))
+            return false;
+    return true;
+}
+
 // 2 -> 3: every ordering a window shows is read from an index instead of sorting
 // the whole table before the first row appears.
 bool sortIndexes(QSqlQuery &q)
@@ -90,14 +115,15 @@ bool sortIndexes(QSqlQuery &q)
 
 struct Step
 {
-    int to; // the user_version the step leaves
-    bool (*run)(QSqlQuery &q);
+    int to; // the version the step leaves
+    bool (*onFile)(QSqlQuery &q);
+    bool (*onServer)(QSqlQuery &q);
 };
 
 // In the order of the versions they lead to; the last one reaches kVersion.
 constexpr Step kSteps[] = {
-    {2, &yesNoNeverNull},
-    {3, &sortIndexes},
+    {2, &yesNoNeverNull, &yesNoNeverNullOnServer},
+    {3, &sortIndexes, &sortIndexes},
 };
 static_assert(std::end(kSteps)[-1].to == kVersion, "every version has its step");
 
@@ -105,8 +131,10 @@ static_assert(std::end(kSteps)[-1].to == kVersion, "every version has its step")
 
 bool migrate(QSqlDatabase &db, Failure *why)
 {
+    const bool server = db::onServer(db);
     const auto failed = [&](const QSqlError &e) {
-        const QString reason = e.text();
+        // The server's own words say it; its driver's text adds only noise.
+        const QString reason = server && !e.databaseText().isEmpty() ? e.databaseText().trimmed() : e.text();
         return fail(
             why,
             Failure::from(
@@ -114,12 +142,18 @@ bool migrate(QSqlDatabase &db, Failure *why)
                 QStringLiteral("The database \"%1\" cannot be brought up to date: %2.").arg(db::shownFile(db), reason),
                 reason));
     };
+    const auto readVersion = [&](QSqlQuery &q, bool lock, int *version) {
+        if (!q.exec(server ? serverVersionSelect(lock) : QStringLiteral("PRAGMA user_version")) || !q.next())
+            return false;
+        *version = q.value(0).toInt();
+        q.finish();
+        return true;
+    };
     int version = 0;
     {
         QSqlQuery q(db);
-        if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        if (!readVersion(q, false, &version))
             return failed(q.lastError());
-        version = q.value(0).toInt();
     }
     if (version >= kVersion)
         return true;
@@ -128,15 +162,19 @@ bool migrate(QSqlDatabase &db, Failure *why)
     QSqlError error;
     {
         QSqlQuery q(db);
+        // Desks opening the server's register at once: the first brings it up to
+        // date, the others wait on the stamp and find nothing left to do.
+        if (server && !readVersion(q, true, &version))
+            error = q.lastError();
         for (const Step &step : kSteps) {
-            if (step.to <= version)
+            if (error.isValid() || step.to <= version)
                 continue;
-            if (!step.run(q)) {
+            if (!(server ? step.onServer : step.onFile)(q))
                 error = q.lastError();
-                break;
-            }
         }
-        if (!error.isValid() && !q.exec(QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+        if (!error.isValid()
+            && !q.exec(server ? serverVersionUpdate(kVersion)
+                              : QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
             error = q.lastError();
     }
     if (!error.isValid() && db.commit())

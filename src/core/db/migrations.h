@@ -6,8 +6,9 @@
 namespace core::schema {
 
 // Brings a main database made by an earlier version up to kVersion: every step
-// above the file's user_version runs, in order, and the new version is stamped,
-// all in one transaction. A file that is up to date is left untouched.
+// above the version it holds (the file's user_version, the server's stamp) runs,
+// in order, and the new version is stamped, all in one transaction. A register
+// that is up to date is left untouched.
 bool migrate(QSqlDatabase &db, Failure *why = nullptr);
 
 } // namespace core::schema

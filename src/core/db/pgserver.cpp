@@ -1,6 +1,7 @@
 #include "core/db/pgserver.h"
 #include "core/app/globals.h"
 #include "core/db/dialect.h"
+#include "core/db/migrations.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -26,7 +27,7 @@ QString serverColumnType(const QString &column)
     if (column == QLatin1String("idproject") || column == QLatin1String("idauthorizedcompany"))
         return QStringLiteral("bigint");
     if (column == QLatin1String("active"))
-        return QStringLiteral("integer DEFAULT 0");
+        return QStringLiteral("integer NOT NULL DEFAULT 0");
     if (column == QLatin1String("pickupdate"))
         return QStringLiteral("text COLLATE \"C\"");
     return QStringLiteral("text COLLATE nocase");
@@ -35,6 +36,31 @@ QString serverColumnType(const QString &column)
 const QString kVersionTable = QStringLiteral("quillbern_schema");
 
 } // namespace
+
+QStringList serverYesNoStatements()
+{
+    // The file's NOT NULL ON CONFLICT REPLACE: a NULL written into a yes/no column,
+    // by a save or an import, is stored as 0 instead of refusing the whole write.
+    QStringList out{QStringLiteral("CREATE OR REPLACE FUNCTION quillbern_yes_no() RETURNS trigger LANGUAGE plpgsql "
+                                   "AS $$ BEGIN NEW.active := coalesce(NEW.active, 0); RETURN NEW; END $$")};
+    for (const Table &t : tables())
+        if (t.columns.contains(QLatin1String("active")))
+            out << QStringLiteral("CREATE TRIGGER %1_yes_no BEFORE INSERT OR UPDATE OF active ON %1 FOR EACH ROW "
+                                  "EXECUTE FUNCTION quillbern_yes_no()")
+                       .arg(t.name);
+    return out;
+}
+
+QString serverVersionSelect(bool forUpdate)
+{
+    return QStringLiteral("SELECT version FROM %1%2")
+        .arg(kVersionTable, forUpdate ? QStringLiteral(" FOR UPDATE") : QString());
+}
+
+QString serverVersionUpdate(int version)
+{
+    return QStringLiteral("UPDATE %1 SET version = %2").arg(kVersionTable).arg(version);
+}
 
 QStringList serverCreateStatements()
 {
@@ -48,6 +74,7 @@ QStringList serverCreateStatements()
         out << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
     }
     out << createIndexStatements();
+    out << serverYesNoStatements();
     // A row written with its own id (a copy that keeps ids) moves the identity past
     // it, so that ids are never handed out twice, as the file's AUTOINCREMENT does.
     out << QStringLiteral("CREATE FUNCTION quillbern_ids_ahead() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
@@ -209,24 +236,56 @@ std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *wh
         return std::nullopt;
     }
     Opened opened;
+    // As with the file: a register of an earlier version is brought up to date, and
+    // one that cannot be (the user may not alter tables) is used as it stands.
+    QStringList warnings;
+    if (Failure migration; !schema::migrate(d, &migration))
+        warnings << migration.description + QStringLiteral(" It can be used as it is.");
     if (!driver->subscribeToNotification(kChangeChannel))
-        opened.warning = QStringLiteral("Changes made at other desks will show only when a list is read again.");
+        warnings << QStringLiteral("Changes made at other desks will show only when a list is read again.");
+    opened.warning = warnings.join(QLatin1Char(' '));
     return opened;
+}
+
+PGconn *serverConnection(const QSqlDatabase &db)
+{
+    if (!onServer(db) || !db.isOpen())
+        return nullptr;
+    // The driver names the type as libpq's struct, not its typedef.
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return nullptr;
+    return *static_cast<PGconn *const *>(handle.constData());
+}
+
+bool connectionLost(const QSqlDatabase &db)
+{
+    if (!onServer(db))
+        return false;
+    PGconn *conn = serverConnection(db);
+    return !conn || PQstatus(conn) != CONNECTION_OK;
+}
+
+QString lostConnectionReason()
+{
+    return QStringLiteral("the connection to the server was lost (the server stopped, or the network dropped); "
+                          "the next action connects again");
+}
+
+Failure readFailure(const QSqlError &e, const QSqlDatabase &db)
+{
+    if (!connectionLost(db))
+        return Failure::from(e);
+    return Failure::from(
+        e, QStringLiteral("The register on \"%1\" cannot be read: %2.").arg(shownFile(db), lostConnectionReason()),
+        lostConnectionReason());
 }
 
 void reconnectIfLost(QSqlDatabase &db)
 {
     static bool reconnecting = false;
-    if (reconnecting || !onServer(db))
+    if (reconnecting || !connectionLost(db))
         return;
-    if (db.isOpen()) {
-        const QVariant handle = db.driver()->handle();
-        if (qstrcmp(handle.typeName(), "PGconn*") != 0)
-            return;
-        PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
-        if (conn && PQstatus(conn) == CONNECTION_OK)
-            return;
-    }
     reconnecting = true;
     db.close();
     if (db.open() && schema::validateOnServer(db)) {

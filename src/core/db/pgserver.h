@@ -9,8 +9,13 @@
 #include "core/app/serversettings.h"
 #include "core/db/database.h"
 
+struct pg_conn; // libpq's PGconn
+
 // A register held on a PostgreSQL server (driver QPSQL).
 namespace core::db {
+
+// libpq's connection under `db`; null when it is not to a server or not open.
+pg_conn *serverConnection(const QSqlDatabase &db);
 
 // Asks the user for the password of `user` at `address` when the server wants one
 // and libpq found none; nothing when the user declines. Installed by the windows.
@@ -31,6 +36,13 @@ std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *wh
 // network dropped) or never opened, opens it again, quietly: the action that found
 // it lost said so, and the next one finds the register back.
 void reconnectIfLost(QSqlDatabase &db);
+// True when `db` is to a server and its connection is lost or was never made.
+bool connectionLost(const QSqlDatabase &db);
+// Why an action failed when its connection was lost under it.
+QString lostConnectionReason();
+// The failure of a read on `db`: the engine's words, or a plain sentence when the
+// connection to the server was lost under it.
+Failure readFailure(const QSqlError &e, const QSqlDatabase &db);
 
 // Opens the register the settings name: the server when one is set, else the file.
 std::optional<Opened> openRegister(Failure *why = nullptr);
@@ -53,6 +65,12 @@ namespace core::schema {
 // triggers that keep ids ahead and announce every write.
 QStringList serverCreateStatements();
 bool createOnServer(QSqlDatabase &db, Failure *why = nullptr);
+// The trigger that stores 0 for a NULL yes/no value, as the file does.
+QStringList serverYesNoStatements();
+// Reading (optionally locking it until the transaction ends) and stamping the
+// format a register on a server holds.
+QString serverVersionSelect(bool forUpdate);
+QString serverVersionUpdate(int version);
 // Checks that the database open on `db` holds a register of ours with every table and column.
 bool validateOnServer(QSqlDatabase &db, Failure *why = nullptr);
 

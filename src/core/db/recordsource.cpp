@@ -1,6 +1,7 @@
 #include "core/db/recordsource.h"
 #include "core/db/database.h"
 #include "core/db/dialect.h"
+#include "core/db/pgserver.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -18,9 +19,13 @@ Failure plainly(const QString &sentence)
     return Failure::withReason(sentence, sentence);
 }
 
-// The engine's reason, in a sentence that names the table and the file.
-Failure refused(const QString &table, const QSqlError &e, const QString &reason)
+// The engine's reason, in a sentence that names the table and the file; a lost
+// connection to a server is said plainly, not in libpq's words.
+Failure refused(const QString &table, const QSqlError &e, const QString &engineReason)
 {
+    const QString reason = connectionLost(QSqlDatabase::database(kMainConnection, false))
+        ? QStringLiteral("nothing was written: ") + lostConnectionReason()
+        : engineReason;
     return Failure::from(
         e, QStringLiteral("The table \"%1\" of \"%2\" cannot be used: %3.").arg(table, shownFile(db::main()), reason),
         reason);

@@ -1,5 +1,6 @@
 #include "core/db/rowset.h"
 #include "core/db/database.h"
+#include "core/db/pgserver.h"
 #include "core/db/queries.h"
 
 #include <QSqlError>
@@ -42,7 +43,7 @@ std::optional<RowSet> readRows(const QSqlDatabase &d, const QString &sql, const 
         ok = q.exec();
     }
     if (!ok)
-        return nothing(why, Failure::from(q.lastError()));
+        return nothing(why, readFailure(q.lastError(), d));
     RowSet rs;
     const QSqlRecord rec = q.record();
     for (int i = 0; i < rec.count(); ++i)
@@ -55,7 +56,7 @@ std::optional<RowSet> readRows(const QSqlDatabase &d, const QString &sql, const 
         rs.rows << row;
     }
     if (q.lastError().isValid())
-        return nothing(why, Failure::from(q.lastError()));
+        return nothing(why, readFailure(q.lastError(), d));
     q.finish();
     return rs;
 }

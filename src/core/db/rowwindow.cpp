@@ -1,9 +1,9 @@
 #include "core/db/rowwindow.h"
 #include "core/db/database.h"
+#include "core/db/pgserver.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 
@@ -21,7 +21,7 @@ bool run(QSqlQuery &q, const Query &query, Failure *why)
         ok = q.exec();
     }
     if (!ok && why)
-        *why = Failure::from(q.lastError());
+        *why = readFailure(q.lastError(), QSqlDatabase::database(kMainConnection, false));
     return ok;
 }
 

@@ -1,19 +1,23 @@
 #include "core/transfer/internal.h"
-#include "core/transfer/rowwriter.h"
 #include "core/transfer/transfer.h"
 
 #include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/dialect.h"
+#include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QVarLengthArray>
+#include <libpq-fe.h>
 #include <memory>
+#include <sqlite3.h>
 
 namespace core::transfer {
 
@@ -221,6 +225,129 @@ bool copyRows(QSqlDatabase &d, qint64 projectId, const Progress &progress, Expor
     return true;
 }
 
+// Copies the rows of `table` whose `filter` column is `projectId`, in id order, from
+// the server connection `src` into the same table of the SQLite connection `file`.
+// The rows go from libpq's text straight into one prepared INSERT: a value never
+// becomes a QVariant or a UTF-16 string on the way, which was most of the export's
+// time. Read through a cursor in batches, so that memory stays bounded.
+bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table, const QString &filter,
+                     qint64 projectId, const std::function<void()> &row, QSqlError *error, bool *reading)
+{
+    PGconn *pg = db::serverConnection(src);
+    const QVariant liteHandle = file.driver()->handle();
+    if (!pg || qstrcmp(liteHandle.typeName(), "sqlite3*") != 0) {
+        *reading = !pg;
+        *error = QSqlError(QStringLiteral("no connection"), {}, QSqlError::ConnectionError);
+        return false;
+    }
+    sqlite3 *lite = *static_cast<sqlite3 *const *>(liteHandle.constData());
+    const auto pgFailed = [&](PGresult *res) {
+        *reading = true;
+        const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
+        *error = QSqlError(QStringLiteral("QPSQL"), QString::fromUtf8(PQerrorMessage(pg)).trimmed(),
+                           QSqlError::StatementError, QString::fromLatin1(state ? state : ""));
+        PQclear(res);
+        return false;
+    };
+    const auto liteFailed = [&] {
+        *reading = false;
+        *error = QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(lite)),
+                           QSqlError::StatementError, QString::number(sqlite3_extended_errcode(lite)));
+        return false;
+    };
+
+    const QStringList cols = schema::table(table).columns;
+    const QByteArray declare = QStringLiteral("DECLARE qb_export NO SCROLL CURSOR FOR SELECT %1 FROM %2 WHERE %3 = $1 "
+                                              "ORDER BY id")
+                                   .arg(columnList(cols), table, filter)
+                                   .toUtf8();
+    const QByteArray id = QByteArray::number(projectId);
+    const char *params[] = {id.constData()};
+    PGresult *res = PQexecParams(pg, declare.constData(), 1, nullptr, params, nullptr, nullptr, 0);
+    if (PQresultStatus(res) != PGRES_COMMAND_OK)
+        return pgFailed(res);
+    PQclear(res);
+
+    // Rows are written kRows to a statement (fewer steps of SQLite's machine), the
+    // rest of a batch one by one.
+    constexpr int kRows = 32;
+    using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+    const auto prepare = [&](int rows) {
+        const QString one = QLatin1Char('(') + QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(','))
+            + QLatin1Char(')');
+        const QByteArray sql = QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                                   .arg(table, columnList(cols), QStringList(rows, one).join(QLatin1Char(',')))
+                                   .toUtf8();
+        sqlite3_stmt *stmt = nullptr;
+        sqlite3_prepare_v2(lite, sql.constData(), int(sql.size()), &stmt, nullptr);
+        return Statement(stmt, &sqlite3_finalize);
+    };
+    const Statement many = prepare(kRows), single = prepare(1);
+    if (!many || !single)
+        return liteFailed();
+    // The next batch is asked for before this one is written, so that the server
+    // reads and sends it while SQLite writes.
+    const auto nextBatch = [&]() -> PGresult * {
+        PGresult *last = nullptr;
+        while (PGresult *r = PQgetResult(pg)) {
+            PQclear(last);
+            last = r;
+        }
+        return last;
+    };
+    const char *fetch = "FETCH 10000 FROM qb_export";
+    if (!PQsendQuery(pg, fetch))
+        return pgFailed(nullptr);
+    for (;;) {
+        res = nextBatch();
+        if (PQresultStatus(res) != PGRES_TUPLES_OK)
+            return pgFailed(res);
+        const int rows = PQntuples(res), fields = PQnfields(res);
+        if (rows == 0) {
+            PQclear(res);
+            break;
+        }
+        if (!PQsendQuery(pg, fetch)) {
+            PQclear(res);
+            return pgFailed(nullptr);
+        }
+        QVarLengthArray<bool, 32> integer(fields);
+        for (int c = 0; c < fields; ++c) // int8, int2, int4: stored as SQLite integers, as the driver's values were
+            integer[c] = PQftype(res, c) == 20 || PQftype(res, c) == 21 || PQftype(res, c) == 23;
+        for (int r = 0; r < rows;) {
+            sqlite3_stmt *stmt = rows - r >= kRows ? many.get() : single.get();
+            const int n = stmt == many.get() ? kRows : 1;
+            for (int i = 0; i < n; ++i, ++r) {
+                for (int c = 0; c < fields; ++c) {
+                    const int at = i * fields + c + 1;
+                    if (PQgetisnull(res, r, c))
+                        sqlite3_bind_null(stmt, at);
+                    else if (integer[c])
+                        sqlite3_bind_int64(stmt, at, std::strtoll(PQgetvalue(res, r, c), nullptr, 10));
+                    else
+                        sqlite3_bind_text(stmt, at, PQgetvalue(res, r, c), PQgetlength(res, r, c), SQLITE_STATIC);
+                }
+                row();
+            }
+            const bool written = sqlite3_step(stmt) == SQLITE_DONE;
+            sqlite3_reset(stmt);
+            if (!written) {
+                PQclear(res);
+                PQclear(nextBatch()); // the batch asked for is not wanted
+                return liteFailed();
+            }
+        }
+        sqlite3_clear_bindings(many.get()); // they point into the batch about to go
+        sqlite3_clear_bindings(single.get());
+        PQclear(res);
+    }
+    res = PQexec(pg, "CLOSE qb_export");
+    if (PQresultStatus(res) != PGRES_COMMAND_OK)
+        return pgFailed(res);
+    PQclear(res);
+    return true;
+}
+
 // Copies the project from the register on the server (the main connection) into the
 // transfer file at `path` through a SQLite connection of its own: one snapshot read,
 // one transaction written.
@@ -244,7 +371,11 @@ bool copyFromServer(const QString &path, qint64 projectId, const Progress &progr
         src.rollback();
         return fail(why, f);
     };
-    if (!src.transaction() || !in.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY")))
+    // The cursors are read to the end: planned for every row (not the first few), and
+    // sorted in memory rather than on disk.
+    if (!src.transaction() || !in.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY"))
+        || !in.exec(QStringLiteral("SET LOCAL cursor_tuple_fraction = 1"))
+        || !in.exec(QStringLiteral("SET LOCAL work_mem = '64MB'")))
         return failed(in.lastError().isValid() ? in.lastError() : src.lastError(), reading);
     QVariant v;
     if (!scalar(in, QStringLiteral("SELECT count(*) FROM project WHERE id = ?"), {projectId}, &v))
@@ -267,6 +398,9 @@ bool copyFromServer(const QString &path, qint64 projectId, const Progress &progr
 
     run(out, QStringLiteral("PRAGMA journal_mode = OFF")); // visible only once complete
     out.finish();
+    // The whole file in memory until the commit writes it once.
+    run(out, QStringLiteral("PRAGMA cache_size = -262144"));
+    out.finish();
     if (!file.transaction())
         return failed(file.lastError(), writing);
     for (const QString &create : schema::createTableStatements())
@@ -277,28 +411,17 @@ bool copyFromServer(const QString &path, qint64 projectId, const Progress &progr
         if (!run(out, QStringLiteral("PRAGMA %1 = %2").arg(QLatin1String(pragma)).arg(value)))
             return failed(out.lastError(), writing);
     qint64 done = 0;
+    const auto row = [&] {
+        if (++done % 5000 == 0 && progress)
+            progress(std::min(done, total), total);
+    };
     for (const auto &[table, filter] : {std::pair{QStringLiteral("project"), QStringLiteral("id")},
                                         {QStringLiteral("authorizedcompanies"), QStringLiteral("idproject")},
                                         {QStringLiteral("pickuplog"), QStringLiteral("idproject")}}) {
-        const QStringList cols = schema::table(table).columns;
-        if (!run(in, QStringLiteral("SELECT %1 FROM %2 WHERE %3 = ? ORDER BY id").arg(columnList(cols), table, filter),
-                 {projectId}))
-            return failed(in.lastError(), reading);
-        RowWriter writer(file, table, cols);
-        while (in.next()) {
-            QVariantList row;
-            for (int i = 0; i < cols.size(); ++i)
-                row << in.value(i);
-            if (!writer.add(row))
-                return failed(writer.lastError(), writing);
-            if (++done % 5000 == 0 && progress)
-                progress(std::min(done, total), total);
-        }
-        if (in.lastError().isValid())
-            return failed(in.lastError(), reading);
-        if (!writer.flush())
-            return failed(writer.lastError(), writing);
-        in.finish();
+        QSqlError error;
+        bool wasReading = false;
+        if (!copyServerTable(src, file, table, filter, projectId, row, &error, &wasReading))
+            return failed(error, wasReading ? reading : writing);
     }
     src.rollback();      // read only
     if (done != total) { // the snapshot's counts and its rows must agree
