@@ -125,8 +125,7 @@ private slots:
         QCOMPARE(env.scalar("SELECT max(id) FROM project").toLongLong(), 40001);
     }
 
-    // Imported like a transfer file of ours: listed, then the chosen project, its subcontractors and all their
-    // pick-ups (whatever project those name) under new ids with every value as expected; the file untouched.
+    // Imported like our transfer files: the chosen project, its subcontractors and all their pick-ups under new ids; the file untouched.
     void importTransfer_data()
     {
         QTest::addColumn<QString>("file");
