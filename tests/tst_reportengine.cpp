@@ -25,15 +25,13 @@ QStringList words(const QString &s) { return s.split(QRegularExpression(QStringL
 QString num(int i) { return QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0')); }
 QString shortDate(const QDate &d) { return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year()); }
 
-// Rows for a layout; with `varied`, some pick-up notes wrap and some are empty.
-RowSet rowsFor(const QString &layout, int n, bool varied = false)
+// Rows for a layout; some pick-up notes wrap and some are empty.
+RowSet rowsFor(const QString &layout, int n)
 {
     if (layout == QLatin1String("DrpListofProjects"))
         return reportrows::projects(n);
     if (layout == QLatin1String("DrpListofCompanies"))
         return reportrows::companies(n);
-    if (!varied)
-        return reportrows::pickups(n);
     return reportrows::pickups(n, [](int i) { return i % 7 == 3 ? reportrows::words(45, i) : i % 5 == 4 ? QString() : "NOTE " + num(i); });
 }
 
@@ -238,7 +236,7 @@ private slots:
         QFETCH(int, rows);
         QFETCH(bool, empty);
         const QString title = QStringLiteral("Project: TOWER   Subcontractor: ACME");
-        RowSet data = rowsFor(layout, rows, true);
+        RowSet data = rowsFor(layout, rows);
         if (empty) {
             for (QVariantList &r : data.rows)
                 r = QVariantList(r.size());
