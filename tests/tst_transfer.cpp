@@ -361,13 +361,11 @@ private slots:
         gExportPath = env.path(QStringLiteral("it's \"out\""));
         QVERIFY(QDir().mkpath(gExportPath) && env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 2, .pickupsPerCompany = 3}));
         const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, "O'BRIEN _QUOTED_ 1437_0307.mdb");
-        QFile f(taken);
-        QVERIFY(QFile::remove(tpl) && f.open(QIODevice::WriteOnly) && f.write("an earlier export, kept") > 0);
-        f.close();
+        QVERIFY(QFile::remove(tpl) && writeFile(taken, "an earlier export, kept"));
         for (int i = 0; i < 2; ++i)
             ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
         QCOMPARE(env.messages.said(), QStringList({kExported, kExported}));
-        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), QByteArray("an earlier export, kept"));
+        QCOMPARE(fileBytes(taken), QByteArray("an earlier export, kept"));
         for (const char *n : {" (2).mdb", " (3).mdb"})
             verifyTransferFile(taken.chopped(4) + QLatin1String(n), 1);
         bool empty = false;
@@ -410,9 +408,7 @@ private slots:
         QVERIFY(setup != "read-only" || QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
         if (setup == QLatin1String("no database"))
             gDbFile = env.path(QStringLiteral("nothing.mdb"));
-        QFile tpl(transfer::templatePath(out));
-        QVERIFY(setup != "bad template" || (tpl.open(QIODevice::WriteOnly | QIODevice::Truncate) && tpl.write(QByteArray(4096, 'x')) == 4096));
-        tpl.close();
+        QVERIFY(setup != "bad template" || writeFile(transfer::templatePath(out), QByteArray(4096, 'x')));
         const QStringList before = entries(out);
         {
             std::optional<FileSizeLimit> full;
@@ -616,9 +612,9 @@ private slots:
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
-        QFile f(kind == "@wal" ? file + "-wal" : file);
+        QFile f(file);
         if (kind == "@text" || kind == "@empty")
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)) >= 0);
+            QVERIFY(writeFile(file, QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)));
         else if (kind == "@folder")
             QVERIFY(QDir().mkpath(file));
         else if (kind == "@fifo")
@@ -636,7 +632,7 @@ private slots:
         } else if (kind != "@missing")
             QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
         f.close();
-        QVERIFY(kind != "@wal" || (f.open(QIODevice::WriteOnly) && f.write("x") == 1));
+        QVERIFY(kind != "@wal" || writeFile(file + "-wal", "x"));
         std::optional<Holder> holder;
         if (kind == "@lock" || kind == "@write")
             QVERIFY(holder.emplace(kind.mid(1), file).ready());
@@ -734,8 +730,7 @@ private slots:
                 for (QWidget *at : {static_cast<QWidget *>(list), static_cast<QWidget *>(ok)}) // only OK imports
                     QTest::keyClick(at, Qt::Key_Return), QTest::keyClick(at, Qt::Key_Escape);
                 stayedOpen = stayedOpen && w && w->isVisible() && env.messages.said().size() == 1;
-                if (QFile f(file); replaced && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                    f.write(QByteArray(8192, 'z'));
+                QVERIFY(!replaced || writeFile(file, QByteArray(8192, 'z')));
                 QTest::mouseClick(ok, Qt::LeftButton);
             });
             w->showlist(file);
