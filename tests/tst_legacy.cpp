@@ -282,35 +282,30 @@ private slots:
     }
 
     // First start on an old register: the question with the file's counts; No changes nothing, Yes opens the converted register.
-    void firstStart_data()
-    {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("No") << false;
-        QTest::newRow("Yes") << true;
-    }
     void firstStart()
     {
-        QFETCH(bool, yes);
-        TestEnv env;
-        QVERIFY(QFile::copy(fixture("legacy-register-jet4.mdb"), gDbFile));
-        env.settings->write("paths", "Dbpath", env.folder());
-        env.settings->write("paths", "ExportPath", env.folder());
-        env.messages.answers.enqueue(yes ? QMessageBox::Yes : QMessageBox::No);
-        const QStringList before = QDir(env.folder()).entryList(QDir::Files);
-        startup::run(*env.settings);
-        QCOMPARE(env.messages.calls.first().text, "This is a register of the old program: 4 projects, 7 subcontractors, 25 pick-ups. Convert it?");
-        QCOMPARE(env.messages.calls.size(), yes ? 2 : 1);
-        auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>("dbProject");
-        if (!yes) {
-            QCOMPARE(QDir(env.folder()).entryList(QDir::Files), before);
-            QCOMPARE(fileBytes(gDbFile), fileBytes(fixture("legacy-register-jet4.mdb")));
-            QCOMPARE(ui::texts(list), QStringList());
-            return;
+        for (const bool yes : {false, true}) {
+            TestEnv env;
+            QVERIFY(QFile::copy(fixture("legacy-register-jet4.mdb"), gDbFile));
+            env.settings->write("paths", "Dbpath", env.folder());
+            env.settings->write("paths", "ExportPath", env.folder());
+            env.messages.answers.enqueue(yes ? QMessageBox::Yes : QMessageBox::No);
+            const QStringList before = QDir(env.folder()).entryList(QDir::Files);
+            startup::run(*env.settings);
+            QCOMPARE(env.messages.calls.first().text, "This is a register of the old program: 4 projects, 7 subcontractors, 25 pick-ups. Convert it?");
+            QCOMPARE(env.messages.calls.size(), yes ? 2 : 1);
+            auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>("dbProject");
+            if (!yes) {
+                QCOMPARE(QDir(env.folder()).entryList(QDir::Files), before);
+                QCOMPARE(fileBytes(gDbFile), fileBytes(fixture("legacy-register-jet4.mdb")));
+                QCOMPARE(ui::texts(list), QStringList());
+                continue;
+            }
+            QVERIFY2(env.messages.calls.last().text.contains("db1 (old program).mdb"), qPrintable(env.messages.calls.last().text));
+            QCOMPARE(fileBytes(env.path("db1 (old program).mdb")), fileBytes(fixture("legacy-register-jet4.mdb")));
+            QVERIFY(mainIsOpen());
+            QCOMPARE(ui::texts(list).size(), 4);
         }
-        QVERIFY2(env.messages.calls.last().text.contains("db1 (old program).mdb"), qPrintable(env.messages.calls.last().text));
-        QCOMPARE(fileBytes(env.path("db1 (old program).mdb")), fileBytes(fixture("legacy-register-jet4.mdb")));
-        QVERIFY(mainIsOpen());
-        QCOMPARE(ui::texts(list).size(), 4);
     }
 };
 
