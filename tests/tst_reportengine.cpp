@@ -429,7 +429,8 @@ private slots:
         QVERIFY(regular->lineSpacing > 8.25 * kRefPerPoint && regular->lineSpacing < 8.25 * 1.3 * kRefPerPoint);
     }
 
-    void unwritableOutputIsReported()
+    // No device or an unwritable file is reported; a page past either end draws nothing.
+    void paintingWhereItCannot()
     {
         const ReportJob job{&DrpListofProjects(), reportrows::projects(3), QString(), kDate};
         Failure error;
@@ -439,12 +440,8 @@ private slots:
         const QString path = m_dir.filePath(QStringLiteral("missing/report.pdf"));
         QVERIFY(!writePdf(job, path, &error));
         QVERIFY(error.description.contains(QStringLiteral("report.pdf")) && !QFile::exists(path));
-    }
-
-    // A page asked for past either end draws nothing (the preview may ask while paging).
-    void pagesOutOfRangeDrawNothing()
-    {
-        const ReportDocument doc = layoutJob({&DrpListofProjects(), reportrows::projects(3), QString(), kDate});
+        // A page asked for past either end draws nothing (the preview may ask while paging).
+        const ReportDocument doc = layoutJob(job);
         for (const int index : {-1, int(doc.pages.size()), 0}) {
             QImage page(200, 260, QImage::Format_RGB32);
             page.fill(Qt::white);
