@@ -125,8 +125,7 @@ private slots:
         QCOMPARE(env.scalar("SELECT max(id) FROM project").toLongLong(), 40001);
     }
 
-    // Imported like a transfer file of ours: listed, then the chosen project, its subcontractors and all their
-    // pick-ups (whatever project those name) under new ids with every value as expected; the file untouched.
+    // Imported like our transfer files: the chosen project, its subcontractors and all their pick-ups under new ids; the file untouched.
     void importTransfer_data()
     {
         QTest::addColumn<QString>("file");
@@ -283,35 +282,30 @@ private slots:
     }
 
     // First start on an old register: the question with the file's counts; No changes nothing, Yes opens the converted register.
-    void firstStart_data()
-    {
-        QTest::addColumn<bool>("yes");
-        QTest::newRow("No") << false;
-        QTest::newRow("Yes") << true;
-    }
     void firstStart()
     {
-        QFETCH(bool, yes);
-        TestEnv env;
-        QVERIFY(QFile::copy(fixture("legacy-register-jet4.mdb"), gDbFile));
-        env.settings->write("paths", "Dbpath", env.folder());
-        env.settings->write("paths", "ExportPath", env.folder());
-        env.messages.answers.enqueue(yes ? QMessageBox::Yes : QMessageBox::No);
-        const QStringList before = QDir(env.folder()).entryList(QDir::Files);
-        startup::run(*env.settings);
-        QCOMPARE(env.messages.calls.first().text, "This is a register of the old program: 4 projects, 7 subcontractors, 25 pick-ups. Convert it?");
-        QCOMPARE(env.messages.calls.size(), yes ? 2 : 1);
-        auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>("dbProject");
-        if (!yes) {
-            QCOMPARE(QDir(env.folder()).entryList(QDir::Files), before);
-            QCOMPARE(fileBytes(gDbFile), fileBytes(fixture("legacy-register-jet4.mdb")));
-            QCOMPARE(ui::texts(list), QStringList());
-            return;
+        for (const bool yes : {false, true}) {
+            TestEnv env;
+            QVERIFY(QFile::copy(fixture("legacy-register-jet4.mdb"), gDbFile));
+            env.settings->write("paths", "Dbpath", env.folder());
+            env.settings->write("paths", "ExportPath", env.folder());
+            env.messages.answers.enqueue(yes ? QMessageBox::Yes : QMessageBox::No);
+            const QStringList before = QDir(env.folder()).entryList(QDir::Files);
+            startup::run(*env.settings);
+            QCOMPARE(env.messages.calls.first().text, "This is a register of the old program: 4 projects, 7 subcontractors, 25 pick-ups. Convert it?");
+            QCOMPARE(env.messages.calls.size(), yes ? 2 : 1);
+            auto *list = WindowRegistry::existing<frmMain>()->findChild<QListView *>("dbProject");
+            if (!yes) {
+                QCOMPARE(QDir(env.folder()).entryList(QDir::Files), before);
+                QCOMPARE(fileBytes(gDbFile), fileBytes(fixture("legacy-register-jet4.mdb")));
+                QCOMPARE(ui::texts(list), QStringList());
+                continue;
+            }
+            QVERIFY2(env.messages.calls.last().text.contains("db1 (old program).mdb"), qPrintable(env.messages.calls.last().text));
+            QCOMPARE(fileBytes(env.path("db1 (old program).mdb")), fileBytes(fixture("legacy-register-jet4.mdb")));
+            QVERIFY(mainIsOpen());
+            QCOMPARE(ui::texts(list).size(), 4);
         }
-        QVERIFY2(env.messages.calls.last().text.contains("db1 (old program).mdb"), qPrintable(env.messages.calls.last().text));
-        QCOMPARE(fileBytes(env.path("db1 (old program).mdb")), fileBytes(fixture("legacy-register-jet4.mdb")));
-        QVERIFY(mainIsOpen());
-        QCOMPARE(ui::texts(list).size(), 4);
     }
 };
 

@@ -93,8 +93,7 @@ QList<QStringList> rows(QSqlDatabase d, const QString &sql, const QVariantList &
     return out;
 }
 
-// A project's rows without their ids: the project, its subcontractors in id order, and
-// their pick-ups (those of the project, or `anyProject`) naming the subcontractor by its position in that order.
+// A project's rows without ids: project, subcontractors by id, their pick-ups (`anyProject`: filed anywhere) by subcontractor position.
 using Project = QList<QList<QStringList>>;
 Project readProject(QSqlDatabase d, qint64 id, bool anyProject = false)
 {
@@ -143,8 +142,7 @@ QByteArray registerState()
     return QCryptographicHash::hash(all, QCryptographicHash::Sha256);
 }
 
-// Nothing of a transfer is left in the register: no attached file, temporary table or
-// journal that could roll something back, and it passes its own check.
+// No attached file, temporary table or journal that could roll something back is left; the register passes its own check.
 void verifyClean(const TestEnv &env)
 {
     if (TestEnv::onServer()) {
@@ -185,8 +183,7 @@ struct FileSizeLimit
     }
 };
 
-// A transfer file as the export writes it: project 5 with subcontractors 11 to 13
-// (12 without pick-ups) and five pick-ups; then `extra` statements.
+// A transfer file as exported: project 5, subcontractors 11 to 13 (12 without pick-ups), five pick-ups; then `extra`.
 bool writeTransfer(const QString &path, const QStringList &extra = {})
 {
     return withFile(path, schema::createTableStatements() + QStringList{
@@ -215,8 +212,7 @@ bool writeLargeTransfer(const QString &path, int companies, int pickups)
                                         "|| n, CASE WHEN n % 3 = 0 THEN NULL ELSE 'PICKED UP AT FRONT DESK.' END FROM c").arg(companies)});
 }
 
-// The file holds exactly the project's rows of the main database, every column with its
-// value, type and id, and no other table.
+// The file holds exactly the project's rows of the register, every value with its type and id, and no other table.
 void verifyTransferFile(const QString &file, qint64 projectId)
 {
     QList<QList<QStringList>> expected, actual;
@@ -288,8 +284,7 @@ private slots:
         QTest::newRow("project alone") << qint64(2) << QStringList{"DELETE FROM authorizedcompanies WHERE idproject = 2"} << false;
     }
 
-    // The file holds the project exactly and nothing else is left behind; imported into another
-    // register it gives the same rows.
+    // The file holds the project exactly, nothing else is left behind; imported elsewhere it gives the same rows.
     void exportProject()
     {
         QFETCH(qint64, pid);
@@ -331,7 +326,6 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QDateTime dec3(QDate(2026, 12, 3), QTime(14, 5, 37));
         QTest::newRow("plain") << "NORTH TOWER" << dec3 << "NORTH TOWER 1437_1203.mdb";
-        QTest::newRow("minutes are not part of it") << "NORTH TOWER" << dec3.addSecs(36 * 60) << "NORTH TOWER 1437_1203.mdb";
         QTest::newRow("midnight, new year") << "X" << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 5)) << "X 0005_0101.mdb";
         QTest::newRow("characters a file name cannot hold") << "A/B\\C:D*E?F\"G<H>I|J" << dec3 << "A_B_C_D_E_F_G_H_I_J 1437_1203.mdb";
         QTest::newRow("control characters") << QStringLiteral("TAB\tLINE\nEND\x7f") << dec3 << "TAB_LINE_END_ 1437_1203.mdb";
@@ -367,13 +361,11 @@ private slots:
         gExportPath = env.path(QStringLiteral("it's \"out\""));
         QVERIFY(QDir().mkpath(gExportPath) && env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 2, .pickupsPerCompany = 3}));
         const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, "O'BRIEN _QUOTED_ 1437_0307.mdb");
-        QFile f(taken);
-        QVERIFY(QFile::remove(tpl) && f.open(QIODevice::WriteOnly) && f.write("an earlier export, kept") > 0);
-        f.close();
+        QVERIFY(QFile::remove(tpl) && writeFile(taken, "an earlier export, kept"));
         for (int i = 0; i < 2; ++i)
             ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
         QCOMPARE(env.messages.said(), QStringList({kExported, kExported}));
-        QCOMPARE(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(), QByteArray("an earlier export, kept"));
+        QCOMPARE(fileBytes(taken), QByteArray("an earlier export, kept"));
         for (const char *n : {" (2).mdb", " (3).mdb"})
             verifyTransferFile(taken.chopped(4) + QLatin1String(n), 1);
         bool empty = false;
@@ -416,9 +408,7 @@ private slots:
         QVERIFY(setup != "read-only" || QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
         if (setup == QLatin1String("no database"))
             gDbFile = env.path(QStringLiteral("nothing.mdb"));
-        QFile tpl(transfer::templatePath(out));
-        QVERIFY(setup != "bad template" || (tpl.open(QIODevice::WriteOnly | QIODevice::Truncate) && tpl.write(QByteArray(4096, 'x')) == 4096));
-        tpl.close();
+        QVERIFY(setup != "bad template" || writeFile(transfer::templatePath(out), QByteArray(4096, 'x')));
         const QStringList before = entries(out);
         {
             std::optional<FileSizeLimit> full;
@@ -529,14 +519,10 @@ private slots:
             return;
         }
         QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(r.projectId, newestProject());
-        QCOMPARE(readProject(db::main(), r.projectId), expected);
+        QCOMPARE(readProject(db::main(), r.projectId), expected); // a pick-up whose link was not rewritten drops out here
         QCOMPARE(counts(), expectedCounts);
         QCOMPARE(QList<qint64>({r.companies, r.pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
-        // New ids, links rewritten to them.
-        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r.projectId, maxCompany}), 0);
-        QCOMPARE(env.count("pickuplog WHERE idproject = ? AND idauthorizedcompany NOT IN (SELECT id FROM authorizedcompanies WHERE idproject = ?)",
-                           {r.projectId, r.projectId}), 0);
+        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r.projectId, maxCompany}), 0); // new ids
         QCOMPARE(fileHash(file), fileBefore);
         QCOMPARE(entries(env.folder()), before);
         QCOMPARE(ownWorkingFolders(), QStringList());
@@ -544,8 +530,7 @@ private slots:
         QVERIFY(TestEnv::onServer() || env.scalar("PRAGMA trusted_schema").toInt() == 1); // as it was before
     }
 
-    // Twice: two projects; a half-read list elsewhere does not hold the file once it is done;
-    // ids are never given twice, also after the rows that had them are deleted.
+    // Twice: two projects; a half-read list does not hold the file after; ids never given twice, even once deleted.
     void sameFileTwice()
     {
         TestEnv env;
@@ -610,16 +595,13 @@ private slots:
         for (const char *date : {"2024-13-01", "9999-99-99", "0000-00-00", "2026-01-02 25:00:00", "2026-01-02 12:60:00", "2026-1-2"})
             row(date, {QStringLiteral("UPDATE pickuplog SET pickupdate = '%1' WHERE id = 103").arg(date)}, 20, "id 103");
         row("a named pipe", {"@fifo"}, 14, "not an ordinary file");
-        row("a device", {"@device"}, 14, "not an ordinary file");
         row("texts stored as UTF-16", {"@utf16"}, 26, "UTF-16");
         row("a -wal file beside it", {"@wal"}, 5, "still being written");
-        row("a zip archive", {"@zip"}, 26, "not a database");
         row("project is a virtual table", {"DROP TABLE project", "CREATE VIRTUAL TABLE project USING fts5(id, projectname, company, active)"}, 1, "no table \"project\"");
         row("another program's database", {"PRAGMA application_id = 1234"}, 26, "another program");
     }
 
-    // Listing and importing both refuse the file with the same number and reason; through the
-    // window each is said once; nothing of the register or the file changes.
+    // Listing and importing refuse with the same number and reason, each said once; register and file unchanged.
     void rejectedFiles()
     {
         QFETCH(QStringList, make);
@@ -630,15 +612,13 @@ private slots:
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
-        QFile f(kind == "@wal" ? file + "-wal" : file);
+        QFile f(file);
         if (kind == "@text" || kind == "@empty")
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)) >= 0);
+            QVERIFY(writeFile(file, QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)));
         else if (kind == "@folder")
             QVERIFY(QDir().mkpath(file));
-        else if (kind == "@fifo" || kind == "@device")
-            QVERIFY(kind == "@fifo" ? mkfifo(QFile::encodeName(file), 0600) == 0 : QFile::link("/dev/zero", file));
-        else if (kind == "@zip")
-            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(QByteArray("PK\3\4", 4) + QByteArray(2000, 'z')) > 0);
+        else if (kind == "@fifo")
+            QVERIFY(mkfifo(QFile::encodeName(file), 0600) == 0);
         else if (kind == "@utf16")
             QVERIFY(withFile(file, {"PRAGMA encoding = 'UTF-16le'", "CREATE TABLE x (y)"}) && writeTransfer(file));
         else if (kind == "@truncated" || kind == "@corrupt") {
@@ -652,7 +632,7 @@ private slots:
         } else if (kind != "@missing")
             QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
         f.close();
-        QVERIFY(kind != "@wal" || (f.open(QIODevice::WriteOnly) && f.write("x") == 1));
+        QVERIFY(kind != "@wal" || writeFile(file + "-wal", "x"));
         std::optional<Holder> holder;
         if (kind == "@lock" || kind == "@write")
             QVERIFY(holder.emplace(kind.mid(1), file).ready());
@@ -684,8 +664,7 @@ private slots:
         verifyClean(env);
     }
 
-    // Refused half-way (by the database after the first slice, or by a full disk): the register
-    // as it was, no progress left showing, and the same file still imports afterwards.
+    // Refused half-way (by the database or a full disk): the register as it was, no progress left, the file imports later.
     void failureHalfWayLeavesNothing()
     {
         for (const QString mode : {"refused", "full", "swallowed"}) { // a row that silently vanishes is counted missing
@@ -721,8 +700,7 @@ private slots:
         }
     }
 
-    // The window lists the file's projects by name and imports the one chosen; OK with nothing
-    // chosen is said; a file replaced between listing and OK is refused.
+    // Projects listed by name, the chosen one imported; OK with none chosen is said; a file replaced meanwhile is refused.
     void importWindow()
     {
         for (bool replaced : {false, true}) {
@@ -752,8 +730,7 @@ private slots:
                 for (QWidget *at : {static_cast<QWidget *>(list), static_cast<QWidget *>(ok)}) // only OK imports
                     QTest::keyClick(at, Qt::Key_Return), QTest::keyClick(at, Qt::Key_Escape);
                 stayedOpen = stayedOpen && w && w->isVisible() && env.messages.said().size() == 1;
-                if (QFile f(file); replaced && f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                    f.write(QByteArray(8192, 'z'));
+                QVERIFY(!replaced || writeFile(file, QByteArray(8192, 'z')));
                 QTest::mouseClick(ok, Qt::LeftButton);
             });
             w->showlist(file);
@@ -793,8 +770,7 @@ private slots:
         QCOMPARE(ownWorkingFolders(), QStringList());
     }
 
-    // The open register itself, or a link to it, imports like any other file; a register
-    // without AUTOINCREMENT too; one whose ids have run out, or none at all, says so.
+    // The open register, a link to it, one without AUTOINCREMENT import; one out of ids, or none open, says so.
     void registerEdges()
     {
         if (TestEnv::onServer())
@@ -825,8 +801,7 @@ private slots:
         }
     }
 
-    // Killed at random moments, an import leaves all of the project or none of it; an export
-    // leaves a whole file or none, and the next export removes what killed ones left.
+    // Killed at random: an import leaves all of the project or none, an export a whole file or none; the next cleans up.
     void killed()
     {
         if (TestEnv::onServer())
@@ -886,15 +861,13 @@ private slots:
         QVERIFY(transfer::exportProject(gDbFile, out, 1, "P", core::now()) && transfer::importProject(db::main(), file));
         QCOMPARE(entries(out).filter(".tmp"), QStringList());
         QCOMPARE(QDir::temp().entryList(children, QDir::Dirs), QStringList());
-        // A journal killed before its header was written may stay (SQLite ignores it); one that
-        // could still roll something back must not.
+        // A journal without its header may stay (SQLite ignores it); one that could roll something back must not.
         if (QFile journal(gDbFile + QStringLiteral("-journal")); journal.open(QIODevice::ReadOnly))
             QVERIFY(journal.read(8) != QByteArray::fromHex("d9d505f920a163d7"));
     }
 };
 
-// The child processes: an import to be killed, and a holder of a transfer file
-// ("lock": held with no journal on disk; "write": a transaction half-way).
+// The children: a transfer to be killed; a holder of a file ("lock": no journal on disk; "write": half-way).
 static int child(const char *role, const QString &a, const QString &b)
 {
     if (qstrcmp(role, "--import-child") == 0) {
