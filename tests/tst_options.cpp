@@ -19,8 +19,6 @@ class TestOptions : public QObject
     {
         gExportPath = QStringLiteral("/srv/export");
         gDbPath = QStringLiteral("/srv/data");
-        QDir().mkpath(env.path(QStringLiteral("tree/alpha/inner")));
-        QDir().mkpath(env.path(QStringLiteral("tree/beta")));
         auto *w = window<frmOptions>();
         w->show();
         return QTest::qWaitForWindowActive(w) ? w : nullptr;
@@ -68,8 +66,7 @@ private slots:
                 << QStringList{"cmdexp1", "open:alpha", QStringLiteral("focus:") + focus, "escape"} << exp << data << false;
     }
 
-    // "Explore" shows the folder list for one box; a double click opens a folder, "OK" writes it
-    // into that box; Escape hides the list and never closes the window.
+    // A double click opens a folder, "OK" writes it into the box the last "Explore" named; Escape hides the list only.
     void picker()
     {
         QFETCH(QStringList, steps);
@@ -77,7 +74,8 @@ private slots:
         QFETCH(QString, databaseBox);
         QFETCH(bool, pickerShown);
         TestEnv env;
-        QVERIFY(QDir().mkpath(env.path(QStringLiteral("tree"))));
+        for (const char *folder : {"tree/alpha/inner", "tree/beta"})
+            QVERIFY(QDir().mkpath(env.path(folder)));
         const QString saved = QDir::currentPath(), tree = QFileInfo(env.path(QStringLiteral("tree"))).canonicalFilePath();
         QDir::setCurrent(tree); // where the folder list starts
         auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
@@ -100,10 +98,6 @@ private slots:
         QCOMPARE(field(w, "txtpath1")->text(), expand(exportBox));
         QCOMPARE(field(w, "txtdatabase")->text(), expand(databaseBox));
         QCOMPARE(w->findChild<QWidget *>("Picture1")->isVisible(), pickerShown);
-        QString target; // the box the last "Explore" named
-        for (const QString &step : steps)
-            target = step == "cmdexp1" ? "export" : step == "cmddatabase" ? "database" : target;
-        QCOMPARE(w->pickerTarget(), target);
         QVERIFY(w->isVisible());
         QCOMPARE(env.quitter.calls, 0);
         QVERIFY(env.messages.calls.isEmpty());
@@ -124,8 +118,7 @@ private slots:
         QTest::newRow("a server, port not a number") << "/e" << "/d" << true << QStringList{" db.example ", "x", "office", ""} << "postgresql://db.example:5432/office";
     }
 
-    // "Save" writes both folders for the next start, says a restart is needed and ends the
-    // application; this run keeps what it read at its start.
+    // "Save" writes for the next start and ends the application; this run keeps what it read at its start.
     void save()
     {
         QFETCH(QString, exportFolder);
@@ -161,8 +154,7 @@ private slots:
         QCOMPARE(gServer.isSet() ? gServer.address() : QString(), address);
     }
 
-    // Settings that cannot be written are said to be so, naming the file; the window stays with
-    // what was typed, nothing quits, and no refused value waits in memory for a later write.
+    // Unwritable settings are said, naming the file; the window keeps what was typed, nothing quits or waits to be written.
     void saveRefused()
     {
         TestEnv env;
