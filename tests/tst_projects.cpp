@@ -71,7 +71,7 @@ private slots:
         w->findChild<QCheckBox *>(QStringLiteral("chkActive"))->setFocus();
         key(w, Qt::Key_Space);
         press(w, "cmdsave");
-        QCOMPARE(env->scalar("SELECT active || coalesce(projectname, '<NULL>') FROM project WHERE id = (SELECT max(id) FROM project)"), "-1<NULL>");
+        QCOMPARE(env->scalar("SELECT active || coalesce(projectname, '<NULL>') FROM project WHERE id = (SELECT max(id) FROM project)").toString(), QStringLiteral("-1<NULL>"));
     }
 
     void editorsClose_data()
