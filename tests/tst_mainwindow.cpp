@@ -75,7 +75,6 @@ private slots:
         QCOMPARE(gridCaptions(), QStringList({"PickupDate", "Pickupby", "Package", "note"}));
         choose(projects, 1);
         QCOMPARE(texts(companies), QStringList({"HARBOR GLASS", "ACME ELECTRIC"}));
-        QCOMPARE(ui::spoken(companies), texts(companies));
         QCOMPARE(grid->model()->rowCount(), 0);
         w->RefreshInterface();
         choose(projects, 0);
