@@ -41,8 +41,8 @@ public:
         for (const QString &need : {tool("cupsd"), tool("lpadmin"), tool("lpstat"), QStringLiteral("/usr/lib/cups/backend/cups-pdf"), ppd})
             if (!QFileInfo(need).isFile())
                 return "missing " + need + " (Debian packages cups and printer-driver-cups-pdf)";
-        if (geteuid() != 0)
-            return QStringLiteral("the cups-pdf backend only runs under a cupsd started by root");
+        if (!m_dir.isValid() || geteuid() != 0)
+            return QStringLiteral("no temporary folder, or not root (the cups-pdf backend only runs under a cupsd started by root)");
         const QDir d(m_dir.path());
         for (const char *sub : {"root", "spool/tmp", "cache", "state", "log"})
             d.mkpath(QString::fromLatin1(sub));
