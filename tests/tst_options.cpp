@@ -130,12 +130,8 @@ private slots:
         frmOptions *w = open(env);
         QVERIFY(w);
         for (const auto &[box, text] : {std::pair{"txtpath1", exportFolder}, {"txtdatabase", databaseFolder}, {"txtServerHost", server[0]},
-                                        {"txtServerPort", server[1]}, {"txtServerDatabase", server[2]}, {"txtServerUser", server[3]}}) {
-            field(w, box)->setFocus();
-            QTest::keyClick(field(w, box), Qt::Key_A, Qt::ControlModifier);
-            QTest::keyClick(field(w, box), Qt::Key_Delete);
-            QTest::keyClicks(field(w, box), text);
-        }
+                                        {"txtServerPort", server[1]}, {"txtServerDatabase", server[2]}, {"txtServerUser", server[3]}})
+            drive::retype(w, box, text);
         saved ? QTest::mouseClick(ui::button(w, "cmdsave"), Qt::LeftButton) : void(w->close());
         QCOMPARE(gExportPath, QStringLiteral("/srv/export"));
         QCOMPARE(env.messages.said(), saved ? QStringList{"Option|The application need to be restarted to make these changes take effect"}

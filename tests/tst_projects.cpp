@@ -128,9 +128,7 @@ private slots:
             QCOMPARE(field(w, "TxtProjectName")->text(), QStringLiteral("ANNEX"));
             QVERIFY(w->findChild<QCheckBox *>(QStringLiteral("chkActive"))->isChecked());
             QVERIFY(ui::button(w, "cmdsave")->isEnabled()); // without a key press
-            field(w, "TxtProjectName")->setFocus();
-            field(w, "TxtProjectName")->selectAll();
-            type(w, QStringLiteral("annex ii"));
+            retype(w, "TxtProjectName", QStringLiteral("annex ii"));
             press(w, how);
             QTRY_VERIFY(!WindowRegistry::existing<frmNewProject>());
         }
@@ -236,8 +234,7 @@ private slots:
         for (const auto &[name, text] : {std::pair{"TxtCompanyName", "delta steel & co."}, {"TxtCity", "albuquerque nm"},
                                          {"TxtEmail", "office@delta.com"}, {"Text1", "memo with 'quotes'"},
                                          {"TxtPickupDate", "3/7/26"}, {"TxtPackage", "keys"}}) {
-            field(w, name)->setFocus();
-            type(w, QString::fromLatin1(text));
+            retype(w, name, QString::fromLatin1(text));
         }
         press(w, "cmdsave");
         QTRY_VERIFY(!WindowRegistry::existing<frmAuthorizedCompanies>());
@@ -261,9 +258,7 @@ private slots:
         QWidget *w = active(WindowRegistry::existing<frmAuthorizedCompanies>());
         QVERIFY(w && list->isVisible());
         QCOMPARE(field(w, "TxtCompanyName")->text(), QStringLiteral("O'NEIL PLUMBING"));
-        field(w, "TxtCity")->setFocus();
-        field(w, "TxtCity")->clear();
-        type(w, QStringLiteral("mesa"));
+        retype(w, "TxtCity", QStringLiteral("mesa"));
         press(w, "cmdsave");
         QCOMPARE(env->scalar("SELECT idproject || city FROM authorizedcompanies WHERE id = 11").toString(), "1MESA");
         QCOMPARE(column(list->grid(), "city").at(1), QStringLiteral("CHICAGO")); // the list is not told
