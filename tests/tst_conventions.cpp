@@ -2,7 +2,6 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
-#include "ui/common/conventions.h"
 #include "ui/common/windowregistry.h"
 #include "ui/reports/frmreportdate.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
