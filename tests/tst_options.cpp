@@ -15,7 +15,7 @@ using ui::field;
 class TestOptions : public QObject
 {
     Q_OBJECT
-    static frmOptions *open(TestEnv &env)
+    static frmOptions *open()
     {
         gExportPath = QStringLiteral("/srv/export");
         gDbPath = QStringLiteral("/srv/data");
@@ -79,7 +79,7 @@ private slots:
         const QString saved = QDir::currentPath(), tree = QFileInfo(env.path(QStringLiteral("tree"))).canonicalFilePath();
         QDir::setCurrent(tree); // where the folder list starts
         auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
-        frmOptions *w = open(env);
+        frmOptions *w = open();
         QVERIFY(w);
         for (const QString &step : steps) {
             const QString arg = step.section(':', 1);
@@ -127,7 +127,7 @@ private slots:
         QFETCH(QStringList, server);
         QFETCH(QString, address);
         TestEnv env;
-        frmOptions *w = open(env);
+        frmOptions *w = open();
         QVERIFY(w);
         for (const auto &[box, text] : {std::pair{"txtpath1", exportFolder}, {"txtdatabase", databaseFolder}, {"txtServerHost", server[0]},
                                         {"txtServerPort", server[1]}, {"txtServerDatabase", server[2]}, {"txtServerUser", server[3]}})
@@ -141,7 +141,7 @@ private slots:
         if (!saved) {
             QTRY_VERIFY(!WindowRegistry::existing<frmOptions>());
             QCOMPARE(next.read(QStringLiteral("paths"), QStringLiteral("ExportPath"), QStringLiteral("<none>")), QStringLiteral("<none>"));
-            QCOMPARE(field(open(env), "txtpath1")->text(), QStringLiteral("/srv/export")); // opened again: the values of the start
+            QCOMPARE(field(open(), "txtpath1")->text(), QStringLiteral("/srv/export")); // opened again: the values of the start
             return;
         }
         core::loadGlobals(next); // the next start reads them back ("Dbpath" written, "dbpath" read)
@@ -157,7 +157,7 @@ private slots:
         QVERIFY(QFile(env.path("qubern")).open(QIODevice::WriteOnly)); // a file where the settings folder belongs
         Settings unwritable(env.path(QStringLiteral("qubern/qubern.conf")));
         services().settings = &unwritable;
-        frmOptions *w = open(env);
+        frmOptions *w = open();
         QVERIFY(w);
         field(w, "txtdatabase")->setText(QStringLiteral("/data/new"));
         QTest::mouseClick(ui::button(w, "cmdsave"), Qt::LeftButton);
