@@ -121,19 +121,10 @@ private slots:
         QCOMPARE(pickup(), QStringLiteral("1|11|2026-03-07|SOMEONE|<NULL>|<NULL>"));
     }
 
-    void largeIds_data()
-    {
-        QTest::addColumn<qint64>("project");
-        QTest::addColumn<qint64>("company");
-        QTest::newRow("above 32767") << qint64(40000) << qint64(40001);
-        QTest::newRow("above 32 bits") << qint64(5000000000) << qint64(5000000001);
-    }
-
-    // Chosen through the list of subcontractors, stored, and opened again by the pick-up's id.
+    // Ids beyond 32 bits (so beyond 16 too) chosen through the list of subcontractors, stored, and opened again.
     void largeIds()
     {
-        QFETCH(qint64, project);
-        QFETCH(qint64, company);
+        const qint64 project = 5000000000, company = 5000000001;
         QVERIFY(env->exec("INSERT INTO project VALUES (5000000000, 'HUGE ID', 'VAST', -1)"));
         QVERIFY(env->exec("INSERT INTO authorizedcompanies (id, idproject, name) VALUES (5000000001, 5000000000, 'VERY FAR CO')"));
         frmPickupForm *w = openNew(project);
