@@ -153,7 +153,6 @@ private slots:
         QTest::addColumn<QString>("origen");
         QTest::addColumn<qint64>("project");
         QTest::newRow("plain list: closes") << "" << qint64(1);
-        QTest::newRow("new subcontractor") << "newcompany" << qint64(1);
         QTest::newRow("new subcontractor, id above 32767") << "newcompany" << qint64(40000);
         QTest::newRow("list of subcontractors") << "listofcompanies" << qint64(1);
         QTest::newRow("not picked up") << "subcontractornotpickups" << qint64(1);
