@@ -6,14 +6,11 @@
 #include "support/recordingreports.h"
 #include "support/testenv.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <pwd.h>
@@ -24,9 +21,10 @@ namespace {
 
 const QString kQueue = QStringLiteral("QuillbernTestPDF");
 
-QString findTool(const QString &name)
+QString tool(const QString &name) // the name itself when it is not installed
 {
-    return QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    const QString found = QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    return found.isEmpty() ? name : found;
 }
 
 // A cupsd with its configuration, spool, state and logs in a temporary folder,
@@ -34,26 +32,17 @@ QString findTool(const QString &name)
 class CupsServer
 {
 public:
-    ~CupsServer()
-    {
-        m_cupsd.terminate();
-        if (!m_cupsd.waitForFinished(10000))
-            m_cupsd.kill(), m_cupsd.waitForFinished(5000);
-    }
-
     QString socket() const { return m_dir.filePath(QStringLiteral("cups.sock")); }
 
     // Empty when it runs with the PDF queue as its default destination, else why not.
     QString start()
     {
-        const QString cupsd = findTool(QStringLiteral("cupsd")), lpadmin = findTool(QStringLiteral("lpadmin"));
         const QString ppd = QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd");
-        if (!m_dir.isValid() || cupsd.isEmpty() || lpadmin.isEmpty() || findTool(QStringLiteral("lpstat")).isEmpty())
-            return QStringLiteral("no temporary folder, or cupsd, lpadmin or lpstat missing (Debian package cups)");
-        if (!QFileInfo::exists(QStringLiteral("/usr/lib/cups/backend/cups-pdf")) || !QFileInfo::exists(ppd))
-            return QStringLiteral("the cups-pdf backend or its driver is missing (Debian package printer-driver-cups-pdf)");
-        if (geteuid() != 0)
-            return QStringLiteral("the cups-pdf backend only runs under a cupsd started by root");
+        for (const QString &need : {tool("cupsd"), tool("lpadmin"), tool("lpstat"), QStringLiteral("/usr/lib/cups/backend/cups-pdf"), ppd})
+            if (!QFileInfo(need).isFile())
+                return "missing " + need + " (Debian packages cups and printer-driver-cups-pdf)";
+        if (!m_dir.isValid() || geteuid() != 0)
+            return QStringLiteral("no temporary folder, or not root (the cups-pdf backend only runs under a cupsd started by root)");
         const QDir d(m_dir.path());
         for (const char *sub : {"root", "spool/tmp", "cache", "state", "log"})
             d.mkpath(QString::fromLatin1(sub));
@@ -72,45 +61,28 @@ public:
                                              "ServerBin /usr/lib/cups\nDataDir /usr/share/cups\nSystemGroup root\n"
                                              "FileDevice No\nSandboxing Relaxed\n")
                                   .arg(m_dir.path());
-        if (!write(d.filePath("cupsd.conf"), conf) || !write(d.filePath("cups-files.conf"), files))
-            return QStringLiteral("cannot write the server's configuration");
+        for (const auto &[name, text] : {std::pair{"cupsd.conf", conf}, {"cups-files.conf", files}})
+            if (QFile f(d.filePath(name)); !f.open(QIODevice::WriteOnly) || f.write(text.toUtf8()) != text.toUtf8().size())
+                return QStringLiteral("cannot write the server's configuration");
         m_cupsd.setProcessChannelMode(QProcess::MergedChannels);
-        m_cupsd.start(cupsd, {"-f", "-c", d.filePath("cupsd.conf"), "-s", d.filePath("cups-files.conf")});
-        if (!m_cupsd.waitForStarted(10000))
-            return QStringLiteral("cupsd did not start: ") + m_cupsd.errorString();
-        QElapsedTimer t;
-        t.start();
-        while (!output(QStringLiteral("lpstat"), {"-r"}).contains(QLatin1String("scheduler is running"))) {
-            if (m_cupsd.state() == QProcess::NotRunning || t.elapsed() > 20000)
-                return "cupsd did not come up: " + QString::fromLocal8Bit(m_cupsd.readAll()) + errorLogTail();
-            QTest::qWait(100);
-        }
-        QString out;
-        if (!run(lpadmin, {"-p", kQueue, "-E", "-v", "cups-pdf:/", "-P", ppd}, &out) || !run(lpadmin, {"-d", kQueue}, &out))
-            return QStringLiteral("lpadmin could not set up the PDF printer as the default: ") + out;
-        if (!output(QStringLiteral("lpstat"), {"-d"}).contains(kQueue))
-            return QStringLiteral("the PDF printer is not the server's default destination");
+        m_cupsd.start(tool("cupsd"), {"-f", "-c", d.filePath("cupsd.conf"), "-s", d.filePath("cups-files.conf")});
+        const auto up = [&] { return run(QStringLiteral("lpstat"), {"-r"}).second.contains(QLatin1String("scheduler is running")); };
+        if (!QTest::qWaitFor([&] { return m_cupsd.state() == QProcess::NotRunning || up(); }, 20000) || !up())
+            return "cupsd did not come up: " + m_cupsd.errorString() + QString::fromLocal8Bit(m_cupsd.readAll()) + errorLogTail();
+        for (const QStringList &args : {QStringList{"-p", kQueue, "-E", "-v", "cups-pdf:/", "-P", ppd}, {"-d", kQueue}})
+            if (const auto [ok, out] = run(QStringLiteral("lpadmin"), args); !ok)
+                return "lpadmin could not set up the PDF printer as the default: " + out;
         return {};
     }
 
-    // Runs a CUPS client tool against this server; true when it succeeds.
-    bool run(const QString &tool, const QStringList &args, QString *output) const
+    // A CUPS client tool (CUPS_SERVER names this server): whether it succeeded, and what it printed.
+    static std::pair<bool, QString> run(const QString &name, const QStringList &args)
     {
         QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("CUPS_SERVER"), socket());
-        p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(tool.contains(QLatin1Char('/')) ? tool : findTool(tool), args);
+        p.start(tool(name), args);
         const bool ok = p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-        *output = QString::fromLocal8Bit(p.readAll());
-        return ok;
-    }
-
-    QString output(const QString &tool, const QStringList &args) const
-    {
-        QString out;
-        return run(tool, args, &out), out;
+        return {ok, QString::fromLocal8Bit(p.readAll())};
     }
 
     QString errorLogTail() const
@@ -121,14 +93,8 @@ public:
     }
 
 private:
-    static bool write(const QString &path, const QString &text)
-    {
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(text.toUtf8()) == text.toUtf8().size();
-    }
-
     QTemporaryDir m_dir{QDir::tempPath() + QStringLiteral("/qb-cups-XXXXXX")};
-    QProcess m_cupsd;
+    QProcess m_cupsd; // killed, and waited for, before the folder goes
 };
 
 } // namespace
@@ -166,45 +132,35 @@ private slots:
             QDir(m_outFolder).removeRecursively();
     }
 
-    void printsEveryPageOnTheDefaultPrinter_data()
-    {
-        QTest::addColumn<bool>("projects");
-        QTest::newRow("DrpListofProjects") << true;
-        QTest::newRow("DrpListofPickups") << false;
-    }
-
     void printsEveryPageOnTheDefaultPrinter()
     {
-        QFETCH(bool, projects);
         QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), kQueue);
         TestEnv env;
-        const reports::ReportLayout *l = projects ? &reports::DrpListofProjects() : &reports::DrpListofPickups();
-        const ReportJob job{l, projects ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
-        const int pages = int(layoutJob(job).pages.size());
-        QVERIFY(pages >= 2);
-        // New, or written again under a name an earlier run left behind.
-        const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
-        PrintingReportOutput().print(job);
-        QVERIFY2(env.messages.calls.isEmpty(), qPrintable(env.messages.texts().join('\n')));
-        // The job goes through the server's filters and the backend; wait for its file.
-        QString arrived;
-        int arrivedPages = -1;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 90000 && arrivedPages <= 0) {
-            for (const QString &f : QDir(m_outFolder).entryList({"*.pdf"}, QDir::Files))
-                if (QFileInfo(QDir(m_outFolder).filePath(f)).lastModified() > started)
-                    arrived = QDir(m_outFolder).filePath(f);
-            if (arrived.isEmpty() || (arrivedPages = pdftools::pageCount(arrived)) <= 0)
-                QTest::qWait(250);
+        for (const reports::ReportLayout *l : {&reports::DrpListofProjects(), &reports::DrpListofPickups()}) {
+            const bool projects = l == &reports::DrpListofProjects();
+            const ReportJob job{l, projects ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
+            const int pages = int(layoutJob(job).pages.size());
+            QVERIFY(pages >= 2);
+            // New, or written again under a name an earlier run left behind.
+            const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+            PrintingReportOutput().print(job);
+            QVERIFY2(env.messages.calls.isEmpty(), qPrintable(env.messages.texts().join('\n')));
+            // The job goes through the server's filters and the backend; wait for its file, whole.
+            QString arrived;
+            const auto whole = [&] {
+                for (const QFileInfo &f : QDir(m_outFolder).entryInfoList({"*.pdf"}, QDir::Files))
+                    if (f.lastModified() > started)
+                        arrived = f.filePath();
+                return !arrived.isEmpty() && pdftools::pageCount(arrived) > 0;
+            };
+            QVERIFY2(QTest::qWaitFor(whole, 90000), qPrintable("no PDF arrived in " + m_outFolder + "; jobs: " +
+                                                               m_server->run("lpstat", {"-W", "all", "-o", kQueue}).second +
+                                                               m_server->errorLogTail()));
+            QCOMPARE(pdftools::pageCount(arrived), pages);
+            const QString title = pdftools::title(arrived);
+            QFile::remove(arrived);
+            QCOMPARE(title, l->caption); // the job is ours: the printer names it after the report
         }
-        QVERIFY2(!arrived.isEmpty(), qPrintable("no PDF arrived in " + m_outFolder + "; jobs: " +
-                                                m_server->output("lpstat", {"-W", "all", "-o", kQueue}) +
-                                                m_server->errorLogTail()));
-        QCOMPARE(arrivedPages, pages);
-        const QString title = pdftools::title(arrived);
-        QFile::remove(arrived);
-        QCOMPARE(title, l->caption); // the job is ours: the printer names it after the report
     }
 };
 

@@ -54,6 +54,15 @@ inline void key(QWidget *w, Qt::Key k, Qt::KeyboardModifiers mods = {})
     QTest::keyClick(w->window()->windowHandle(), k, mods);
 }
 
+// Field `name` of `w` focused, emptied and typed into.
+inline void retype(QWidget *w, const char *name, const QString &text)
+{
+    auto *f = w->findChild<QLineEdit *>(QLatin1String(name));
+    f->setFocus();
+    f->clear();
+    type(w, text);
+}
+
 } // namespace drive
 
 namespace ui {
