@@ -142,6 +142,7 @@ private:
     {
         m_stream->finish();
         m_finished = true;
+        m_reader.reset();
         m_connection.reset();
     }
 
