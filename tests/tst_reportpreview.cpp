@@ -87,6 +87,7 @@ private slots:
         ReportPreview *w = preview(job);
         QVERIFY(pages >= 3 && w && w->isWindow() && !w->isModal());
         QCOMPARE(w->windowTitle(), QStringLiteral("List of Pickups"));
+        QTRY_VERIFY(w->pageCountKnown()); // counted on a worker
         QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
         QCOMPARE(QList<int>({w->pageCount(), w->currentPage(), w->findChild<QSpinBox *>(QStringLiteral("spnPage"))->value()}),
                  QList<int>({pages, 0, 1}));
@@ -138,15 +139,42 @@ private slots:
     {
         QFETCH(QList<int>, keys);
         QFETCH(int, page);
-        ReportPreview *w = preview(pickupsJob(130));
+        const ReportJob job = pickupsJob(130);
+        ReportPreview *w = preview(job);
         QVERIFY(w);
-        const int last = w->pageCount();
+        const int last = int(layoutJob(job).pages.size());
         for (int k : keys)
             QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : w, Qt::Key(k));
         const int expected = page == 0 ? last : page;
         QCOMPARE(QList<int>({w->currentPage() + 1, w->findChild<QSpinBox *>(QStringLiteral("spnPage"))->value()}), QList<int>({expected, expected}));
         QCOMPARE(w->findChild<QAction *>(QStringLiteral("actNextPage"))->isEnabled(), expected < last);
         QCOMPARE(w->findChild<QAction *>(QStringLiteral("actPreviousPage"))->isEnabled(), expected > 1);
+    }
+
+    // Pages are laid out as the user moves to them, a few kept: going on, back past what is
+    // kept, to the end and to a page typed in shows the pages the whole layout has.
+    void pagesOnDemand()
+    {
+        const ReportJob job = pickupsJob(700);
+        const ReportDocument whole = layoutJob(job);
+        ReportPreview *w = preview(job);
+        QVERIFY(w && whole.pages.size() > 2 * ReportPreview::kKeptPages);
+        const int n = int(whole.pages.size());
+        auto *box = w->findChild<QSpinBox *>(QStringLiteral("spnPage"));
+        const auto same = [&](int page) {
+            const ReportPage *shown = w->shownPage();
+            return shown && shown->number == page + 1 && shown->items.size() == whole.pages[page].items.size()
+                && shown->items.last().text() == whole.pages[page].items.last().text();
+        };
+        QVERIFY(same(0) && w->keptPages() <= 1);
+        for (int page : {12, 1, n - 1, 3}) {
+            box->setValue(page + 1);
+            QVERIFY2(same(page), qPrintable(QString::number(page)));
+            QVERIFY(w->keptPages() <= ReportPreview::kKeptPages);
+        }
+        QTRY_VERIFY(w->pageCountKnown());
+        QCOMPARE(w->pageCount(), n);
+        QCOMPARE(w->findChild<QLabel *>(QStringLiteral("lblPageCount"))->text().trimmed(), QStringLiteral("of %1").arg(n));
     }
 
     void saveOrPrint_data()

@@ -3,6 +3,7 @@
 // register gets when it is opened.
 #include "core/app/globals.h"
 #include "core/db/database.h"
+#include "core/db/datasource.h"
 #include "core/db/schema.h"
 #include "core/reports/reportjob.h"
 #include "support/testenv.h"
@@ -82,6 +83,24 @@ private slots:
         ReportDocument doc;
         QVERIFY(streamPages(job, [&](const ReportDocument &d, const ReportPage &p) { doc = d; pages << p; return true; }, nullptr, 7));
         QCOMPARE(pageTexts(doc, pages), pageTexts(whole, whole.pages));
+    }
+
+    // A row chosen beyond the first page is found again after a refresh, its page read by its key
+    // (the rows before and after it in their places).
+    void chosenRowFoundByKey()
+    {
+        QVERIFY(env->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                          "INSERT INTO project (projectname, company, active) SELECT 'P' || i, 'C', -1 FROM n"));
+        DataSource list;
+        list.setQuery(queries::everyProject());
+        QVERIFY(list.refresh() && list.count() > 400);
+        for (int row : {300, 255, 256, int(list.count()) - 1}) {
+            const RowSet around = *readRows({"SELECT id FROM project ORDER BY id LIMIT 5 OFFSET ?", {row - 2}});
+            QVERIFY(list.refresh());
+            QCOMPARE(list.findRow("id", around.value(2, "id")), row);
+            for (int i = 0; i < around.size(); ++i)
+                QCOMPARE(list.value(row - 2 + i, "id"), around.value(i, "id"));
+        }
     }
 
     // Cancel writes nothing under the chosen name and leaves a file already there alone.

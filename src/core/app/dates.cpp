@@ -176,13 +176,55 @@ std::optional<QDateTime> parse(const QString &input, const QDate &today)
     return QDateTime(*date, time);
 }
 
-QString shortForm(const QDateTime &dt)
+QString shortForm(const QDate &date, const QTime &time)
 {
-    QString s = dt.date().toString(QStringLiteral("M/d/yyyy"));
-    if (dt.time() != QTime(0, 0))
-        s += QLatin1Char(' ') + dt.time().toString(QStringLiteral("h:mm:ss AP"));
+    QString s = date.toString(QStringLiteral("M/d/yyyy"));
+    if (time != QTime(0, 0))
+        s += QLatin1Char(' ') + time.toString(QStringLiteral("h:mm:ss AP"));
     return s;
 }
+
+QString shortForm(const QDateTime &dt)
+{
+    return shortForm(dt.date(), dt.time());
+}
+
+namespace {
+
+// The digits of s[from, from + n) as a number, or -1.
+int digitsAt(const QString &s, int from, int n)
+{
+    int v = 0;
+    for (int i = from; i < from + n; ++i) {
+        const char16_t c = s.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        v = v * 10 + (c - u'0');
+    }
+    return v;
+}
+
+// The two forms we store, "yyyy-MM-dd" and "yyyy-MM-dd HH:mm:ss", read as a date and
+// a wall-clock time: no time zone is consulted (which is slow, and would move a time
+// that a change to summer time skips).
+std::optional<std::pair<QDate, QTime>> storedForm(const QString &s)
+{
+    if ((s.size() != 10 && s.size() != 19) || s.at(4) != u'-' || s.at(7) != u'-')
+        return std::nullopt;
+    const QDate d(digitsAt(s, 0, 4), digitsAt(s, 5, 2), digitsAt(s, 8, 2));
+    if (!d.isValid())
+        return std::nullopt;
+    if (s.size() == 10)
+        return std::pair{d, QTime(0, 0)};
+    if (s.at(10) != u' ' || s.at(13) != u':' || s.at(16) != u':')
+        return std::nullopt;
+    const int h = digitsAt(s, 11, 2), m = digitsAt(s, 14, 2), sec = digitsAt(s, 17, 2);
+    if (h < 0 || m < 0 || sec < 0 || !QTime::isValid(h, m, sec))
+        return std::nullopt;
+    return std::pair{d, QTime(h, m, sec)};
+}
+
+} // namespace
 
 QString checkedText(const QString &text, const QDate &today)
 {
@@ -208,6 +250,8 @@ QString toShort(const QVariant &stored)
     const QString s = stored.toString();
     if (s.isEmpty())
         return {};
+    if (const auto stored = storedForm(s))
+        return shortForm(stored->first, stored->second);
     QDateTime dt = QDateTime::fromString(s, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (!dt.isValid()) {
         const QDate d = QDate::fromString(s, Qt::ISODate);

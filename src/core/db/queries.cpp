@@ -157,6 +157,19 @@ std::optional<Query> rowsBefore(const Query &rows, const QString &column, const 
                  binds};
 }
 
+std::optional<Query> rowsByKey(const Query &rows, const QString &column, const QVariant &value, bool before, int limit)
+{
+    if (!rowsBefore(rows, column, value))
+        return std::nullopt;
+    const QString term = rows.order.first().section(QLatin1Char('.'), -1);
+    QVariantList binds = rows.binds;
+    binds << value << limit;
+    return Query{QStringLiteral("SELECT * FROM (%1) listed WHERE listed.%2 %3 ? ORDER BY listed.%2%4 LIMIT ?")
+                     .arg(rows.unordered, term, before ? QStringLiteral("<") : QStringLiteral(">="),
+                          before ? QStringLiteral(" DESC") : QString()),
+                 binds};
+}
+
 } // namespace queries
 
 std::optional<RowSet> projectById(qint64 id, Failure *why)

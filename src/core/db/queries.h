@@ -77,6 +77,10 @@ Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd);
 // The number of rows before the one whose `column` is `value`, for rows ordered
 // by that column alone; nothing otherwise.
 std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value);
+// Up to `limit` rows next to the one whose `column` is `value`, found by that key,
+// for rows ordered by that column alone: those before it nearest first, or it and
+// those after it.
+std::optional<Query> rowsByKey(const Query &rows, const QString &column, const QVariant &value, bool before, int limit);
 
 } // namespace queries
 

@@ -128,6 +128,42 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     return &*m_pages.insert(number, std::move(p));
 }
 
+void RowWindow::keyedPage(qint64 row, const QString &column, const QVariant &key) const
+{
+    const qint64 number = row / kPageRows;
+    const int before = int(row % kPageRows);
+    const int size = int(std::min<qint64>(kPageRows, m_rows - number * kPageRows));
+    Page p;
+    for (const bool earlier : {true, false}) {
+        const int limit = earlier ? before : size - before;
+        const auto query = queries::rowsByKey(m_query, column, key, earlier, limit);
+        QSqlQuery q(db::main());
+        if (limit <= 0 || !query || !run(q, *query, nullptr))
+            continue;
+        const int n = q.record().count();
+        QList<QVariantList> rows;
+        while (q.next()) {
+            QVariantList r;
+            r.reserve(n);
+            for (int i = 0; i < n; ++i)
+                r << q.value(i);
+            rows << r;
+        }
+        if (earlier)
+            std::reverse(rows.begin(), rows.end());
+        p.rows << rows;
+    }
+    if (p.rows.size() != size)
+        return; // changed since it was counted: read by position when shown
+    if (m_pages.size() >= kKeptPages) {
+        const auto oldest = std::min_element(m_pages.begin(), m_pages.end(),
+                                             [](const Page &a, const Page &b) { return a.used < b.used; });
+        m_pages.erase(oldest);
+    }
+    p.used = ++m_clock;
+    m_pages.insert(number, std::move(p));
+}
+
 QVariant RowWindow::value(int row, int column) const
 {
     if (row < 0 || row >= m_rows || column < 0 || column >= m_columns.size())
@@ -182,7 +218,13 @@ int RowWindow::findRow(const QString &columnName, const QVariant &wanted) const
         if (!run(q, *before, nullptr) || !q.next())
             return -1;
         const qint64 row = q.value(0).toLongLong();
-        return row < m_rows && value(int(row), c) == wanted ? int(row) : -1;
+        if (row >= m_rows)
+            return -1;
+        // The page around it read by key: skipping to it by position would step over
+        // every row before it again.
+        if (!m_pages.contains(row / kPageRows))
+            keyedPage(row, columnName, wanted);
+        return value(int(row), c) == wanted ? int(row) : -1;
     }
     for (qint64 row = 0; row < m_rows; ++row)
         if (value(int(row), c) == wanted)

@@ -52,6 +52,8 @@ private:
         quint64 used = 0;
     };
     const Page *page(qint64 number) const;
+    // Reads the page of `row`, whose ordering column holds `key`, by that key.
+    void keyedPage(qint64 row, const QString &column, const QVariant &key) const;
 
     Query m_query;
     qint64 m_rows = 0;

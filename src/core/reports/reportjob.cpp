@@ -76,45 +76,120 @@ ReportJob registerJob(const ReportLayout &layout, const db::Query &query, const 
     return job;
 }
 
+class PageStream::Reader
+{
+public:
+    Reader(const ReportJob &job, int chunkRows)
+        : m_job(job)
+        , m_chunkRows(chunkRows)
+    {
+    }
+
+    std::optional<ReportPage> next(Failure *why)
+    {
+        while (!m_stream || !m_stream->hasPage()) {
+            if (m_finished || m_failed)
+                return std::nullopt;
+            if (!feed(why)) {
+                m_failed = true;
+                return std::nullopt;
+            }
+        }
+        return m_stream->takePage();
+    }
+
+    const ReportDocument &document() const { return m_stream ? m_stream->document() : m_empty; }
+    bool failed() const { return m_failed; }
+
+private:
+    // Lays out the next rows, or the report's end after the last.
+    bool feed(Failure *why)
+    {
+        if (!m_job.readsRegister()) {
+            if (!m_stream)
+                m_stream.emplace(layoutOf(m_job), m_job.rows.columns, m_job.title, dateOf(m_job));
+            if (m_at < m_job.rows.rows.size())
+                m_stream->addRow(m_job.rows.rows.at(m_at++));
+            else
+                finish();
+            return true;
+        }
+        if (!m_reader) {
+            m_connection.emplace();
+            if (!m_connection->open(m_job, why))
+                return false;
+            m_reader.emplace(m_connection->database(), m_job.query, m_chunkRows);
+        }
+        if (m_at >= m_chunk.rows.size()) {
+            std::optional<db::RowSet> chunk = m_reader->next(why);
+            if (!chunk)
+                return false;
+            if (!m_stream)
+                m_stream.emplace(layoutOf(m_job), chunk->columns, m_job.title, dateOf(m_job));
+            m_chunk = std::move(*chunk);
+            m_at = 0;
+            if (m_chunk.isEmpty()) {
+                finish();
+                return true;
+            }
+        }
+        // A page's worth of rows at a time keeps the pages waiting few.
+        m_stream->addRow(m_chunk.rows.at(m_at++));
+        return true;
+    }
+
+    void finish()
+    {
+        m_stream->finish();
+        m_finished = true;
+        m_reader.reset();
+        m_connection.reset();
+    }
+
+    ReportJob m_job;
+    int m_chunkRows;
+    std::optional<ReaderConnection> m_connection;
+    std::optional<db::ChunkReader> m_reader;
+    std::optional<LayoutStream> m_stream;
+    db::RowSet m_chunk;
+    qsizetype m_at = 0;
+    bool m_finished = false;
+    bool m_failed = false;
+    ReportDocument m_empty;
+};
+
+PageStream::PageStream(const ReportJob &job, int chunkRows)
+    : d(std::make_unique<Reader>(job, chunkRows))
+{
+}
+
+PageStream::~PageStream() = default;
+
+std::optional<ReportPage> PageStream::next(Failure *why)
+{
+    return d->next(why);
+}
+
+const ReportDocument &PageStream::document() const
+{
+    return d->document();
+}
+
+bool PageStream::failed() const
+{
+    return d->failed();
+}
+
 bool streamPages(const ReportJob &job, const PageSink &page, Failure *why, int chunkRows)
 {
-    const auto drain = [&](LayoutStream &stream) {
-        while (stream.hasPage())
-            if (!page(stream.document(), stream.takePage()))
-                return false;
-        return true;
-    };
-    if (!job.readsRegister()) {
-        LayoutStream stream(layoutOf(job), job.rows.columns, job.title, dateOf(job));
-        for (const QVariantList &row : job.rows.rows) {
-            stream.addRow(row);
-            if (!drain(stream))
-                return false;
-        }
-        stream.finish();
-        return drain(stream);
-    }
-    ReaderConnection connection;
-    if (!connection.open(job, why))
-        return false;
-    db::ChunkReader reader(connection.database(), job.query, chunkRows);
-    std::optional<LayoutStream> stream;
-    for (;;) {
-        const std::optional<db::RowSet> chunk = reader.next(why);
-        if (!chunk)
+    PageStream pages(job, chunkRows);
+    Failure failure;
+    while (std::optional<ReportPage> p = pages.next(&failure))
+        if (!page(pages.document(), *p))
             return false;
-        if (!stream)
-            stream.emplace(layoutOf(job), chunk->columns, job.title, dateOf(job));
-        if (chunk->isEmpty())
-            break;
-        for (const QVariantList &row : chunk->rows) {
-            stream->addRow(row);
-            if (!drain(*stream))
-                return false;
-        }
-    }
-    stream->finish();
-    return drain(*stream);
+    if (pages.failed())
+        return fail(why, failure);
+    return true;
 }
 
 std::optional<db::RowSet> jobRows(const ReportJob &job, Failure *why)

@@ -8,6 +8,8 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class QPagedPaintDevice;
 
@@ -40,6 +42,29 @@ inline constexpr int kChunkRows = 1000;
 // (the job is cancelled); streamPages then returns false with no failure.
 using PageSink = std::function<bool(const ReportDocument &doc, const ReportPage &page)>;
 bool streamPages(const ReportJob &job, const PageSink &page, Failure *why = nullptr, int chunkRows = kChunkRows);
+
+// The pages of a job taken one at a time, laid out as they are asked for: rows are
+// read (in chunks, on a connection of the calling thread) only as far as the page
+// asked for needs them.
+class PageStream
+{
+public:
+    explicit PageStream(const ReportJob &job, int chunkRows = kChunkRows);
+    ~PageStream();
+    PageStream(const PageStream &) = delete;
+    PageStream &operator=(const PageStream &) = delete;
+
+    // The next page; nullopt after the last one, or on failure (why filled).
+    std::optional<ReportPage> next(Failure *why = nullptr);
+    // Sizes and fonts without pages; its rowCount counts the rows laid out so far.
+    // Empty until the first page has been asked for.
+    const ReportDocument &document() const;
+    bool failed() const;
+
+private:
+    class Reader;
+    std::unique_ptr<Reader> d;
+};
 
 // Every row of the job, read at once (for the small reports that are kept whole).
 std::optional<db::RowSet> jobRows(const ReportJob &job, Failure *why = nullptr);

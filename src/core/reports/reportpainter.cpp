@@ -2,12 +2,17 @@
 #include "core/reports/reportjob.h"
 
 #include <QFileInfo>
+#include <QGlyphRun>
+#include <QHash>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+#include <QSet>
+#include <QTextLayout>
+#include <limits>
 #include <mutex>
 
 #if defined(__GLIBC__)
@@ -53,7 +58,61 @@ void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal sca
         drawPage(painter, doc, doc.pages.at(index), scale);
 }
 
-void drawPage(QPainter &painter, const ReportDocument &doc, const ReportPage &page, qreal scale)
+// Lines shaped once for one painter and device. The same captions, names and values
+// come back page after page, and shaping a line is most of what drawing it costs.
+// A line drawn from its glyphs lands where drawText would put it: both place the
+// glyphs at the rounded origin plus the shaped advances.
+class ShapedLines
+{
+public:
+    // The glyphs of a line met before, or nullptr for a line seen the first time
+    // (shaping it apart costs more than drawing it, should it not come back).
+    const QList<QGlyphRun> *runs(QPainter &painter, const QFont &font, int fontIndex, const QString &text)
+    {
+        const auto key = std::pair{fontIndex, text};
+        if (const auto it = m_runs.constFind(key); it != m_runs.constEnd())
+            return &*it;
+        if (m_runs.size() >= kMaxLines)
+            m_runs.clear();
+        if (m_seen.size() >= kMaxLines)
+            m_seen.clear();
+        if (!m_seen.contains(key)) {
+            m_seen.insert(key);
+            return nullptr;
+        }
+        m_seen.remove(key);
+        QTextLayout layout(text, font, painter.device());
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setTextDirection(painter.layoutDirection());
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(std::numeric_limits<int>::max() / 256);
+        line.setPosition(QPointF(0, 0));
+        layout.endLayout();
+        QList<QGlyphRun> runs = layout.glyphRuns();
+        // Positions relative to the baseline, as drawText takes its origin.
+        const qreal ascent = line.ascent();
+        for (QGlyphRun &run : runs) {
+            QList<QPointF> at = run.positions();
+            for (QPointF &p : at)
+                p.ry() -= ascent;
+            run.setPositions(at);
+        }
+        return &*m_runs.insert(key, std::move(runs));
+    }
+
+private:
+    static constexpr int kMaxLines = 20000;
+    QHash<std::pair<int, QString>, QList<QGlyphRun>> m_runs;
+    QSet<std::pair<int, QString>> m_seen;
+};
+
+namespace {
+
+void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage &page, qreal scale,
+                  ShapedLines *shaped)
 {
     painter.save();
     painter.scale(scale, scale);
@@ -90,14 +149,22 @@ void drawPage(QPainter &painter, const ReportDocument &doc, const ReportPage &pa
         case ItemKind::Function:
             if (it.lines.isEmpty() || it.font < 0 || it.font >= fonts.size())
                 break;
-            if (it.font != current) {
-                painter.setFont(fonts.at(it.font));
-                current = it.font;
-            }
             for (int i = 0; i < int(it.lines.size()); ++i) {
                 const TextLine &line = it.lines.at(i);
-                if (!line.text.isEmpty())
-                    painter.drawText(lineOrigin(it, line, i, doc.fonts.at(it.font)), line.text);
+                if (line.text.isEmpty())
+                    continue;
+                const QPointF origin = lineOrigin(it, line, i, doc.fonts.at(it.font));
+                if (const auto *runs
+                    = shaped ? shaped->runs(painter, fonts.at(it.font), it.font, line.text) : nullptr) {
+                    for (const QGlyphRun &run : *runs)
+                        painter.drawGlyphRun(origin, run);
+                    continue;
+                }
+                if (it.font != current) {
+                    painter.setFont(fonts.at(it.font));
+                    current = it.font;
+                }
+                painter.drawText(origin, line.text);
             }
             break;
         }
@@ -105,8 +172,16 @@ void drawPage(QPainter &painter, const ReportDocument &doc, const ReportPage &pa
     painter.restore();
 }
 
+} // namespace
+
+void drawPage(QPainter &painter, const ReportDocument &doc, const ReportPage &page, qreal scale)
+{
+    drawPageWith(painter, doc, page, scale, nullptr);
+}
+
 PagePainter::PagePainter(QPagedPaintDevice *device)
     : m_device(device)
+    , m_shaped(std::make_unique<ShapedLines>())
 {
 }
 
@@ -139,7 +214,7 @@ bool PagePainter::paint(const ReportDocument &doc, const ReportPage &page, Failu
         m_painter->end();
         return failed(QStringLiteral("A new page could not be started."));
     }
-    drawPage(*m_painter, doc, page, m_scale);
+    drawPageWith(*m_painter, doc, page, m_scale, m_shaped.get());
     ++m_pages;
     return true;
 }

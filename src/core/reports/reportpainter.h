@@ -12,6 +12,8 @@ class QPagedPaintDevice;
 // painter only scales them from the reference resolution to the device.
 namespace core::reports {
 
+class ShapedLines;
+
 // Draws page `index` with the painter's current origin at the paper's top-left
 // corner; `scale` is device pixels per reference unit.
 void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal scale);
@@ -36,6 +38,7 @@ public:
 private:
     QPagedPaintDevice *m_device;
     std::unique_ptr<QPainter> m_painter;
+    std::unique_ptr<ShapedLines> m_shaped;
     qreal m_scale = 1;
     int m_pages = 0;
 };

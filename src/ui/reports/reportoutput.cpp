@@ -188,7 +188,7 @@ void PrintingReportOutput::preview(const ReportJob &job)
     const bool opening = !w;
     if (opening)
         w = new ReportPreview();
-    w->setDocument(layoutJob(job));
+    w->setJob(job);
     if (opening) {
         if (const QWidget *main = WindowRegistry::existing<frmMain>(); main && main->isVisible())
             centreOver(w, main);

@@ -1,6 +1,7 @@
 #include "ui/reports/reportpreview.h"
 
 #include "core/reports/reportpainter.h"
+#include "ui/common/services.h"
 #include "ui/reports/reportoutput.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStyle>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -37,17 +39,18 @@ PageView::PageView(QWidget *parent)
     setAccessibleName(QStringLiteral("Report page"));
 }
 
-void PageView::setDocument(const ReportDocument *doc)
+void PageView::setDocument(const ReportDocument &doc)
 {
     m_doc = doc;
-    m_page = 0;
+    m_doc.pages.clear();
+    m_page.reset();
     updateSize();
     update();
 }
 
-void PageView::setPage(int index)
+void PageView::setPage(const ReportPage &page)
 {
-    m_page = index;
+    m_page = page;
     update();
 }
 
@@ -60,7 +63,7 @@ void PageView::setZoom(qreal zoom)
 
 QSizeF PageView::paperSize() const
 {
-    const QSizeF ref = m_doc ? m_doc->pageSize : QSizeF(kPageWidthPt, kPageHeightPt) * kRefPerPoint;
+    const QSizeF ref = m_doc.pageSize.isEmpty() ? QSizeF(kPageWidthPt, kPageHeightPt) * kRefPerPoint : m_doc.pageSize;
     return QSizeF(ref.width() * logicalDpiX() / kReferenceDpi, ref.height() * logicalDpiY() / kReferenceDpi);
 }
 
@@ -81,13 +84,13 @@ void PageView::paintEvent(QPaintEvent *)
     p.fillRect(sheet, Qt::white);
     p.setPen(QColor(0, 0, 0, 90));
     p.drawRect(sheet.adjusted(-0.5, -0.5, 0.5, 0.5));
-    if (!m_doc)
+    if (!m_page)
         return;
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setClipRect(sheet);
     p.translate(sheet.topLeft());
-    drawPage(p, *m_doc, m_page, m_zoom * logicalDpiX() / kReferenceDpi);
+    drawPage(p, m_doc, *m_page, m_zoom * logicalDpiX() / kReferenceDpi);
 }
 
 void PageView::wheelEvent(QWheelEvent *e)
@@ -264,14 +267,104 @@ QAction *ReportPreview::makeAction(const QString &objectName, const QString &tex
     return a;
 }
 
-void ReportPreview::setDocument(ReportDocument doc)
+ReportPreview::~ReportPreview()
 {
-    m_doc = std::move(doc);
-    setWindowTitle(m_doc.caption);
-    m_view->setDocument(&m_doc);
+    stopCounting();
+}
+
+void ReportPreview::setJob(const ReportJob &job)
+{
+    stopCounting();
+    m_job = job;
+    m_stream.reset();
+    m_pages.clear();
+    m_shown.reset();
+    m_laidOut = 0;
+    m_count.reset();
+    m_saidUnreadable = false;
+    const ReportLayout &layout = job.layout ? *job.layout : DrpListofPickups();
+    setWindowTitle(layout.caption);
     m_page = -1;
     showPage(0);
     applyFit();
+    startCounting();
+}
+
+const ReportDocument &ReportPreview::document() const
+{
+    static const ReportDocument none;
+    return m_stream ? m_stream->document() : none;
+}
+
+const ReportPage *ReportPreview::pageAt(int index)
+{
+    if (const auto it = m_pages.find(index); it != m_pages.end())
+        return &it->second;
+    // Pages come out in order only: an earlier page no longer kept is laid out again
+    // from the start.
+    if (!m_stream || index < m_laidOut) {
+        m_stream = std::make_unique<PageStream>(m_job);
+        m_pages.clear();
+        m_laidOut = 0;
+    }
+    while (m_laidOut <= index) {
+        Failure why;
+        std::optional<ReportPage> page = m_stream->next(&why);
+        if (!page) {
+            if (!m_stream->failed())
+                m_count = m_laidOut;
+            else if (!std::exchange(m_saidUnreadable, true))
+                message(QStringLiteral("The report could not be read. ") + why.description, QString(),
+                        QMessageBox::Warning);
+            return nullptr;
+        }
+        if (m_laidOut == 0)
+            m_view->setDocument(m_stream->document());
+        m_pages.emplace(m_laidOut++, std::move(*page));
+        // Keep the pages nearest the one asked for.
+        while (int(m_pages.size()) > kKeptPages) {
+            const int first = m_pages.begin()->first, last = m_pages.rbegin()->first;
+            m_pages.erase(index - first > last - index ? m_pages.begin() : std::prev(m_pages.end()));
+        }
+    }
+    const auto it = m_pages.find(index);
+    return it == m_pages.end() ? nullptr : &it->second;
+}
+
+void ReportPreview::startCounting()
+{
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    m_stopCounting = stop;
+    m_counter.reset(QThread::create([this, job = m_job, stop] {
+        PageStream pages(job);
+        int n = 0;
+        while (!stop->load() && pages.next())
+            ++n;
+        if (stop->load() || pages.failed())
+            return;
+        // Delivered on the window's thread; the window waits for this thread before
+        // it goes, and a call queued for a window that has gone is dropped.
+        QMetaObject::invokeMethod(
+            this,
+            [this, stop, n] {
+                if (stop->load() || m_count)
+                    return;
+                m_count = n;
+                updateControls();
+            },
+            Qt::QueuedConnection);
+    }));
+    m_counter->start(QThread::LowPriority);
+}
+
+void ReportPreview::stopCounting()
+{
+    if (m_stopCounting)
+        m_stopCounting->store(true);
+    if (m_counter)
+        m_counter->wait();
+    m_counter.reset();
+    m_stopCounting.reset();
 }
 
 qreal ReportPreview::zoom() const
@@ -281,10 +374,20 @@ qreal ReportPreview::zoom() const
 
 void ReportPreview::showPage(int index)
 {
-    index = std::clamp(index, 0, std::max(0, pageCount() - 1));
+    index = std::max(index, 0);
+    if (m_count)
+        index = std::min(index, std::max(*m_count - 1, 0));
+    const ReportPage *page = pageAt(index);
+    if (!page && m_laidOut > 0) { // past the last page: the last one
+        index = m_laidOut - 1;
+        page = pageAt(index);
+    }
+    if (page) {
+        m_shown = *page;
+        m_view->setPage(*page);
+    }
     if (index != m_page) {
         m_page = index;
-        m_view->setPage(index);
         m_scroll->verticalScrollBar()->setValue(0);
     }
     updateControls();
@@ -293,17 +396,21 @@ void ReportPreview::showPage(int index)
 void ReportPreview::updateControls()
 {
     const int n = pageCount();
+    const bool counted = pageCountKnown();
     {
         const QSignalBlocker block(m_pageBox);
-        m_pageBox->setRange(n > 0 ? 1 : 0, std::max(n, 0));
+        // Until the pages are counted, any page may be asked for; past the end shows the last.
+        m_pageBox->setRange(n > 0 ? 1 : 0, counted ? std::max(n, 0) : std::numeric_limits<int>::max());
         m_pageBox->setValue(m_page + 1);
-        m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10))) + 24);
+        m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10000))) + 24);
     }
-    m_pageCount->setText(QStringLiteral(" of %1 ").arg(n));
+    m_pageCount->setText(counted ? QStringLiteral(" of %1 ").arg(n) : QStringLiteral(" of \u2026 "));
+    m_pageCount->setToolTip(counted ? QString() : QStringLiteral("Counting the pages"));
+    const bool more = !counted || m_page < n - 1;
     m_first->setEnabled(m_page > 0);
     m_previous->setEnabled(m_page > 0);
-    m_next->setEnabled(m_page < n - 1);
-    m_last->setEnabled(m_page < n - 1);
+    m_next->setEnabled(more);
+    m_last->setEnabled(more);
     const qreal z = m_view->zoom();
     m_zoomIn->setEnabled(z < kZoomSteps[std::size(kZoomSteps) - 1] - 1e-6);
     m_zoomOut->setEnabled(z > kZoomSteps[0] + 1e-6);
@@ -374,12 +481,12 @@ bool ReportPreview::eventFilter(QObject *watched, QEvent *event)
 
 void ReportPreview::printReport()
 {
-    printOnDefaultPrinter(PrintSource::of(m_doc), this);
+    printOnDefaultPrinter(PrintSource::of(m_job), this);
 }
 
 void ReportPreview::saveReport()
 {
-    saveAsPdf(PrintSource::of(m_doc), this);
+    saveAsPdf(PrintSource::of(m_job), this);
 }
 
 } // namespace ui

@@ -1,15 +1,22 @@
 #pragma once
 #include "core/reports/layoutpass.h"
+#include "core/reports/reportjob.h"
 #include "ui/common/corenames.h"
 
 #include <QMainWindow>
 #include <QWidget>
+#include <atomic>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
 
 class QAction;
 class QComboBox;
 class QLabel;
 class QScrollArea;
 class QSpinBox;
+class QThread;
 
 namespace ui {
 
@@ -19,8 +26,9 @@ class PageView : public QWidget
     Q_OBJECT
 public:
     explicit PageView(QWidget *parent = nullptr);
-    void setDocument(const ReportDocument *doc);
-    void setPage(int index);
+    // The report's sizes and fonts (its pages are not needed), then the page shown.
+    void setDocument(const ReportDocument &doc);
+    void setPage(const ReportPage &page);
     void setZoom(qreal zoom); // 1.0 is the paper's real size on this screen
     qreal zoom() const { return m_zoom; }
     // The page at zoom 1.0, in this widget's pixels.
@@ -36,8 +44,8 @@ protected:
 
 private:
     void updateSize();
-    const ReportDocument *m_doc = nullptr;
-    int m_page = 0;
+    ReportDocument m_doc;
+    std::optional<ReportPage> m_page;
     qreal m_zoom = 1.0;
 };
 
@@ -48,11 +56,21 @@ class ReportPreview : public QMainWindow
 public:
     explicit ReportPreview(QWidget *parent = nullptr);
 
-    // Shows a new document from its first page; the window caption is the report's.
-    void setDocument(ReportDocument doc);
-    const ReportDocument &document() const { return m_doc; }
+    ~ReportPreview() override;
+
+    // Shows a report from its first page. Pages are laid out as the user moves to
+    // them and only those near the one shown are kept; the pages are counted
+    // meanwhile on a worker thread, by a layout pass that keeps none.
+    void setJob(const ReportJob &job);
+    // The report's sizes and fonts; rowCount counts the rows laid out so far.
+    const ReportDocument &document() const;
     int currentPage() const { return m_page; } // from 0
-    int pageCount() const { return int(m_doc.pages.size()); }
+    // Every page once counted; until then the pages laid out so far.
+    int pageCount() const { return m_count.value_or(m_laidOut); }
+    bool pageCountKnown() const { return m_count.has_value(); }
+    const ReportPage *shownPage() const { return m_shown ? &*m_shown : nullptr; }
+    int keptPages() const { return int(m_pages.size()); }
+    static constexpr int kKeptPages = 8;
     qreal zoom() const;
 
 public slots:
@@ -60,7 +78,7 @@ public slots:
     void nextPage() { showPage(m_page + 1); }
     void previousPage() { showPage(m_page - 1); }
     void firstPage() { showPage(0); }
-    void lastPage() { showPage(pageCount() - 1); }
+    void lastPage() { showPage(m_count ? *m_count - 1 : std::numeric_limits<int>::max()); }
     void zoomIn() { stepZoom(1); }
     void zoomOut() { stepZoom(-1); }
     void printReport();
@@ -78,7 +96,19 @@ private:
     QAction *makeAction(const QString &objectName, const QString &text, const QIcon &icon,
                         const QList<QKeySequence> &keys);
 
-    ReportDocument m_doc;
+    const ReportPage *pageAt(int index);
+    void startCounting();
+    void stopCounting();
+
+    ReportJob m_job;
+    std::unique_ptr<PageStream> m_stream;
+    std::map<int, ReportPage> m_pages; // laid out, near the page shown
+    std::optional<ReportPage> m_shown;
+    int m_laidOut = 0; // pages the stream has handed over
+    std::optional<int> m_count;
+    std::unique_ptr<QThread> m_counter;
+    std::shared_ptr<std::atomic<bool>> m_stopCounting;
+    bool m_saidUnreadable = false;
     int m_page = 0;
     Fit m_fit = Fit::Width;
     PageView *m_view = nullptr;
