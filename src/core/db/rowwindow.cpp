@@ -119,13 +119,7 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     Page p{std::move(read->rows)};
     if (fromEnd)
         std::reverse(p.rows.begin(), p.rows.end());
-    if (m_pages.size() >= kKeptPages) {
-        const auto oldest = std::min_element(m_pages.begin(), m_pages.end(),
-                                             [](const Page &a, const Page &b) { return a.used < b.used; });
-        m_pages.erase(oldest);
-    }
-    p.used = ++m_clock;
-    return &*m_pages.insert(number, std::move(p));
+    return keep(number, std::move(p));
 }
 
 void RowWindow::keyedPage(qint64 row, const QString &column, const QVariant &key) const
@@ -137,31 +131,27 @@ void RowWindow::keyedPage(qint64 row, const QString &column, const QVariant &key
     for (const bool earlier : {true, false}) {
         const int limit = earlier ? before : size - before;
         const auto query = queries::rowsByKey(m_query, column, key, earlier, limit);
-        QSqlQuery q(db::main());
-        if (limit <= 0 || !query || !run(q, *query, nullptr))
+        std::optional<RowSet> read = limit > 0 && query ? readRows(*query) : std::nullopt;
+        if (!read)
             continue;
-        const int n = q.record().count();
-        QList<QVariantList> rows;
-        while (q.next()) {
-            QVariantList r;
-            r.reserve(n);
-            for (int i = 0; i < n; ++i)
-                r << q.value(i);
-            rows << r;
-        }
         if (earlier)
-            std::reverse(rows.begin(), rows.end());
-        p.rows << rows;
+            std::reverse(read->rows.begin(), read->rows.end());
+        p.rows << read->rows;
     }
     if (p.rows.size() != size)
         return; // changed since it was counted: read by position when shown
+    keep(number, std::move(p));
+}
+
+const RowWindow::Page *RowWindow::keep(qint64 number, Page page) const
+{
     if (m_pages.size() >= kKeptPages) {
         const auto oldest = std::min_element(m_pages.begin(), m_pages.end(),
                                              [](const Page &a, const Page &b) { return a.used < b.used; });
         m_pages.erase(oldest);
     }
-    p.used = ++m_clock;
-    m_pages.insert(number, std::move(p));
+    page.used = ++m_clock;
+    return &*m_pages.insert(number, std::move(page));
 }
 
 QVariant RowWindow::value(int row, int column) const

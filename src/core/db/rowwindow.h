@@ -52,6 +52,8 @@ private:
         quint64 used = 0;
     };
     const Page *page(qint64 number) const;
+    // Holds `page` as page `number`, forgetting the least recently used one when full.
+    const Page *keep(qint64 number, Page page) const;
     // Reads the page of `row`, whose ordering column holds `key`, by that key.
     void keyedPage(qint64 row, const QString &column, const QVariant &key) const;
 
