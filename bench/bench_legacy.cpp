@@ -9,6 +9,7 @@
 #include "core/db/legacy.h"
 #include "core/db/legacyconversion.h"
 
+#include "common.h"
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,12 +24,6 @@ using namespace core;
 using namespace core::db;
 
 namespace {
-
-[[noreturn]] void die(const QString &why)
-{
-    std::fprintf(stderr, "bench_legacy: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 // The median of `repeat` runs, in milliseconds.
 double median(int repeat, const std::function<void()> &run)
@@ -81,7 +76,8 @@ int main(int argc, char **argv)
     });
     const double read = median(repeat, [&] {
         for (const char *table : {"project", "authorizedcompanies", "pickuplog"})
-            if (!reader->readRows(QString::fromLatin1(table), [](const QVariantList &) { return true; }, &why))
+            if (!reader->readRows(
+                    QString::fromLatin1(table), [](const QVariantList &) { return true; }, &why))
                 die(why.description);
     });
     const double convert = median(repeat, [&] {

@@ -22,6 +22,7 @@
 #include <QTableView>
 #include <QTest>
 
+#include "common.h"
 #include <algorithm>
 #include <cstdio>
 
@@ -31,35 +32,6 @@ using namespace ui;
 
 namespace {
 
-QString argValue(const QStringList &args, const QString &name, const QString &def)
-{
-    const int i = int(args.indexOf(name));
-    return (i >= 0 && i + 1 < args.size()) ? args.at(i + 1) : def;
-}
-
-double memoryMiB(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(int(qstrlen(key))).trimmed().split(' ').first().toLong() / 1024.0;
-    return -1;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v.at(v.size() / 2);
-}
-
-double loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').first().toDouble() : -1;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -68,9 +40,9 @@ int main(int argc, char **argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QStringList args = app.arguments();
     SampleSpec spec;
-    spec.projects = argValue(args, QStringLiteral("--projects"), QStringLiteral("100000")).toInt();
+    spec.projects = option(args, QStringLiteral("--projects"), QStringLiteral("100000")).toInt();
     spec.companiesPerProject = 1;
-    spec.pickupsPerCompany = argValue(args, QStringLiteral("--pickups"), QStringLiteral("10")).toInt();
+    spec.pickupsPerCompany = option(args, QStringLiteral("--pickups"), QStringLiteral("10")).toInt();
     const QString file = QStringLiteral("/tmp/quillbern-bench-lists-%1-%2.mdb").arg(spec.projects).arg(spec.pickupsPerCompany);
     if (!QFileInfo::exists(file)) {
         const QString tmp = file + QStringLiteral(".part");
@@ -121,7 +93,7 @@ int main(int argc, char **argv)
     WindowRegistry::destroyAll();
 
     // The list of every pick-up, to its end and back.
-    const double before = memoryMiB("VmRSS:");
+    const double before = statusMiB("VmRSS");
     auto *list = window<frmListofPickups>();
     QElapsedTimer t;
     t.start();
@@ -158,7 +130,7 @@ int main(int argc, char **argv)
                 scrolled, scrolled / (2 * steps + 2));
     std::printf("memory after scrolling: %.1f MiB resident (%.1f MiB before the list opened), peak %.1f MiB "
                 "(limit 150 MB); pages held %d of %d rows\n",
-                memoryMiB("VmRSS:"), before, memoryMiB("VmHWM:"),
+                statusMiB("VmRSS"), before, statusMiB("VmHWM"),
                 qobject_cast<RowWindow *>(grid->model())->keptPages(), RowWindow::kPageRows);
     WindowRegistry::destroyAll();
     db::closeMain();

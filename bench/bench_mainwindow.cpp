@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "common.h"
 #include <algorithm>
 #include <cstdio>
 #include <sys/resource.h>
@@ -35,23 +36,6 @@ using namespace core::reports;
 using namespace ui;
 
 namespace {
-
-QString argValue(const QStringList &args, const QString &name, const QString &def)
-{
-    const int i = int(args.indexOf(name));
-    return (i >= 0 && i + 1 < args.size()) ? args.at(i + 1) : def;
-}
-
-long peakKiB()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    return -1;
-}
 
 // Runs a program to its end; returns wall seconds and the child's peak RSS in KiB.
 std::pair<double, long> runTimed(const QString &program, const QStringList &args, const QProcessEnvironment &env)
@@ -69,12 +53,6 @@ std::pair<double, long> runTimed(const QString &program, const QStringList &args
     if (p.exitCode() != 0)
         std::fprintf(stderr, "%s exited with %d\n", qPrintable(program), p.exitCode());
     return {secs, ru.ru_maxrss};
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v.at(v.size() / 2);
 }
 
 int generate(const QString &file, const SampleSpec &spec)
@@ -139,7 +117,7 @@ int clicks(const QString &file, int rounds)
             std::fprintf(stderr, "warning: a click showed no pick-ups\n");
     }
     std::printf("CLICK_MEDIAN_MS %.3f\nCLICK_MAX_MS %.3f\nCLICKS %lld\nCLICK_PEAK_KIB %ld\n", median(times),
-                times.isEmpty() ? 0.0 : *std::max_element(times.begin(), times.end()), qint64(times.size()), peakKiB());
+                times.isEmpty() ? 0.0 : *std::max_element(times.begin(), times.end()), qint64(times.size()), long(statusMiB("VmHWM") * 1024));
     WindowRegistry::destroyAll();
     db::closeMain();
     return 0;
@@ -152,16 +130,16 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     SampleSpec spec;
-    spec.projects = argValue(args, QStringLiteral("--projects"), QStringLiteral("10000")).toInt();
-    spec.companiesPerProject = argValue(args, QStringLiteral("--companies"), QStringLiteral("10")).toInt();
-    spec.pickupsPerCompany = argValue(args, QStringLiteral("--pickups"), QStringLiteral("10")).toInt();
+    spec.projects = option(args, QStringLiteral("--projects"), QStringLiteral("10000")).toInt();
+    spec.companiesPerProject = option(args, QStringLiteral("--companies"), QStringLiteral("10")).toInt();
+    spec.pickupsPerCompany = option(args, QStringLiteral("--pickups"), QStringLiteral("10")).toInt();
     spec.orphanEvery = 97;
-    const QString file = argValue(args, QStringLiteral("--db"),
-                                  QStringLiteral("/tmp/quillbern-bench-%1-%2-%3.mdb")
-                                      .arg(spec.projects)
-                                      .arg(spec.companiesPerProject)
-                                      .arg(spec.pickupsPerCompany));
-    const int rounds = argValue(args, QStringLiteral("--rounds"), QStringLiteral("200")).toInt();
+    const QString file = option(args, QStringLiteral("--db"),
+                                QStringLiteral("/tmp/quillbern-bench-%1-%2-%3.mdb")
+                                    .arg(spec.projects)
+                                    .arg(spec.companiesPerProject)
+                                    .arg(spec.pickupsPerCompany));
+    const int rounds = option(args, QStringLiteral("--rounds"), QStringLiteral("200")).toInt();
 
     if (args.contains(QStringLiteral("--child-clicks")))
         return clicks(file, rounds);
@@ -169,7 +147,7 @@ int main(int argc, char **argv)
         return rc;
 
     const QString dir = QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath();
-    const QString appPath = argValue(args, QStringLiteral("--app"), dir + QStringLiteral("/../quillbern"));
+    const QString appPath = option(args, QStringLiteral("--app"), dir + QStringLiteral("/../quillbern"));
     const QString floorPath = dir + QStringLiteral("/floor_window");
 
     // The application reads its folders from the user's settings: give it its own.

@@ -13,12 +13,13 @@
 
 #include "core/app/failure.h"
 #include "core/db/database.h"
-#include "core/db/queries.h"
 #include "core/db/migrations.h"
+#include "core/db/queries.h"
 #include "core/db/sampledata.h"
 #include "core/db/schema.h"
 #include "core/reports/reportjob.h"
 
+#include "common.h"
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -36,31 +37,6 @@ using namespace core;
 using namespace core::db;
 
 namespace {
-
-[[noreturn]] void die(const QString &why)
-{
-    std::fprintf(stderr, "bench_scale: %s\n", qPrintable(why));
-    std::exit(1);
-}
-
-QString option(const QStringList &args, const char *name, const QString &fallback = {})
-{
-    const int i = int(args.indexOf(QString::fromLatin1(name)));
-    return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : fallback;
-}
-
-// A figure of /proc/self/status ("VmHWM", "RssAnon"), in MiB.
-double statusMiB(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    return -1;
-}
 
 // Peak resident memory so far, in MiB. It counts the pages of the register that
 // the reading connection maps, which are the system's file cache, shared and
@@ -97,12 +73,6 @@ private:
     std::atomic<double> m_peak{0};
     std::thread m_thread;
 };
-
-double loadAverage()
-{
-    QFile f(QStringLiteral("/proc/loadavg"));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().split(' ').value(0).toDouble() : -1;
-}
 
 int make(const QString &path, const QStringList &args)
 {

@@ -19,6 +19,7 @@
 #include "core/transfer/rowwriter.h"
 #include "core/transfer/transfer.h"
 
+#include "common.h"
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QDir>
@@ -41,12 +42,6 @@ namespace {
 
 const QString kRegister = QStringLiteral("/tmp/quillbern-bench-transfer/register-v1.mdb");
 const QString kState = QStringLiteral("/tmp/quillbern-bench-server");
-
-[[noreturn]] void die(const QString &why)
-{
-    std::fprintf(stderr, "bench_server: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 QString pgtest()
 {
@@ -76,12 +71,6 @@ ServerSettings startServer(bool *started)
 void stopServer()
 {
     QProcess::execute(pgtest(), {QStringLiteral("stop"), kState});
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v.at(v.size() / 2);
 }
 
 // Copies every row of the three tables, ids included, in one transaction.

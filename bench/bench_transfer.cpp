@@ -13,6 +13,7 @@
 #include "core/db/schema.h"
 #include "core/transfer/transfer.h"
 
+#include "common.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -37,12 +38,6 @@ const QString kBigName = QStringLiteral("BIG PROJECT");
 constexpr int kBigCompanies = 1000;
 constexpr int kBigPickups = 100000;
 constexpr int kVersion = 2; // bump when the generated register changes
-
-[[noreturn]] void die(const QString &why)
-{
-    std::fprintf(stderr, "bench_transfer: %s\n", qPrintable(why));
-    std::exit(1);
-}
 
 void exec(QSqlQuery &q, const QString &sql, const QVariantList &binds = {})
 {
@@ -261,12 +256,6 @@ double rowByRow(const QString &mainFile, const QString &file, int slice, int *wr
     QSqlDatabase::removeDatabase(QStringLiteral("src"));
     *written = n;
     return ms;
-}
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.at(v.size() / 2);
 }
 
 } // namespace

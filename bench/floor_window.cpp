@@ -1,30 +1,14 @@
 // The floor for start-up: the plainest Qt widgets program that shows what the main
 // window shows first, a window of its size with a menu bar and a list view, and
 // ends once the list has been painted (as `quillbern --quit-when-shown` does).
+#include "ui/common/quitafterpaint.h"
+
 #include <QApplication>
 #include <QListView>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QStringListModel>
 #include <QTimer>
-
-namespace {
-
-class QuitAfterPaint : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 int main(int argc, char **argv)
 {
@@ -43,7 +27,7 @@ int main(int argc, char **argv)
     list->setUniformItemSizes(true);
     w.setCentralWidget(list);
     w.setFixedSize(752, 471);
-    list->viewport()->installEventFilter(new QuitAfterPaint(&app));
+    list->viewport()->installEventFilter(new ui::QuitAfterPaint(&app));
     w.show();
     return app.exec();
 }

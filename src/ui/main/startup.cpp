@@ -6,6 +6,7 @@
 #include "core/db/legacyconversion.h"
 #include "core/db/pgserver.h"
 #include "core/transfer/transfer.h"
+#include "ui/common/quitafterpaint.h"
 #include "ui/common/services.h"
 #include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
@@ -16,7 +17,6 @@
 #include <QInputDialog>
 #include <QProgressDialog>
 #include <QTableView>
-#include <QTimer>
 
 namespace ui::startup {
 
@@ -146,25 +146,6 @@ QString createDatabaseOnServer(const QString &address)
         return why.description;
     return {};
 }
-
-namespace {
-
-// Quits after the watched widget's first paint has finished.
-class QuitAfterPaint : public QObject
-{
-public:
-    using QObject::QObject;
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            watched->removeEventFilter(this);
-            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-        }
-        return false;
-    }
-};
-
-} // namespace
 
 void quitWhenListsPainted()
 {
