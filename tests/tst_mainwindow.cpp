@@ -154,6 +154,10 @@ private slots:
         QCOMPARE(companies->currentIndex().row(), 1);
         QCOMPARE(gridColumn("pickupby"), QStringList({"EARLIER", "D. O'BRIEN"}));
         QVERIFY(env->messages.calls.isEmpty());
+        const QStringList shown = texts(companies);
+        projects->setFocus(); // the keyboard is followed again after the re-read
+        QTest::keyClick(projects, Qt::Key_Down);
+        QVERIFY(texts(companies) != shown);
     }
 
     // A register unreadable later is said once, again after a recovery; the grid keeps its captions.
