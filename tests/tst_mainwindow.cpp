@@ -1,4 +1,5 @@
 // The main window: linked lists, the pick-up grid, its Print, and what the menu entries open.
+#include "core/reports/reportlayout.h"
 #include "support/testenv.h"
 #include "support/ui.h"
 
@@ -237,6 +238,12 @@ private slots:
         window<frmListofPickups>()->showlist("1"), takeOpen("pick-ups");
         window<frmprojectlist>()->showlist(), takeOpen("project picker");
         window<frmsubcontractorlist>()->showlist(), takeOpen("subcontractor picker");
+        for (const core::reports::ReportLayout *l : core::reports::allLayouts()) // and the reports' figures, in points
+            for (const core::reports::Band *b : {&l->reportHeader, &l->pageHeader, &l->detail, &l->pageFooter, &l->reportFooter}) {
+                lines << QString("%1 %2 %3").arg(l->name, b->section).arg(b->height);
+                for (const core::reports::ReportItem &i : b->items)
+                    lines << QString("  %1 %2 %3 %4 %5").arg(i.name).arg(i.rect.x()).arg(i.rect.y()).arg(i.rect.width()).arg(i.rect.height());
+            }
         QFile snapshot(qEnvironmentVariable("QB_SOURCE_DIR") + "/tests/fixtures/geometry.txt");
         const QByteArray now = lines.join('\n').toUtf8() + '\n';
         if (qEnvironmentVariableIntValue("QB_WRITE_GEOMETRY") == 1) {
