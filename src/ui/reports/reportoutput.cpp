@@ -113,13 +113,6 @@ PrintSource PrintSource::of(const ReportJob &job)
             }};
 }
 
-PrintSource PrintSource::of(const ReportDocument &doc)
-{
-    return {doc.caption, doc.title, [&doc](QPagedPaintDevice *device, Failure *why, OutputControl *control) {
-                return core::reports::paintDocument(doc, device, why, control);
-            }};
-}
-
 bool saveAsPdf(const PrintSource &source, QWidget *parent)
 {
     static DialogFileChooser fallback;

@@ -53,7 +53,6 @@ struct PrintSource
     std::function<bool(QPagedPaintDevice *, Failure *, core::reports::OutputControl *)> paint;
 
     static PrintSource of(const ReportJob &job);
-    static PrintSource of(const ReportDocument &doc); // the document must outlive the printing
 };
 
 // Prints on the default printer with no dialog; with none, offers a PDF file.
