@@ -5,6 +5,7 @@
 #include "core/db/registers.h"
 
 #include "core/app/dates.h"
+#include "core/app/demofolder.h"
 #include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
@@ -16,6 +17,7 @@
 #include <QSqlQuery>
 #include <QSignalSpy>
 #include <QTest>
+#include <filesystem>
 
 namespace {
 
@@ -74,6 +76,34 @@ private slots:
         core::loadGlobals(s);
         QCOMPARE(gDbFile, QDir::toNativeSeparators(dbFile.replace('~', QDir::homePath() + "/quillbern")));
         QCOMPARE(gExportPath, key == "exportpath" || key == "ExportPath" ? expected : QDir::homePath() + "/quillbern");
+    }
+
+    // A demo's folder left behind goes when the next demo starts, unless it may still be in use.
+    void demoLeftovers_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("lock"); // "": none; "held": by a running process
+        QTest::addColumn<int>("age");      // seconds since the folder last changed
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("abandoned without its lock") << "quillbern-demo-a" << "" << 120 << false;
+        QTest::newRow("being made by another start") << "quillbern-demo-b" << "" << 5 << true;
+        QTest::newRow("its demo still running, for days") << "quillbern-demo-c" << "held" << 3 * 86400 << true;
+        QTest::newRow("not a demo's") << "quillbern-other" << "" << 120 << true;
+    }
+    void demoLeftovers()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, lock);
+        QFETCH(int, age);
+        QFETCH(bool, kept);
+        const QTemporaryDir parent;
+        const QString folder = parent.filePath(name);
+        QLockFile held(folder + "/demo.lock");
+        QVERIFY(QDir().mkpath(folder) && (lock != "held" || held.tryLock(0)));
+        std::filesystem::last_write_time(folder.toStdString(), std::filesystem::file_time_type::clock::now() - std::chrono::seconds(age));
+        const core::DemoFolder demo(parent.path());
+        QVERIFY(demo.isValid() && demo.path().startsWith(parent.filePath("quillbern-demo-")));
+        QCOMPARE(QFileInfo::exists(folder), kept);
     }
 
     // A write replaces every spelling of the key; an entry written empty reads back empty, not as the default.
