@@ -224,6 +224,13 @@ private slots:
         bold.setBold(true);
         QVERIFY(width >= QFontMetrics(bold).horizontalAdvance("EXPORT DATABASE") + 150);
     }
+
+    // A cancelled file dialog chooses nothing, also when it offered the last file.
+    void cancelledFileDialog()
+    {
+        QTimer::singleShot(0, [] { if (auto *d = qobject_cast<QDialog *>(QApplication::activeModalWidget())) d->reject(); });
+        QVERIFY(!DialogFileChooser().openFile(nullptr, gDbFile));
+    }
 };
 
 QTEST_MAIN(TestConventions)

@@ -227,6 +227,8 @@ private slots:
         QTest::newRow("cut short") << reg.left(150000) << "new" << "cut short";
         QTest::newRow("cut at a page") << reg.left(36 * 4096) << "new" << "damaged";
         QTest::newRow("a lost page") << patched([](QByteArray &b) { b.replace(pickup11(b) / 4096 * 4096, 4096, QByteArray(4096, 0)); }) << "new" << "damaged";
+        QTest::newRow("a column of another type") << patched([](QByteArray &b) { b[b.indexOf(QByteArray::fromHex("0a5906000001000000010009"))] = 7; })
+                                                  << "new" << "the column \"projectname\" of the table \"project\" is of the type Double";
         QTest::newRow("not a database") << QByteArray("just text\n") << "new" << "no Jet or ACE header";
         QTest::newRow("no such file") << QByteArray() << "new" << "does not exist";
         QTest::newRow("a folder that cannot be made") << reg << "old.mdb/new" << "cannot be made";

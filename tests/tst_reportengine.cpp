@@ -135,6 +135,7 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
             headers += band.kind == BandKind::PageHeader;
             footers += band.kind == BandKind::PageFooter;
             reportHeaders += band.kind == BandKind::ReportHeader;
+            QVERIFY(!band.continues || band.kind == BandKind::Detail); // only a record goes on over a page
             if (band.kind == BandKind::ReportFooter) {
                 ++reportFooters;
                 QCOMPARE(i, int(doc.pages.size()) - 1); // on the last page, after the last record

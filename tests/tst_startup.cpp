@@ -12,6 +12,7 @@
 
 #include <QListView>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QTest>
 
 class TestStartup : public QObject
@@ -90,6 +91,14 @@ private slots:
         killed.start(qEnvironmentVariable("QB_APP"), {QStringLiteral("--demo")});
         QTRY_VERIFY_WITH_TIMEOUT(demoFolders().size() == 1 && QFile::exists(env.path(demoFolders().first() + "/demo.lock")), 30000);
         const QStringList running = demoFolders();
+        const QString demoDb = env.path(running.first() + "/db1.mdb");
+        const auto demoProjects = [&] { // the sample office, in the demo's own folder
+            int n = -1;
+            if (QFile::exists(demoDb))
+                withFile(demoDb, {}, [&](QSqlDatabase &d) { QSqlQuery q("SELECT count(*) FROM project", d); n = q.next() ? q.value(0).toInt() : -1; });
+            return n;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(demoProjects(), 40, 30000);
         for (int round = 0; round < 2; ++round) {
             next.start(qEnvironmentVariable("QB_APP"), {QStringLiteral("--demo"), QStringLiteral("--quit-when-shown")});
             QVERIFY(next.waitForFinished(60000) && next.exitCode() == 0);
