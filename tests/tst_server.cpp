@@ -20,7 +20,11 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
+
+// A value with what a literal must escape or could end early on.
+const QString kOdd = QStringLiteral("O'NEIL \\' ?; -- $1 \\\\ \t\n Ölçü 東京");
 
 class TestServer : public QObject
 {
@@ -223,6 +227,42 @@ private slots:
         QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));
         QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL"));
         QCOMPARE(env.count("project WHERE active IS NULL") + env.count("authorizedcompanies WHERE active IS NULL"), 0);
+    }
+
+    // A read goes to the server in one round trip, its values written into the text: it
+    // finds what the bound statement finds, with the same types.
+    void readsAsBound_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QVariantList>("binds");
+        QTest::newRow("quote, backslashes, ? and -- in a value") << "SELECT * FROM project WHERE projectname = ?" << QVariantList{kOdd};
+        QTest::newRow("? inside quotes in the text") << "SELECT '?' AS \"?\", id FROM project WHERE id = ? AND 'it''s ?' <> ?" << QVariantList{qint64(5000000000), "x"};
+        QTest::newRow("negative number after a minus") << "SELECT id - ? AS next FROM project WHERE id = ?" << QVariantList{-1, qint64(5000000000)};
+        QTest::newRow("NULL text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant(QString())};
+        QTest::newRow("empty text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant("")};
+    }
+    void readsAsBound()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QVariantList, binds);
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        QVERIFY(env.exec("INSERT INTO project (id, projectname) VALUES (5000000000, ?)", {kOdd}));
+        const auto shown = [](const QVariant &v) { return QString(v.typeName()) + ':' + (v.isNull() ? "NULL" : v.toString()); };
+        QSqlQuery bound(db::main());
+        bound.prepare(sql);
+        for (const QVariant &b : binds)
+            bound.addBindValue(b);
+        QStringList expected, actual;
+        for (bound.exec(); bound.next();)
+            for (int i = 0; i < bound.record().count(); ++i)
+                expected << shown(bound.value(i));
+        const auto read = readRows(sql, binds);
+        QVERIFY(read && !read->isEmpty());
+        for (const QVariantList &row : read->rows)
+            for (const QVariant &v : row)
+                actual << shown(v);
+        QCOMPARE(actual, expected);
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;

@@ -258,6 +258,16 @@ PGconn *serverConnection(const QSqlDatabase &db)
     return *static_cast<PGconn *const *>(handle.constData());
 }
 
+void finishFailedQuery(const QSqlDriver *driver)
+{
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return;
+    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    while (PGresult *rest = PQgetResult(conn))
+        PQclear(rest);
+}
+
 bool connectionLost(const QSqlDatabase &db)
 {
     if (!onServer(db))
