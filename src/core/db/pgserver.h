@@ -70,6 +70,8 @@ namespace core::schema {
 // triggers that keep ids ahead and announce every write.
 QStringList serverCreateStatements();
 bool createOnServer(QSqlDatabase &db, Failure *why = nullptr);
+// The file's indexes in the server's words.
+QStringList serverIndexStatements();
 // The trigger that stores 0 for a NULL yes/no value, as the file does.
 QStringList serverYesNoStatements();
 // Reading (optionally locking it until the transaction ends) and stamping the
