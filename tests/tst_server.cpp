@@ -250,7 +250,7 @@ private slots:
         QTest::addColumn<QVariantList>("binds");
         QTest::newRow("quote, backslashes, ? and -- in a value") << "SELECT * FROM project WHERE projectname = ?" << QVariantList{kOdd};
         QTest::newRow("? inside quotes in the text") << "SELECT '?' AS \"?\", id FROM project WHERE id = ? AND 'it''s ?' <> ?" << QVariantList{qint64(5000000000), "x"};
-        QTest::newRow("negative number after a minus") << "SELECT id - ? AS next FROM project WHERE id = ?" << QVariantList{-1, qint64(5000000000)};
+        QTest::newRow("negative number after a minus") << "SELECT id -? AS next FROM project WHERE id = ?" << QVariantList{-1, qint64(5000000000)};
         QTest::newRow("NULL text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant(QString())};
         QTest::newRow("empty text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant("")};
     }
