@@ -20,7 +20,11 @@
 #include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
+
+// A value with what a literal must escape or could end early on.
+const QString kOdd = QStringLiteral("O'NEIL \\' ?; -- $1 \\\\ \t\n Ölçü 東京");
 
 class TestServer : public QObject
 {
@@ -194,10 +198,18 @@ private slots:
     }
 
     // Yes/no is never NULL, as on the file: a NULL from a save, an insert or an update
-    // is stored as 0. A register of the first format is brought up to date on open:
-    // its NULLs become 0 and the orderings' indexes are made.
+    // is stored as 0. A register of the first format, or one made at 3 before yes/no was
+    // NOT NULL, is brought up to date on open: its NULLs become 0, the orderings' indexes
+    // are made, and those on a project's rows end in the id.
+    void yesNoAndOlderRegister_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("first format") << 1;
+        QTest::newRow("format 3 without NOT NULL") << 3;
+    }
     void yesNoAndOlderRegister()
     {
+        QFETCH(int, version);
         TestEnv env;
         QVERIFY(env.createOffice());
         RecordSource rec(QStringLiteral("project"));
@@ -209,20 +221,61 @@ private slots:
         QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL WHERE id = 10"));
         QCOMPARE(env.count("project WHERE projectname = 'NULL TOWER' AND active = 0"), 2);
         QCOMPARE(env.count("authorizedcompanies WHERE id = 10 AND active = 0"), 1);
-        QVERIFY(env.otherDesk({"DROP TRIGGER project_yes_no ON project", "DROP TRIGGER authorizedcompanies_yes_no ON authorizedcompanies",
-                               "ALTER TABLE project ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
-                               "ALTER TABLE authorizedcompanies ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
-                               "INSERT INTO project (projectname) VALUES ('OLD')", "UPDATE authorizedcompanies SET active = NULL WHERE id = 11",
-                               "DROP INDEX ix_project_active_name", "DROP INDEX ix_authorizedcompanies_name", "UPDATE quillbern_schema SET version = 1"}));
+        QStringList older{"DROP TRIGGER project_yes_no ON project", "DROP TRIGGER authorizedcompanies_yes_no ON authorizedcompanies",
+                          "ALTER TABLE project ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                          "ALTER TABLE authorizedcompanies ALTER active DROP NOT NULL, ALTER active DROP DEFAULT",
+                          "INSERT INTO project (projectname) VALUES ('OLD')", "UPDATE authorizedcompanies SET active = NULL WHERE id = 11",
+                          "DROP INDEX ix_pickuplog_idproject", "CREATE INDEX ix_pickuplog_idproject ON pickuplog(idproject)",
+                          QStringLiteral("UPDATE quillbern_schema SET version = %1").arg(version)};
+        if (version < 3)
+            older << "DROP INDEX ix_project_active_name" << "DROP INDEX ix_authorizedcompanies_name";
+        QVERIFY(env.otherDesk(older));
         Failure why;
         const auto opened = db::openMainOnServer(gServer, &why);
         QVERIFY2(opened && opened->warning.isEmpty(), qPrintable(opened ? opened->warning : why.description));
-        QCOMPARE(env.scalar("SELECT version FROM quillbern_schema").toInt(), schema::kVersion);
+        QCOMPARE(env.scalar("SELECT version FROM quillbern_schema").toInt(), schema::kServerVersion);
         QCOMPARE(env.count("project WHERE projectname = 'OLD' AND active = 0") + env.count("authorizedcompanies WHERE id = 11 AND active = 0"), 2);
         QCOMPARE(env.count("pg_indexes WHERE indexname IN ('ix_project_active_name', 'ix_authorizedcompanies_name')"), 2);
+        QCOMPARE(env.count("pg_indexes WHERE indexname LIKE 'ix_%_idproject' AND indexdef LIKE '%(idproject, id)'"), 2);
         QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));
         QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL"));
         QCOMPARE(env.count("project WHERE active IS NULL") + env.count("authorizedcompanies WHERE active IS NULL"), 0);
+    }
+
+    // A read goes to the server in one round trip, its values written into the text: it
+    // finds what the bound statement finds, with the same types.
+    void readsAsBound_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QVariantList>("binds");
+        QTest::newRow("quote, backslashes, ? and -- in a value") << "SELECT * FROM project WHERE projectname = ?" << QVariantList{kOdd};
+        QTest::newRow("? inside quotes in the text") << "SELECT '?' AS \"?\", id FROM project WHERE id = ? AND 'it''s ?' <> ?" << QVariantList{qint64(5000000000), "x"};
+        QTest::newRow("negative number after a minus") << "SELECT id -? AS next FROM project WHERE id = ?" << QVariantList{-1, qint64(5000000000)};
+        QTest::newRow("NULL text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant(QString())};
+        QTest::newRow("empty text") << "SELECT * FROM pickuplog WHERE note IS NOT DISTINCT FROM ? ORDER BY id" << QVariantList{QVariant("")};
+    }
+    void readsAsBound()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QVariantList, binds);
+        TestEnv env;
+        QVERIFY(env.createOffice());
+        QVERIFY(env.exec("INSERT INTO project (id, projectname) VALUES (5000000000, ?)", {kOdd}));
+        const auto shown = [](const QVariant &v) { return QString(v.typeName()) + ':' + (v.isNull() ? "NULL" : v.toString()); };
+        QSqlQuery bound(db::main());
+        bound.prepare(sql);
+        for (const QVariant &b : binds)
+            bound.addBindValue(b);
+        QStringList expected, actual;
+        for (bound.exec(); bound.next();)
+            for (int i = 0; i < bound.record().count(); ++i)
+                expected << shown(bound.value(i));
+        const auto read = readRows(sql, binds);
+        QVERIFY(read && !read->isEmpty());
+        for (const QVariantList &row : read->rows)
+            for (const QVariant &v : row)
+                actual << shown(v);
+        QCOMPARE(actual, expected);
     }
 
     // libpq's password file serves; without one the prompt is asked once for the session;

@@ -280,6 +280,9 @@ private slots:
                                         "WHERE idproject = 2 AND id % 2 = 0",
                                         "UPDATE pickuplog SET pickupdate = NULL, note = '', package = NULL WHERE idproject = 2 AND id % 3 = 0",
                                         "UPDATE pickuplog SET pickupdate = '2024-02-29 23:59:59' WHERE idproject = 2 AND id % 3 = 1"} << false;
+        QTest::newRow("tabs, line breaks, backslashes; NULL and empty texts")
+            << qint64(2) << QStringList{"UPDATE pickuplog SET note = 'A\tB\nC\\N\\\\', package = '\\N' WHERE idproject = 2 AND id % 2 = 0",
+                                        "UPDATE pickuplog SET note = NULL, package = '' WHERE idproject = 2 AND id % 2 = 1"} << false;
         QTest::newRow("subcontractors without pick-ups") << qint64(2) << QStringList{"DELETE FROM pickuplog WHERE idproject = 2"} << false;
         QTest::newRow("project alone") << qint64(2) << QStringList{"DELETE FROM authorizedcompanies WHERE idproject = 2"} << false;
     }

@@ -113,10 +113,28 @@ bool sortIndexes(QSqlQuery &q)
     return true;
 }
 
+// 3 -> 4, on a server only: a register made at 3 before its yes/no columns were NOT
+// NULL gets them (once more where it has them), and the indexes on a project's rows
+// end in the id.
+bool serverCatchUp(QSqlQuery &q)
+{
+    for (const Table &t : tables())
+        if (t.columns.contains(QLatin1String("active"))
+            && !run(q, QStringLiteral("DROP TRIGGER IF EXISTS %1_yes_no ON %1").arg(t.name)))
+            return false;
+    if (!yesNoNeverNullOnServer(q)
+        || !run(q, QStringLiteral("DROP INDEX IF EXISTS ix_authorizedcompanies_idproject, ix_pickuplog_idproject")))
+        return false;
+    for (const QString &statement : serverIndexStatements())
+        if (statement.contains(QLatin1String("(idproject, id)")) && !run(q, statement))
+            return false;
+    return true;
+}
+
 struct Step
 {
-    int to; // the version the step leaves
-    bool (*onFile)(QSqlQuery &q);
+    int to;                       // the version the step leaves
+    bool (*onFile)(QSqlQuery &q); // null: a server's step only
     bool (*onServer)(QSqlQuery &q);
 };
 
@@ -124,14 +142,16 @@ struct Step
 constexpr Step kSteps[] = {
     {2, &yesNoNeverNull, &yesNoNeverNullOnServer},
     {3, &sortIndexes, &sortIndexes},
+    {4, nullptr, &serverCatchUp},
 };
-static_assert(std::end(kSteps)[-1].to == kVersion, "every version has its step");
+static_assert(std::end(kSteps)[-1].to == kServerVersion, "every version has its step");
 
 } // namespace
 
 bool migrate(QSqlDatabase &db, Failure *why)
 {
     const bool server = db::onServer(db);
+    const int current = currentVersion(db);
     const auto failed = [&](const QSqlError &e) {
         // The server's own words say it; its driver's text adds only noise.
         const QString reason = server && !e.databaseText().isEmpty() ? e.databaseText().trimmed() : e.text();
@@ -155,7 +175,7 @@ bool migrate(QSqlDatabase &db, Failure *why)
         if (!readVersion(q, false, &version))
             return failed(q.lastError());
     }
-    if (version >= kVersion)
+    if (version >= current)
         return true;
     if (!db.transaction())
         return failed(db.lastError());
@@ -167,14 +187,13 @@ bool migrate(QSqlDatabase &db, Failure *why)
         if (server && !readVersion(q, true, &version))
             error = q.lastError();
         for (const Step &step : kSteps) {
-            if (error.isValid() || step.to <= version)
+            if (error.isValid() || step.to <= version || step.to > current)
                 continue;
             if (!(server ? step.onServer : step.onFile)(q))
                 error = q.lastError();
         }
         if (!error.isValid()
-            && !q.exec(server ? serverVersionUpdate(kVersion)
-                              : QStringLiteral("PRAGMA user_version = %1").arg(kVersion)))
+            && !q.exec(server ? serverVersionUpdate(current) : QStringLiteral("PRAGMA user_version = %1").arg(current)))
             error = q.lastError();
     }
     if (!error.isValid() && db.commit())

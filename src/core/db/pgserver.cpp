@@ -51,6 +51,18 @@ QStringList serverYesNoStatements()
     return out;
 }
 
+QStringList serverIndexStatements()
+{
+    // The file's indexes end in the rowid, so that a project's subcontractors and
+    // pick-ups come out of them in id order, as the export reads them, with no sort
+    // of every row first; the server's name the id.
+    QStringList out = createIndexStatements();
+    for (QString &statement : out)
+        if (statement.endsWith(QLatin1String("(idproject)")))
+            statement.insert(statement.size() - 1, QStringLiteral(", id"));
+    return out;
+}
+
 QString serverVersionSelect(bool forUpdate)
 {
     return QStringLiteral("SELECT version FROM %1%2")
@@ -73,7 +85,7 @@ QStringList serverCreateStatements()
             cols << c + QLatin1Char(' ') + serverColumnType(c);
         out << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, cols.join(QStringLiteral(", ")));
     }
-    out << createIndexStatements();
+    out << serverIndexStatements();
     out << serverYesNoStatements();
     // A row written with its own id (a copy that keeps ids) moves the identity past
     // it, so that ids are never handed out twice, as the file's AUTOINCREMENT does.
@@ -94,7 +106,7 @@ QStringList serverCreateStatements()
     }
     out << QStringLiteral("CREATE TABLE %1 (application_id integer NOT NULL, version integer NOT NULL)")
                .arg(kVersionTable);
-    out << QStringLiteral("INSERT INTO %1 VALUES (%2, %3)").arg(kVersionTable).arg(kApplicationId).arg(kVersion);
+    out << QStringLiteral("INSERT INTO %1 VALUES (%2, %3)").arg(kVersionTable).arg(kApplicationId).arg(kServerVersion);
     return out;
 }
 
@@ -256,6 +268,16 @@ PGconn *serverConnection(const QSqlDatabase &db)
     if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
         return nullptr;
     return *static_cast<PGconn *const *>(handle.constData());
+}
+
+void finishFailedQuery(const QSqlDriver *driver)
+{
+    const QVariant handle = driver ? driver->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "pg_conn*") != 0 && qstrcmp(handle.typeName(), "PGconn*") != 0)
+        return;
+    PGconn *conn = *static_cast<PGconn *const *>(handle.constData());
+    while (PGresult *rest = PQgetResult(conn))
+        PQclear(rest);
 }
 
 bool connectionLost(const QSqlDatabase &db)

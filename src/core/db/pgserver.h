@@ -10,6 +10,7 @@
 #include "core/db/database.h"
 
 struct pg_conn; // libpq's PGconn
+class QSqlDriver;
 
 // A register held on a PostgreSQL server (driver QPSQL).
 namespace core::db {
@@ -36,6 +37,10 @@ std::optional<Opened> openMainOnServer(const ServerSettings &server, Failure *wh
 // network dropped) or never opened, opens it again, quietly: the action that found
 // it lost said so, and the next one finds the register back.
 void reconnectIfLost(QSqlDatabase &db);
+// Reads to its end a query sent on its own that failed, as the driver does only when
+// the statement goes: one that met the server's farewell leaves the closed connection
+// unread until then, and it shows as lost only once read.
+void finishFailedQuery(const QSqlDriver *driver);
 // True when `db` is to a server and its connection is lost or was never made.
 bool connectionLost(const QSqlDatabase &db);
 // Why an action failed when its connection was lost under it.
@@ -65,6 +70,8 @@ namespace core::schema {
 // triggers that keep ids ahead and announce every write.
 QStringList serverCreateStatements();
 bool createOnServer(QSqlDatabase &db, Failure *why = nullptr);
+// The file's indexes in the server's words.
+QStringList serverIndexStatements();
 // The trigger that stores 0 for a NULL yes/no value, as the file does.
 QStringList serverYesNoStatements();
 // Reading (optionally locking it until the transaction ends) and stamping the

@@ -3,6 +3,7 @@
 #include "core/db/dialect.h"
 #include "core/db/pgserver.h"
 #include "core/db/registers.h"
+#include "core/db/rowset.h"
 #include "core/db/schema.h"
 
 #include <QSqlError>
@@ -66,11 +67,7 @@ bool RecordSource::loadById(qint64 id, Failure *why)
     if (!mainIsOpen())
         return fail(why, Failure::notOpen());
     QSqlQuery q(db::main());
-    q.setForwardOnly(true);
-    if (!q.prepare(QStringLiteral("SELECT * FROM %1 WHERE id = ?").arg(m_table)))
-        return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
-    q.addBindValue(id);
-    if (!q.exec())
+    if (!execRead(q, QStringLiteral("SELECT * FROM %1 WHERE id = ?").arg(m_table), {id}))
         return fail(why, refused(m_table, q.lastError(), q.lastError().text()));
     if (!q.next())
         return fail(why, plainly(QStringLiteral("The record no longer exists.")));

@@ -1,12 +1,15 @@
 #pragma once
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
 
 #include "core/app/failure.h"
+
+class QSqlDriver;
 
 namespace core::db {
 
@@ -27,6 +30,16 @@ public:
     // NULL when the column is absent.
     QVariant value(int row, const QString &name) const;
 };
+
+// Runs the read `sql` with `binds` through `q`, forward only. On a server in one
+// round trip: the driver's prepared statement takes three (PREPARE, EXECUTE,
+// DEALLOCATE), so the values go into the text as the driver's own escaped literals,
+// which are what its EXECUTE sends as well. Other values, and the file, are bound.
+bool execRead(QSqlQuery &q, const QString &sql, const QVariantList &binds);
+// The text `execRead` sends to a server: each `?` outside quotes replaced by the
+// literal of its value; nothing when a value is of a kind not written this way or
+// the placeholders and values do not pair up.
+std::optional<QString> withLiterals(const QSqlDriver *driver, const QString &sql, const QVariantList &binds);
 
 // Runs `sql` with `binds` on the main connection and reads every row before it
 // returns.

@@ -13,13 +13,7 @@ namespace {
 
 bool run(QSqlQuery &q, const Query &query, Failure *why)
 {
-    q.setForwardOnly(true);
-    bool ok = q.prepare(query.sql);
-    if (ok) {
-        for (const QVariant &b : query.binds)
-            q.addBindValue(b);
-        ok = q.exec();
-    }
+    const bool ok = execRead(q, query.sql, query.binds);
     if (!ok && why)
         *why = readFailure(q.lastError(), QSqlDatabase::database(kMainConnection, false));
     return ok;

@@ -1,5 +1,6 @@
 #include "core/db/schema.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -157,11 +158,16 @@ bool validateMain(QSqlDatabase &db, const QString &path, Failure *why)
     return true;
 }
 
+int currentVersion(const QSqlDatabase &db)
+{
+    return db::onServer(db) ? kServerVersion : kVersion;
+}
+
 std::optional<QString> refusal(const QSqlDatabase &db, int applicationId, int version)
 {
     if (applicationId != kApplicationId)
         return QStringLiteral("it is not a Quillbern database");
-    if (version > kVersion)
+    if (version > currentVersion(db))
         return QStringLiteral("it was made by a newer version of Quillbern (format %1)").arg(version);
     for (const Table &t : tables()) {
         const QSqlRecord rec = db.record(t.name);

@@ -16,6 +16,10 @@ constexpr int kTransferApplicationId = 0x51424E54;
 // The format of the main database (see migrations.cpp): 2 makes yes/no columns NOT
 // NULL, 3 adds the indexes the windows' orderings need.
 constexpr int kVersion = 3;
+// The format of a register on a server, which has had a step of its own: 4 catches
+// up a register made at 3 before its yes/no columns were NOT NULL, and ends the
+// indexes on a project's rows in the id.
+constexpr int kServerVersion = 4;
 // The format of a transfer file, kept apart so that offices on different versions
 // still exchange projects: a main-database migration does not change it.
 constexpr int kTransferVersion = 1;
@@ -58,5 +62,7 @@ bool validateMain(QSqlDatabase &db, const QString &path, Failure *why = nullptr)
 // Why a register with this application id and format, open on `db`, cannot be
 // used by this build (not ours, newer, a table or column missing); nothing when it can.
 std::optional<QString> refusal(const QSqlDatabase &db, int applicationId, int version);
+// The format this build writes on `db`: kVersion on a file, kServerVersion on a server.
+int currentVersion(const QSqlDatabase &db);
 
 } // namespace core::schema
