@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
@@ -201,10 +202,17 @@ private slots:
     // Each named child's place and size, the window's size and its Tab order.
     static QStringList figures(QWidget *top)
     {
+        const auto said = [](QWidget *c) -> QString { // a field's limit, a caption
+            if (auto *e = qobject_cast<QLineEdit *>(c))
+                return e->maxLength() < 32767 ? QString(" max %1").arg(e->maxLength()) : QString();
+            auto *l = qobject_cast<QLabel *>(c);
+            auto *b = qobject_cast<QAbstractButton *>(c);
+            return l || b ? " \"" + QString(l ? l->text() : b->text()).replace('\n', "\\n") + '"' : QString();
+        };
         QStringList out{QStringLiteral("%1 %2x%3").arg(top->objectName()).arg(top->width()).arg(top->height())}, tabs;
         for (QWidget *c : top->findChildren<QWidget *>())
             if (!c->objectName().isEmpty() && !c->objectName().startsWith(QLatin1String("qt_")))
-                out << QStringLiteral("  %1 %2 %3 %4 %5").arg(c->objectName()).arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height());
+                out << QStringLiteral("  %1 %2 %3 %4 %5").arg(c->objectName()).arg(c->x()).arg(c->y()).arg(c->width()).arg(c->height()) + said(c);
         for (QWidget *c = top->nextInFocusChain(); c != top; c = c->nextInFocusChain())
             if ((c->focusPolicy() & Qt::TabFocus) && c->isVisibleTo(top) && !c->objectName().isEmpty())
                 tabs << c->objectName();

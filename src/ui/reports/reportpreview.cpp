@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
@@ -20,6 +21,9 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <condition_variable>
+#include <mutex>
+
 namespace ui {
 
 namespace {
@@ -28,6 +32,7 @@ const qreal kZoomSteps[] = {0.25, 0.5, 0.75, 1.0, 1.25, 1.5, 2.0, 3.0, 4.0};
 constexpr int kFitWidthChoice = 0;
 constexpr int kFitPageChoice = 1;
 constexpr int kFirstStepChoice = 2;
+int s_waitPages = 20, s_waitMs = 100;
 
 } // namespace
 
@@ -267,20 +272,163 @@ QAction *ReportPreview::makeAction(const QString &objectName, const QString &tex
     return a;
 }
 
+// Lays out the preview's pages on a worker thread, the last few kept, so that a
+// page far ahead (the last of a long report) never holds up the window. Pages come
+// out in order only: an earlier page no longer kept is laid out again from the start.
+struct PreviewDelivery
+{
+    int asked = 0;
+    std::map<int, ReportPage> pages; // the last ones laid out, up to the one asked for
+    ReportDocument document;         // sizes and fonts; rowCount so far
+    int laidOut = 0;
+    std::optional<int> count; // once the end has been met
+    std::optional<Failure> failure;
+};
+
+class PreviewPages
+{
+public:
+    using Delivery = PreviewDelivery;
+
+    PreviewPages(const ReportJob &job, std::function<void()> arrived)
+        : m_job(job)
+        , m_arrived(std::move(arrived))
+        , m_thread(QThread::create([this] { run(); }))
+    {
+        m_thread->start();
+    }
+
+    ~PreviewPages()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread->wait();
+    }
+
+    // Asks for page `index`. Waits while the worker gets there quickly; otherwise
+    // the pages arrive later, announced by `arrived`.
+    std::optional<Delivery> ask(int index)
+    {
+        std::unique_lock lock(m_mutex);
+        m_wanted = index;
+        m_served = -1; // a page asked for again is handed over again
+        m_ready.reset();
+        m_wake.notify_all();
+        const int from = m_laidOut;
+        QElapsedTimer waited;
+        waited.start();
+        // A short report is always shown at once; a long way ahead is left to the worker.
+        while (!m_ready && waited.elapsed() < kMostWaitMs
+               && (m_laidOut - from < s_waitPages || waited.elapsed() < s_waitMs))
+            m_wake.wait_for(lock, std::chrono::milliseconds(5));
+        return take(lock);
+    }
+
+    std::optional<Delivery> take()
+    {
+        std::unique_lock lock(m_mutex);
+        return take(lock);
+    }
+
+private:
+    static constexpr int kMostWaitMs = 2000; // a read held up, e.g. by a slow server
+
+    std::optional<Delivery> take(std::unique_lock<std::mutex> &)
+    {
+        std::optional<Delivery> d = std::move(m_ready);
+        m_ready.reset();
+        return d;
+    }
+
+    void run()
+    {
+        std::unique_ptr<PageStream> stream;
+        std::map<int, ReportPage> kept;
+        int at = 0;
+        bool ended = false;
+        Failure why;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_stop || m_wanted != m_served; });
+            if (m_stop)
+                return;
+            const int target = m_wanted;
+            lock.unlock();
+            if (!stream || (target < at && !kept.count(target))) {
+                stream = std::make_unique<PageStream>(m_job);
+                kept.clear();
+                at = 0;
+                ended = false;
+            }
+            if (!ended && at <= target) { // one page, then look at the request again
+                std::optional<ReportPage> page = stream->next(&why);
+                lock.lock();
+                if (!page)
+                    ended = true;
+                else {
+                    kept.emplace(at++, std::move(*page));
+                    if (int(kept.size()) > ReportPreview::kKeptPages)
+                        kept.erase(kept.begin());
+                    m_laidOut = at;
+                }
+                m_wake.notify_all();
+                continue;
+            }
+            Delivery d;
+            d.asked = target;
+            d.pages = kept;
+            d.document = stream->document();
+            d.document.pages.clear();
+            d.laidOut = at;
+            if (ended && !stream->failed())
+                d.count = at;
+            if (stream->failed())
+                d.failure = why;
+            lock.lock();
+            if (m_wanted != target)
+                continue; // asked for another page meanwhile
+            m_ready = std::move(d);
+            m_served = target;
+            m_wake.notify_all();
+            m_arrived();
+        }
+    }
+
+    const ReportJob m_job;
+    const std::function<void()> m_arrived; // called on the worker
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    int m_wanted = -1, m_served = -1, m_laidOut = 0;
+    bool m_stop = false;
+    std::optional<Delivery> m_ready;
+    std::unique_ptr<QThread> m_thread;
+};
+
 ReportPreview::~ReportPreview()
 {
     stopCounting();
+    m_pagesOut.reset();
 }
 
 void ReportPreview::setJob(const ReportJob &job)
 {
     stopCounting();
     m_job = job;
-    m_stream.reset();
+    // Deliveries queued for the job before are dropped: the window waits for the old
+    // worker, and a call queued for a worker that has gone is matched by none.
+    m_pagesOut = std::make_unique<PreviewPages>(job, [this, gen = ++m_generation] {
+        QMetaObject::invokeMethod(
+            this, [this, gen] { pagesArrived(gen); }, Qt::QueuedConnection);
+    });
     m_pages.clear();
     m_shown.reset();
+    m_doc.reset();
     m_laidOut = 0;
     m_count.reset();
+    m_pending.reset();
     m_saidUnreadable = false;
     const ReportLayout &layout = job.layout ? *job.layout : DrpListofPickups();
     setWindowTitle(layout.caption);
@@ -290,43 +438,55 @@ void ReportPreview::setJob(const ReportJob &job)
     startCounting();
 }
 
+void ReportPreview::setPatience(int pages, int ms)
+{
+    s_waitPages = pages;
+    s_waitMs = ms;
+}
+
 const ReportDocument &ReportPreview::document() const
 {
     static const ReportDocument none;
-    return m_stream ? m_stream->document() : none;
+    return m_doc ? *m_doc : none;
+}
+
+void ReportPreview::receive(PreviewDelivery &&d)
+{
+    if (!m_doc)
+        m_view->setDocument(d.document);
+    m_doc = std::move(d.document);
+    m_laidOut = d.laidOut;
+    if (d.count)
+        m_count = d.count;
+    if (d.failure && !std::exchange(m_saidUnreadable, true))
+        message(QStringLiteral("The report could not be read. ") + d.failure->description, QString(),
+                QMessageBox::Warning);
+    m_pages.merge(d.pages);
+    // Keep the pages nearest the one asked for.
+    while (int(m_pages.size()) > kKeptPages) {
+        const int first = m_pages.begin()->first, last = m_pages.rbegin()->first;
+        m_pages.erase(d.asked - first > last - d.asked ? m_pages.begin() : std::prev(m_pages.end()));
+    }
+}
+
+void ReportPreview::pagesArrived(int generation)
+{
+    if (generation != m_generation)
+        return;
+    if (std::optional<PreviewPages::Delivery> d = m_pagesOut->take())
+        receive(std::move(*d));
+    if (m_pending && (m_pages.count(*m_pending) || (m_count && *m_pending >= *m_count) || m_saidUnreadable)) {
+        const int index = *std::exchange(m_pending, std::nullopt);
+        m_view->unsetCursor();
+        showPage(index);
+    }
 }
 
 const ReportPage *ReportPreview::pageAt(int index)
 {
-    if (const auto it = m_pages.find(index); it != m_pages.end())
-        return &it->second;
-    // Pages come out in order only: an earlier page no longer kept is laid out again
-    // from the start.
-    if (!m_stream || index < m_laidOut) {
-        m_stream = std::make_unique<PageStream>(m_job);
-        m_pages.clear();
-        m_laidOut = 0;
-    }
-    while (m_laidOut <= index) {
-        Failure why;
-        std::optional<ReportPage> page = m_stream->next(&why);
-        if (!page) {
-            if (!m_stream->failed())
-                m_count = m_laidOut;
-            else if (!std::exchange(m_saidUnreadable, true))
-                message(QStringLiteral("The report could not be read. ") + why.description, QString(),
-                        QMessageBox::Warning);
-            return nullptr;
-        }
-        if (m_laidOut == 0)
-            m_view->setDocument(m_stream->document());
-        m_pages.emplace(m_laidOut++, std::move(*page));
-        // Keep the pages nearest the one asked for.
-        while (int(m_pages.size()) > kKeptPages) {
-            const int first = m_pages.begin()->first, last = m_pages.rbegin()->first;
-            m_pages.erase(index - first > last - index ? m_pages.begin() : std::prev(m_pages.end()));
-        }
-    }
+    if (!m_pages.count(index))
+        if (std::optional<PreviewPages::Delivery> d = m_pagesOut->ask(index))
+            receive(std::move(*d));
     const auto it = m_pages.find(index);
     return it == m_pages.end() ? nullptr : &it->second;
 }
@@ -378,10 +538,18 @@ void ReportPreview::showPage(int index)
     if (m_count)
         index = std::min(index, std::max(*m_count - 1, 0));
     const ReportPage *page = pageAt(index);
-    if (!page && m_laidOut > 0) { // past the last page: the last one
-        index = m_laidOut - 1;
+    if (!page && m_count && *m_count > 0 && index >= *m_count) { // past the last page: the last one
+        index = *m_count - 1;
         page = pageAt(index);
     }
+    if (!page && !m_saidUnreadable && m_count != 0) { // still being laid out: shown when it comes
+        m_pending = index;
+        m_view->setCursor(Qt::BusyCursor);
+        updateControls();
+        return;
+    }
+    m_pending.reset();
+    m_view->unsetCursor();
     if (page) {
         m_shown = *page;
         m_view->setPage(*page);
@@ -401,7 +569,8 @@ void ReportPreview::updateControls()
         const QSignalBlocker block(m_pageBox);
         // Until the pages are counted, any page may be asked for; past the end shows the last.
         m_pageBox->setRange(n > 0 ? 1 : 0, counted ? std::max(n, 0) : std::numeric_limits<int>::max());
-        m_pageBox->setValue(m_page + 1);
+        // The page asked for while it is laid out, unless that is the end not yet found.
+        m_pageBox->setValue((m_pending && *m_pending < std::numeric_limits<int>::max() ? *m_pending : m_page) + 1);
         m_pageBox->setFixedWidth(m_pageBox->fontMetrics().horizontalAdvance(QString::number(std::max(n, 10000))) + 24);
     }
     m_pageCount->setText(counted ? QStringLiteral(" of %1 ").arg(n) : QStringLiteral(" of \u2026 "));

@@ -20,6 +20,9 @@ class QThread;
 
 namespace ui {
 
+class PreviewPages;
+struct PreviewDelivery;
+
 // One page of a laid-out report on screen, at a zoom.
 class PageView : public QWidget
 {
@@ -71,6 +74,9 @@ public:
     const ReportPage *shownPage() const { return m_shown ? &*m_shown : nullptr; }
     int keptPages() const { return int(m_pages.size()); }
     static constexpr int kKeptPages = 8;
+    // How long the window waits for a page before it leaves it to come later: until
+    // `pages` have been laid out and `ms` have gone by, so a short report shows at once.
+    static void setPatience(int pages, int ms);
     qreal zoom() const;
 
 public slots:
@@ -97,14 +103,19 @@ private:
                         const QList<QKeySequence> &keys);
 
     const ReportPage *pageAt(int index);
+    void receive(PreviewDelivery &&d);
+    void pagesArrived(int generation);
     void startCounting();
     void stopCounting();
 
     ReportJob m_job;
-    std::unique_ptr<PageStream> m_stream;
+    std::unique_ptr<PreviewPages> m_pagesOut;
+    int m_generation = 0; // of m_pagesOut, so that pages of a job before are not taken
+    std::optional<ReportDocument> m_doc;
+    std::optional<int> m_pending;      // asked for, shown when it has been laid out
     std::map<int, ReportPage> m_pages; // laid out, near the page shown
     std::optional<ReportPage> m_shown;
-    int m_laidOut = 0; // pages the stream has handed over
+    int m_laidOut = 0; // pages the worker has laid out
     std::optional<int> m_count;
     std::unique_ptr<QThread> m_counter;
     std::shared_ptr<std::atomic<bool>> m_stopCounting;
