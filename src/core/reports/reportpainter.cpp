@@ -88,6 +88,25 @@ public:
         return *m_runs.insert(key, shape(painter, font, text));
     }
 
+    // `font` `grid` times as large, for drawing in units `grid` times as small;
+    // nullptr when a font that large cannot be had.
+    const QRawFont *onGrid(const QRawFont &font, int grid)
+    {
+        for (const auto &[normal, large] : m_onGrid)
+            if (normal == font)
+                return large.isValid() ? &large : nullptr;
+        QRawFont large;
+        // Font engines count pixels per em in 16 bits.
+        if (font.pixelSize() * grid < 32768) {
+            large = font;
+            large.setPixelSize(font.pixelSize() * grid);
+            if (!qFuzzyCompare(large.pixelSize(), font.pixelSize() * grid))
+                large = QRawFont();
+        }
+        m_onGrid.append({font, large});
+        return large.isValid() ? &m_onGrid.constLast().second : nullptr;
+    }
+
 private:
     static QList<QGlyphRun> shape(QPainter &painter, const QFont &font, const QString &text)
     {
@@ -117,6 +136,7 @@ private:
     QHash<std::pair<int, QString>, QList<QGlyphRun>> m_runs;
     QSet<std::pair<int, QString>> m_seen;
     QList<QGlyphRun> m_once;
+    QList<std::pair<QRawFont, QRawFont>> m_onGrid;
 };
 
 namespace {
@@ -146,14 +166,35 @@ void addRuns(QList<GlyphBatch> &batches, const QList<QGlyphRun> &runs, const QPo
     }
 }
 
-void drawBatches(QPainter &painter, const QList<GlyphBatch> &batches)
+// Qt's PDF engine writes each glyph's offset from the one before with nine digits,
+// so over a page-long run the rounding of offsets of thousands of units adds up.
+// Drawn in 1/64 units (where a glyph lands anyway) the offsets are whole numbers
+// and every glyph lands exactly where a run of its own line would put it.
+constexpr int kGlyphGrid = 64;
+
+void drawBatches(QPainter &painter, const QList<GlyphBatch> &batches, ShapedLines &shaped)
 {
     for (const GlyphBatch &b : batches) {
         QGlyphRun run;
-        run.setRawFont(b.font);
         run.setGlyphIndexes(b.glyphs);
-        run.setPositions(b.positions);
+        const QRawFont *large = shaped.onGrid(b.font, kGlyphGrid);
+        if (!large) {
+            run.setRawFont(b.font);
+            run.setPositions(b.positions);
+            painter.drawGlyphRun(QPointF(0, 0), run);
+            continue;
+        }
+        QList<QPointF> at;
+        at.reserve(b.positions.size());
+        // Cut towards zero to the grid, as the painter does with a glyph's position.
+        for (const QPointF &p : b.positions)
+            at.append(QPointF(int(p.x() * kGlyphGrid), int(p.y() * kGlyphGrid)));
+        run.setRawFont(*large);
+        run.setPositions(at);
+        painter.save();
+        painter.scale(1.0 / kGlyphGrid, 1.0 / kGlyphGrid);
         painter.drawGlyphRun(QPointF(0, 0), run);
+        painter.restore();
     }
 }
 
@@ -215,7 +256,8 @@ void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage
         }
     }
     // Everything is black, so text drawn after the rules and frames looks the same.
-    drawBatches(painter, batches);
+    if (shaped)
+        drawBatches(painter, batches, *shaped);
     painter.restore();
 }
 
