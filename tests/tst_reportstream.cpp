@@ -1,11 +1,14 @@
 // Reports read from the register in chunks: the same rows and pages as reading them all
-// at once, a cancelled PDF that leaves nothing behind, and the sort indexes an older
-// register gets when it is opened.
+// at once (also when written while laid out on another thread), a cancelled or failed
+// PDF that leaves nothing behind, and the sort indexes an older register gets when it
+// is opened.
 #include "core/app/globals.h"
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/schema.h"
 #include "core/reports/reportjob.h"
+#include "core/reports/reportpainter.h"
+#include "support/recordingreports.h"
 #include "support/testenv.h"
 
 #include <QSqlQuery>
@@ -83,6 +86,13 @@ private slots:
         ReportDocument doc;
         QVERIFY(streamPages(job, [&](const ReportDocument &d, const ReportPage &p) { doc = d; pages << p; return true; }, nullptr, 7));
         QCOMPARE(pageTexts(doc, pages), pageTexts(whole, whole.pages));
+        // Written while the rows are laid out on a thread of their own: the same pages in the same order.
+        if (!pdftools::available())
+            QSKIP("pdftotext and pdfinfo are needed");
+        const QString streamed = env->path("streamed.pdf"), kept = env->path("kept.pdf");
+        QVERIFY(writePdf(job, streamed) && writePdf(whole, kept));
+        QCOMPARE(pdftools::pageCount(streamed), int(whole.pages.size()));
+        QCOMPARE(pdftools::text(streamed), pdftools::text(kept));
     }
 
     // A row chosen beyond the first page is found again after a refresh, its page read by its key
@@ -122,6 +132,15 @@ private slots:
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("old"));
         QCOMPARE(QDir(env->folder()).entryList({"*.pdf*"}, QDir::Files), QStringList({"taken.pdf"}));
+        // Rows that stop being readable after many pages fail the output with the reason; nothing is left either.
+        QVERIFY(env->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
+                          "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) SELECT 1, 1, '2020-01-01', 'BY ' || i FROM n"));
+        const QString rows = "SELECT *, CASE WHEN id > 1100 THEN abs(-9223372036854775807 - 1) END AS overflow FROM pickuplog";
+        const ReportJob broken = registerJob(DrpListofPickups(), {rows + " ORDER BY id", {}, rows, {"id"}}, "T", QDate(2026, 3, 7));
+        Failure why;
+        QVERIFY(!writePdf(broken, fresh, &why));
+        QVERIFY(!why.description.isEmpty());
+        QVERIFY(!QFile::exists(fresh));
     }
 
     // A register of the first version gets the indexes its sorted lists read from.

@@ -17,6 +17,10 @@
 #include <QSqlQuery>
 #include <QThread>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
 namespace core::reports {
 
 namespace {
@@ -259,12 +263,102 @@ bool paintPages(QPagedPaintDevice *device, Failure *why, OutputControl *control,
     return out.finish(why);
 }
 
+// Lays the pages of a job out on a thread of its own, a few pages ahead of the
+// caller, so that reading and measuring rows on one core overlaps painting them on
+// the other. Pages come out in order; destroying it stops the thread and waits.
+class PagesAhead
+{
+public:
+    explicit PagesAhead(const ReportJob &job)
+        : m_thread(QThread::create([this, job] { run(job); }))
+    {
+        m_thread->start();
+    }
+
+    ~PagesAhead()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_space.notify_all();
+        m_thread->wait();
+    }
+
+    PagesAhead(const PagesAhead &) = delete;
+    PagesAhead &operator=(const PagesAhead &) = delete;
+
+    // The next page and the document as it stood then; nullopt after the last page
+    // or on failure (why filled).
+    std::optional<std::pair<ReportDocument, ReportPage>> next(Failure *why)
+    {
+        std::unique_lock lock(m_mutex);
+        m_ready.wait(lock, [&] { return !m_pages.empty() || m_done; });
+        if (m_pages.empty()) {
+            if (m_failed)
+                fail(why, m_failure);
+            return std::nullopt;
+        }
+        std::pair<ReportDocument, ReportPage> page = std::move(m_pages.front());
+        m_pages.pop_front();
+        lock.unlock();
+        m_space.notify_one();
+        return page;
+    }
+
+    bool failed() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_failed;
+    }
+
+private:
+    // Few pages wait, so memory stays that of a handful of pages.
+    static constexpr std::size_t kAhead = 4;
+
+    void run(const ReportJob &job)
+    {
+        PageStream pages(job);
+        Failure failure;
+        for (;;) {
+            std::optional<ReportPage> page = pages.next(&failure);
+            std::unique_lock lock(m_mutex);
+            if (!page) {
+                m_done = true;
+                m_failed = pages.failed();
+                m_failure = failure;
+                lock.unlock();
+                m_ready.notify_all();
+                return;
+            }
+            m_space.wait(lock, [&] { return m_pages.size() < kAhead || m_stop; });
+            if (m_stop)
+                return;
+            m_pages.emplace_back(pages.document(), std::move(*page));
+            lock.unlock();
+            m_ready.notify_one();
+        }
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_ready, m_space;
+    std::deque<std::pair<ReportDocument, ReportPage>> m_pages;
+    bool m_done = false, m_failed = false, m_stop = false;
+    Failure m_failure;
+    std::unique_ptr<QThread> m_thread; // last: started once the rest is set up
+};
+
 } // namespace
 
 bool paintJob(const ReportJob &job, QPagedPaintDevice *device, Failure *why, OutputControl *control)
 {
-    return paintPages(device, why, control,
-                      [&](const PageSink &sink, Failure *failure) { return streamPages(job, sink, failure); });
+    return paintPages(device, why, control, [&](const PageSink &sink, Failure *failure) {
+        PagesAhead pages(job);
+        while (std::optional<std::pair<ReportDocument, ReportPage>> page = pages.next(failure))
+            if (!sink(page->first, page->second))
+                return false;
+        return !pages.failed();
+    });
 }
 
 bool paintDocument(const ReportDocument &doc, QPagedPaintDevice *device, Failure *why, OutputControl *control)

@@ -9,9 +9,11 @@
 #include <QPagedPaintDevice>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QRawFont>
 #include <QSaveFile>
 #include <QSet>
 #include <QTextLayout>
+#include <algorithm>
 #include <limits>
 #include <mutex>
 
@@ -58,29 +60,56 @@ void drawPage(QPainter &painter, const ReportDocument &doc, int index, qreal sca
         drawPage(painter, doc, doc.pages.at(index), scale);
 }
 
-// Lines shaped once for one painter and device. The same captions, names and values
-// come back page after page, and shaping a line is most of what drawing it costs.
-// A line drawn from its glyphs lands where drawText would put it: both place the
-// glyphs at the rounded origin plus the shaped advances.
+// Lines shaped for one painter and device. The same captions, names and values
+// come back page after page, and shaping a line is most of what drawing it costs,
+// so a line met twice keeps its glyphs. A line drawn from its glyphs lands where
+// drawText would put it: both place the glyphs at the rounded origin plus the
+// shaped advances.
 class ShapedLines
 {
 public:
-    // The glyphs of a line met before, or nullptr for a line seen the first time
-    // (shaping it apart costs more than drawing it, should it not come back).
-    const QList<QGlyphRun> *runs(QPainter &painter, const QFont &font, int fontIndex, const QString &text)
+    // Valid until the next call.
+    const QList<QGlyphRun> &runs(QPainter &painter, const QFont &font, int fontIndex, const QString &text)
     {
         const auto key = std::pair{fontIndex, text};
         if (const auto it = m_runs.constFind(key); it != m_runs.constEnd())
-            return &*it;
+            return *it;
         if (m_runs.size() >= kMaxLines)
             m_runs.clear();
         if (m_seen.size() >= kMaxLines)
             m_seen.clear();
+        // Most values are printed once; keeping all of them would only churn.
         if (!m_seen.contains(key)) {
             m_seen.insert(key);
-            return nullptr;
+            m_once = shape(painter, font, text);
+            return m_once;
         }
         m_seen.remove(key);
+        return *m_runs.insert(key, shape(painter, font, text));
+    }
+
+    // `font` `grid` times as large, for drawing in units `grid` times as small;
+    // nullptr when a font that large cannot be had.
+    const QRawFont *onGrid(const QRawFont &font, int grid)
+    {
+        for (const auto &[normal, large] : m_onGrid)
+            if (normal == font)
+                return large.isValid() ? &large : nullptr;
+        QRawFont large;
+        // Font engines count pixels per em in 16 bits.
+        if (font.pixelSize() * grid < 32768) {
+            large = font;
+            large.setPixelSize(font.pixelSize() * grid);
+            if (!qFuzzyCompare(large.pixelSize(), font.pixelSize() * grid))
+                large = QRawFont();
+        }
+        m_onGrid.append({font, large});
+        return large.isValid() ? &m_onGrid.constLast().second : nullptr;
+    }
+
+private:
+    static QList<QGlyphRun> shape(QPainter &painter, const QFont &font, const QString &text)
+    {
         QTextLayout layout(text, font, painter.device());
         QTextOption option;
         option.setWrapMode(QTextOption::NoWrap);
@@ -100,16 +129,74 @@ public:
                 p.ry() -= ascent;
             run.setPositions(at);
         }
-        return &*m_runs.insert(key, std::move(runs));
+        return runs;
     }
 
-private:
     static constexpr int kMaxLines = 20000;
     QHash<std::pair<int, QString>, QList<QGlyphRun>> m_runs;
     QSet<std::pair<int, QString>> m_seen;
+    QList<QGlyphRun> m_once;
+    QList<std::pair<QRawFont, QRawFont>> m_onGrid;
 };
 
 namespace {
+
+// Glyphs of one font gathered over a page. Qt's PDF engine wraps every run it is
+// given in a saved state, a colour and a text object; one run per font and page
+// writes those once instead of once per line.
+struct GlyphBatch
+{
+    QRawFont font;
+    QList<quint32> glyphs;
+    QList<QPointF> positions;
+};
+
+void addRuns(QList<GlyphBatch> &batches, const QList<QGlyphRun> &runs, const QPointF &origin)
+{
+    for (const QGlyphRun &run : runs) {
+        const QRawFont font = run.rawFont();
+        auto it = std::find_if(batches.begin(), batches.end(), [&](const GlyphBatch &b) { return b.font == font; });
+        if (it == batches.end())
+            it = batches.insert(batches.end(), GlyphBatch{font, {}, {}});
+        it->glyphs.append(run.glyphIndexes());
+        // The same sum drawGlyphRun(origin, run) would take, so the glyphs land on
+        // the same points.
+        for (const QPointF &p : run.positions())
+            it->positions.append(origin + p);
+    }
+}
+
+// Qt's PDF engine writes each glyph's offset from the one before with nine digits,
+// so over a page-long run the rounding of offsets of thousands of units adds up.
+// Drawn in 1/64 units (where a glyph lands anyway) the offsets are whole numbers
+// and every glyph lands exactly where a run of its own line would put it.
+constexpr int kGlyphGrid = 64;
+
+void drawBatches(QPainter &painter, const QList<GlyphBatch> &batches, ShapedLines &shaped)
+{
+    for (const GlyphBatch &b : batches) {
+        QGlyphRun run;
+        run.setGlyphIndexes(b.glyphs);
+        const QRawFont *large = shaped.onGrid(b.font, kGlyphGrid);
+        if (!large) {
+            run.setRawFont(b.font);
+            run.setPositions(b.positions);
+            painter.drawGlyphRun(QPointF(0, 0), run);
+            continue;
+        }
+        QList<QPointF> at;
+        at.reserve(b.positions.size());
+        // Cut towards zero to the grid, as the painter does with a glyph's position.
+        for (const QPointF &p : b.positions)
+            at.append(QPointF(int(p.x() * kGlyphGrid), int(p.y() * kGlyphGrid)));
+        run.setRawFont(*large);
+        run.setPositions(at);
+        painter.save();
+        painter.scale(1.0 / kGlyphGrid, 1.0 / kGlyphGrid);
+        painter.drawGlyphRun(QPointF(0, 0), run);
+        painter.restore();
+    }
+}
 
 void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage &page, qreal scale,
                   ShapedLines *shaped)
@@ -133,6 +220,7 @@ void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
     int current = -1;
+    QList<GlyphBatch> batches;
     for (const PlacedItem &it : page.items) {
         switch (it.kind) {
         case ItemKind::Line:
@@ -154,10 +242,8 @@ void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage
                 if (line.text.isEmpty())
                     continue;
                 const QPointF origin = lineOrigin(it, line, i, doc.fonts.at(it.font));
-                if (const auto *runs
-                    = shaped ? shaped->runs(painter, fonts.at(it.font), it.font, line.text) : nullptr) {
-                    for (const QGlyphRun &run : *runs)
-                        painter.drawGlyphRun(origin, run);
+                if (shaped) {
+                    addRuns(batches, shaped->runs(painter, fonts.at(it.font), it.font, line.text), origin);
                     continue;
                 }
                 if (it.font != current) {
@@ -169,6 +255,9 @@ void drawPageWith(QPainter &painter, const ReportDocument &doc, const ReportPage
             break;
         }
     }
+    // Everything is black, so text drawn after the rules and frames looks the same.
+    if (shaped)
+        drawBatches(painter, batches, *shaped);
     painter.restore();
 }
 
