@@ -13,6 +13,8 @@ namespace core::db {
 inline const QString kMainConnection = QStringLiteral("qb_main");
 // How much of a register a report's reading connection maps into memory.
 inline constexpr qint64 kReportMmapBytes = qint64(1) << 30;
+// The main connection's page cache, in KiB.
+inline constexpr int kMainCacheKiB = 16 * 1024;
 
 struct Opened
 {
@@ -27,6 +29,11 @@ std::optional<Opened> openMain(const QString &path, Failure *why = nullptr);
 // The main connection (possibly not open).
 QSqlDatabase main();
 bool mainIsOpen();
+// A number that moves whenever another connection or program has committed to the
+// main database since it was last read; writes made on the main connection leave it
+// as it is. On a server, whose other desks announce their writes, always 0; nothing
+// when it cannot be read.
+std::optional<qint64> changesElsewhere();
 void closeMain();
 
 // How long a connection waits for another program's lock before it gives up, in
