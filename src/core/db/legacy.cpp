@@ -16,9 +16,9 @@
 #include <vector>
 
 // The C header needs these first when compiled as C++.
+#include "core/db/libmdbcalls.h"
 #include <glib.h>
 #include <iconv.h>
-#include <mdbtools.h>
 
 namespace core::db::legacy {
 
