@@ -17,6 +17,10 @@ namespace {
 
 int g_busyTimeout = 5000;
 
+// The main connection's page cache, in KiB: a list of 100,000 projects (about 6 MB)
+// stays in it. Not larger: filling it costs too, on every long count.
+constexpr int kMainCacheKiB = 8 * 1024;
+
 // The file as a SQLite URI, so that mode=rw/ro can forbid creating it.
 QString uriFor(const QString &path, bool readOnly)
 {

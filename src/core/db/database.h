@@ -13,8 +13,6 @@ namespace core::db {
 inline const QString kMainConnection = QStringLiteral("qb_main");
 // How much of a register a report's reading connection maps into memory.
 inline constexpr qint64 kReportMmapBytes = qint64(1) << 30;
-// The main connection's page cache, in KiB.
-inline constexpr int kMainCacheKiB = 16 * 1024;
 
 struct Opened
 {
