@@ -361,6 +361,9 @@ private slots:
             QVERIFY(env.exec("DELETE FROM project WHERE id = 5555") && ds.refresh());
             QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5555)), -1);
             QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5554);
+            // Found again after a row before it went, counted from the end it is nearer.
+            QVERIFY(env.exec("DELETE FROM project WHERE id = 10") && ds.refresh());
+            QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5553);
         }
     }
 

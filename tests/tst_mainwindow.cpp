@@ -162,6 +162,32 @@ private slots:
         QVERIFY(texts(companies) != shown);
     }
 
+    // A saved pick-up leaves the project list as it was read, while the lists below are read again; a saved
+    // project, or anything another program wrote, has it read again. The choices are kept either way.
+    void refreshReadsWhatCanHaveChanged()
+    {
+        choose(projects, 1);
+        choose(companies, 1);
+        QSignalSpy resets(projects->model(), &QAbstractItemModel::modelReset);
+        QVERIFY(env->exec("INSERT INTO project (id, projectname) VALUES (0, 'A FIRST ONE')"));
+        QVERIFY(env->exec("INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupdate, pickupby) VALUES (2, 13, '2003-01-01', 'EARLIER')"));
+        registers().announce("pickuplog");
+        QCOMPARE(gridColumn("pickupby"), QStringList({"EARLIER", "D. O'BRIEN"}));
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(projects->currentIndex().row(), 1);
+        registers().announce("project");
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(texts(projects).size(), 7);
+        QCOMPARE(projects->currentIndex().data().toString(), QStringLiteral("HARBOR VIEW"));
+        const QStringList elsewhere = {"UPDATE project SET projectname = 'HARBOUR VIEW' WHERE id = 2"};
+        QVERIFY(TestEnv::onServer() ? env->otherDesk(elsewhere) : withFile(gDbFile, elsewhere));
+        if (!TestEnv::onServer())
+            registers().announce("authorizedcompanies");
+        QTRY_COMPARE_WITH_TIMEOUT(projects->currentIndex().data().toString(), QStringLiteral("HARBOUR VIEW"), 2000);
+        QCOMPARE(companies->currentIndex().row(), 1);
+        QVERIFY(env->messages.calls.isEmpty());
+    }
+
     // A register unreadable later is said once, again after a recovery; the grid keeps its captions.
     void unreadableLaterSaysSoOnce()
     {

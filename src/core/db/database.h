@@ -27,6 +27,11 @@ std::optional<Opened> openMain(const QString &path, Failure *why = nullptr);
 // The main connection (possibly not open).
 QSqlDatabase main();
 bool mainIsOpen();
+// A number that moves whenever another connection or program has committed to the
+// main database since it was last read; writes made on the main connection leave it
+// as it is. On a server, whose other desks announce their writes, always 0; nothing
+// when it cannot be read.
+std::optional<qint64> changesElsewhere();
 void closeMain();
 
 // How long a connection waits for another program's lock before it gives up, in

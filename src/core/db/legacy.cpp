@@ -16,9 +16,9 @@
 #include <vector>
 
 // The C header needs these first when compiled as C++.
+#include "core/db/libmdbcalls.h"
 #include <glib.h>
 #include <iconv.h>
-#include <mdbtools.h>
 
 namespace core::db::legacy {
 
@@ -314,6 +314,8 @@ std::unique_ptr<Reader> Reader::open(const QString &path, Failure *why)
             QStringLiteral("the file is cut short or damaged (%1 bytes is not a whole number of pages)").arg(size),
             SQLITE_CORRUPT);
 
+    if (QString missing; !db::clientLibraryLoads("mdb", 3, &missing))
+        return refused(QStringLiteral("mdbtools' library cannot be loaded (%1)").arg(missing), SQLITE_CANTOPEN);
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->version = h->version;

@@ -5,12 +5,12 @@
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
+#include "core/db/libpqcalls.h"
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTimer>
-#include <libpq-fe.h>
 
 namespace core::schema {
 

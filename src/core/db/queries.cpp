@@ -143,7 +143,7 @@ Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
     return {sql + QStringLiteral(" LIMIT ? OFFSET ?"), binds};
 }
 
-std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value)
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value, bool after)
 {
     if (rows.order.size() != 1)
         return std::nullopt;
@@ -153,7 +153,8 @@ std::optional<Query> rowsBefore(const Query &rows, const QString &column, const 
     QVariantList binds = rows.binds;
     binds << value;
     // `term` is one of our own column names, never a value.
-    return Query{QStringLiteral("SELECT count(*) FROM (%1) listed WHERE listed.%2 < ?").arg(rows.unordered, term),
+    return Query{QStringLiteral("SELECT count(*) FROM (%1) listed WHERE listed.%2 %3 ?")
+                     .arg(rows.unordered, term, after ? QStringLiteral(">=") : QStringLiteral("<")),
                  binds};
 }
 

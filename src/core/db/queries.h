@@ -74,9 +74,9 @@ Query countOf(const Query &rows);
 // `limit` rows of `rows` from `offset`; with `fromEnd`, counted from the last row
 // and listed last first.
 Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd);
-// The number of rows before the one whose `column` is `value`, for rows ordered
-// by that column alone; nothing otherwise.
-std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value);
+// The number of rows before the one whose `column` is `value` (with `after`: of it
+// and the rows after it), for rows ordered by that column alone; nothing otherwise.
+std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value, bool after = false);
 // Up to `limit` rows next to the one whose `column` is `value`, found by that key,
 // for rows ordered by that column alone: those before it nearest first, or it and
 // those after it.

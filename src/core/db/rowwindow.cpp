@@ -197,18 +197,33 @@ int RowWindow::findRow(const QString &columnName, const QVariant &wanted) const
     const int c = column(columnName);
     if (c < 0 || wanted.isNull())
         return -1;
-    if (const auto before = queries::rowsBefore(m_query, m_columns.at(c), wanted)) {
+    // The pages held from the first on tell their rows' places without a read.
+    qint64 number = 0;
+    for (auto it = m_pages.constFind(number); it != m_pages.cend(); it = m_pages.constFind(++number)) {
+        const QList<QVariantList> &rows = it->rows;
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            if (c < rows.at(i).size() && rows.at(i).at(c) == wanted) {
+                const qint64 row = number * kPageRows + i;
+                return row < m_rows ? int(row) : -1;
+            }
+    }
+    // Counted from the end it was nearer last time: a count steps over every row it counts.
+    const bool fromEnd = m_found.first == wanted && m_found.second >= m_rows / 2;
+    if (const auto counted = queries::rowsBefore(m_query, m_columns.at(c), wanted, fromEnd)) {
         QSqlQuery q(db::main());
-        if (!run(q, *before, nullptr) || !q.next())
+        if (!run(q, *counted, nullptr) || !q.next())
             return -1;
-        const qint64 row = q.value(0).toLongLong();
-        if (row >= m_rows)
+        const qint64 row = fromEnd ? m_rows - q.value(0).toLongLong() : q.value(0).toLongLong();
+        if (row < 0 || row >= m_rows)
             return -1;
         // The page around it read by key: skipping to it by position would step over
         // every row before it again.
         if (!m_pages.contains(row / kPageRows))
             keyedPage(row, columnName, wanted);
-        return value(int(row), c) == wanted ? int(row) : -1;
+        if (value(int(row), c) != wanted)
+            return -1;
+        m_found = {wanted, row};
+        return int(row);
     }
     for (qint64 row = 0; row < m_rows; ++row)
         if (value(int(row), c) == wanted)

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <utility>
+
 #include "core/app/failure.h"
 #include "core/db/queries.h"
 
@@ -63,6 +65,8 @@ private:
     QHash<int, QString> m_captions;
     mutable QHash<qint64, Page> m_pages;
     mutable quint64 m_clock = 0;
+    // The value findRow found last and its row, kept over re-reads.
+    mutable std::pair<QVariant, qint64> m_found{QVariant(), -1};
 };
 
 } // namespace core::db

@@ -7,6 +7,7 @@
 #include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
+#include "core/db/libpqcalls.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +16,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVarLengthArray>
-#include <libpq-fe.h>
 #include <memory>
 #include <sqlite3.h>
 

@@ -12,19 +12,32 @@ ListedField::ListedField(DataSource *source, const QString &field, QObject *pare
 {
     // The rows behind only ever change by a new query.
     connect(m_rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
-    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] { endResetModel(); });
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
+        m_column = m_source->column(m_field);
+        endResetModel();
+    });
+    m_column = m_source->column(m_field);
 }
 
 int ListedField::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() || m_source->column(m_field) < 0 ? 0 : m_rows->rowCount();
+    return parent.isValid() || m_column < 0 ? 0 : m_rows->rowCount();
+}
+
+QModelIndex ListedField::index(int row, int column, const QModelIndex &parent) const
+{
+    // A view lays a long list out by asking for every row's index: the bounds as
+    // cheaply as they can be had.
+    return !parent.isValid() && column == 0 && row >= 0 && m_column >= 0 && row < m_rows->rowCount()
+        ? createIndex(row, 0)
+        : QModelIndex();
 }
 
 QVariant ListedField::data(const QModelIndex &index, int role) const
 {
     if (!index.isValid() || index.column() != 0)
         return {};
-    return m_rows->index(index.row(), m_source->column(m_field)).data(role);
+    return m_rows->index(index.row(), m_column).data(role);
 }
 
 CaptionedColumns::CaptionedColumns(QAbstractItemModel *source, const QStringList &captions, QObject *parent)

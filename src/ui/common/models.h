@@ -21,12 +21,14 @@ public:
     ListedField(DataSource *source, const QString &field, QObject *parent);
 
     int rowCount(const QModelIndex &parent = {}) const override;
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
 private:
     QAbstractItemModel *m_rows;
     DataSource *m_source;
     QString m_field;
+    int m_column = -1; // of m_field, found again at each new query
 };
 
 // A grid's model that keeps its column captions while the query behind it has no

@@ -110,7 +110,7 @@ frmMain::frmMain(QWidget *parent)
 
     Mostrar();
     LoadList();
-    // Whatever is written anywhere, the three lists re-read.
+    // Whatever is written anywhere, the lists it can change re-read.
     connect(&registers(), &Registers::changed, this, &frmMain::RefreshInterface);
 }
 
@@ -307,7 +307,9 @@ void frmMain::LoadList()
     // Start-up has told the user already when no database could be opened.
     if (!db::mainIsOpen())
         m_saidUnreadable = true;
-    readable(m_projects->refresh(), m_projects);
+    m_projectsReadAt = db::changesElsewhere();
+    m_projectsRead = m_projects->refresh();
+    readable(m_projectsRead, m_projects);
 }
 
 void frmMain::RefreshSubcontractor(const QString &ids)
@@ -380,7 +382,7 @@ void frmMain::reselect(QListView *view, DataSource *source, const std::optional<
     m_reselecting = false;
 }
 
-void frmMain::RefreshInterface()
+void frmMain::RefreshInterface(const QString &table, Registers::Change)
 {
     // One message for the three lists when the register has become unreadable.
     const DataSource *failed = nullptr;
@@ -390,8 +392,17 @@ void frmMain::RefreshInterface()
         failed = failed ? failed : d;
         return false;
     };
-    if (refresh(m_projects))
-        reselect(m_dbProject, m_projects, m_projectId);
+    // A save of a subcontractor or a pick-up leaves the projects as they were, and
+    // re-reading 100,000 of them would find the chosen one's place again by counting.
+    const std::optional<qint64> readAt = db::changesElsewhere();
+    const bool projectsChanged = table.isEmpty() || table.compare(QLatin1String("project"), Qt::CaseInsensitive) == 0
+        || !m_projectsRead || !readAt || readAt != m_projectsReadAt;
+    if (projectsChanged) {
+        m_projectsReadAt = readAt;
+        m_projectsRead = refresh(m_projects);
+        if (m_projectsRead)
+            reselect(m_dbProject, m_projects, m_projectId);
+    }
     if (refresh(m_companies))
         reselect(m_dbSubcontractor, m_companies, m_companyId);
     refresh(m_pickups);

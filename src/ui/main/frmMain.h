@@ -1,5 +1,6 @@
 #pragma once
 #include "core/db/datasource.h"
+#include "core/db/registers.h"
 #include "ui/common/corenames.h"
 #include <QMainWindow>
 #include <QString>
@@ -30,7 +31,9 @@ public:
     void RefreshPickup(const QString &ids);
     void ExportDatabase(const QString &Projectselected, const QString &pname);
 public slots:
-    void RefreshInterface();
+    // Re-reads the lists after a change to `table` (empty: any table). The project
+    // list is read again only when the projects may have changed.
+    void RefreshInterface(const QString &table = {}, core::db::Registers::Change how = core::db::Registers::Written);
 
 public:
     // The file chosen last in the import dialog (kept for the whole run).
@@ -76,6 +79,10 @@ private:
     std::optional<qint64> m_companyId;     // chosen in the subcontractor list
     std::optional<qint64> m_pickupProject; // the ids the pick-up grid was queried with
     std::optional<qint64> m_pickupCompany;
+    // What another program had committed when the project list was read last, and
+    // whether that read succeeded.
+    std::optional<qint64> m_projectsReadAt;
+    bool m_projectsRead = false;
     bool m_reselecting = false;
     bool m_saidUnreadable = false;
     bool m_handledBeforeRelease = false;
