@@ -16,7 +16,7 @@
 #include <vector>
 
 // The C header needs these first when compiled as C++.
-#include "core/db/libmdbcalls.h"
+#include "core/db/clientcalls.h"
 #include <glib.h>
 #include <iconv.h>
 

@@ -5,7 +5,7 @@
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
-#include "core/db/libpqcalls.h"
+#include "core/db/clientcalls.h"
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>

@@ -1,6 +1,7 @@
 #include "core/reports/reportjob.h"
 
 #include "core/app/clock.h"
+#include "core/app/loopthread.h"
 #include "core/app/serversettings.h"
 #include "core/db/database.h"
 #include "core/db/dialect.h"
@@ -270,19 +271,9 @@ class PagesAhead
 {
 public:
     explicit PagesAhead(const ReportJob &job)
-        : m_thread(QThread::create([this, job] { run(job); }))
+        : m_loop([this, job] { run(job); })
     {
-        m_thread->start();
-    }
-
-    ~PagesAhead()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_space.notify_all();
-        m_thread->wait();
+        m_loop.start();
     }
 
     PagesAhead(const PagesAhead &) = delete;
@@ -292,7 +283,7 @@ public:
     // or on failure (why filled).
     std::optional<std::pair<ReportDocument, ReportPage>> next(Failure *why)
     {
-        std::unique_lock lock(m_mutex);
+        std::unique_lock lock(m_loop.mutex);
         m_ready.wait(lock, [&] { return !m_pages.empty() || m_done; });
         if (m_pages.empty()) {
             if (m_failed)
@@ -302,13 +293,13 @@ public:
         std::pair<ReportDocument, ReportPage> page = std::move(m_pages.front());
         m_pages.pop_front();
         lock.unlock();
-        m_space.notify_one();
+        m_loop.wake.notify_one();
         return page;
     }
 
     bool failed() const
     {
-        const std::lock_guard lock(m_mutex);
+        const std::lock_guard lock(m_loop.mutex);
         return m_failed;
     }
 
@@ -322,7 +313,7 @@ private:
         Failure failure;
         for (;;) {
             std::optional<ReportPage> page = pages.next(&failure);
-            std::unique_lock lock(m_mutex);
+            std::unique_lock lock(m_loop.mutex);
             if (!page) {
                 m_done = true;
                 m_failed = pages.failed();
@@ -331,8 +322,8 @@ private:
                 m_ready.notify_all();
                 return;
             }
-            m_space.wait(lock, [&] { return m_pages.size() < kAhead || m_stop; });
-            if (m_stop)
+            m_loop.wake.wait(lock, [&] { return m_pages.size() < kAhead || m_loop.stop; });
+            if (m_loop.stop)
                 return;
             m_pages.emplace_back(pages.document(), std::move(*page));
             lock.unlock();
@@ -340,12 +331,11 @@ private:
         }
     }
 
-    mutable std::mutex m_mutex;
-    std::condition_variable m_ready, m_space;
+    std::condition_variable m_ready;
     std::deque<std::pair<ReportDocument, ReportPage>> m_pages;
-    bool m_done = false, m_failed = false, m_stop = false;
+    bool m_done = false, m_failed = false;
     Failure m_failure;
-    std::unique_ptr<QThread> m_thread; // last: started once the rest is set up
+    core::LoopThread m_loop; // last: started once the rest is set up
 };
 
 } // namespace

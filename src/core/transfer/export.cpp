@@ -7,7 +7,7 @@
 #include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
-#include "core/db/libpqcalls.h"
+#include "core/db/clientcalls.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>

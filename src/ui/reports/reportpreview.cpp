@@ -1,5 +1,6 @@
 #include "ui/reports/reportpreview.h"
 
+#include "core/app/loopthread.h"
 #include "core/reports/reportpainter.h"
 #include "ui/common/services.h"
 #include "ui/reports/reportoutput.h"
@@ -20,9 +21,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWheelEvent>
-
-#include <condition_variable>
-#include <mutex>
 
 namespace ui {
 
@@ -293,43 +291,33 @@ public:
     PreviewPages(const ReportJob &job, std::function<void()> arrived)
         : m_job(job)
         , m_arrived(std::move(arrived))
-        , m_thread(QThread::create([this] { run(); }))
+        , m_loop([this] { run(); })
     {
-        m_thread->start();
-    }
-
-    ~PreviewPages()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stop = true;
-        }
-        m_wake.notify_all();
-        m_thread->wait();
+        m_loop.start();
     }
 
     // Asks for page `index`. Waits while the worker gets there quickly; otherwise
     // the pages arrive later, announced by `arrived`.
     std::optional<Delivery> ask(int index)
     {
-        std::unique_lock lock(m_mutex);
+        std::unique_lock lock(m_loop.mutex);
         m_wanted = index;
         m_served = -1; // a page asked for again is handed over again
         m_ready.reset();
-        m_wake.notify_all();
+        m_loop.wake.notify_all();
         const int from = m_laidOut;
         QElapsedTimer waited;
         waited.start();
         // A short report is always shown at once; a long way ahead is left to the worker.
         while (!m_ready && waited.elapsed() < kMostWaitMs
                && (m_laidOut - from < s_waitPages || waited.elapsed() < s_waitMs))
-            m_wake.wait_for(lock, std::chrono::milliseconds(5));
+            m_loop.wake.wait_for(lock, std::chrono::milliseconds(5));
         return take(lock);
     }
 
     std::optional<Delivery> take()
     {
-        std::unique_lock lock(m_mutex);
+        std::unique_lock lock(m_loop.mutex);
         return take(lock);
     }
 
@@ -350,10 +338,10 @@ private:
         int at = 0;
         bool ended = false;
         Failure why;
-        std::unique_lock lock(m_mutex);
+        std::unique_lock lock(m_loop.mutex);
         for (;;) {
-            m_wake.wait(lock, [this] { return m_stop || m_wanted != m_served; });
-            if (m_stop)
+            m_loop.wake.wait(lock, [this] { return m_loop.stop || m_wanted != m_served; });
+            if (m_loop.stop)
                 return;
             const int target = m_wanted;
             lock.unlock();
@@ -374,7 +362,7 @@ private:
                         kept.erase(kept.begin());
                     m_laidOut = at;
                 }
-                m_wake.notify_all();
+                m_loop.wake.notify_all();
                 continue;
             }
             Delivery d;
@@ -392,19 +380,16 @@ private:
                 continue; // asked for another page meanwhile
             m_ready = std::move(d);
             m_served = target;
-            m_wake.notify_all();
+            m_loop.wake.notify_all();
             m_arrived();
         }
     }
 
     const ReportJob m_job;
     const std::function<void()> m_arrived; // called on the worker
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
     int m_wanted = -1, m_served = -1, m_laidOut = 0;
-    bool m_stop = false;
     std::optional<Delivery> m_ready;
-    std::unique_ptr<QThread> m_thread;
+    core::LoopThread m_loop; // last: started once the rest is set up
 };
 
 ReportPreview::~ReportPreview()
