@@ -93,6 +93,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("newer") << "UPDATE quillbern_schema SET version = version + 1" << "newer version of Quillbern";
         QTest::newRow("no register") << "DROP TABLE quillbern_schema" << "holds no Quillbern register";
+        QTest::newRow("version table empty") << "DELETE FROM quillbern_schema" << "its version cannot be read (the table quillbern_schema is empty)";
         QTest::newRow("table missing") << "DROP TABLE pickuplog" << "the table \"pickuplog\" is missing";
     }
     void refused()

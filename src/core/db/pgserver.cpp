@@ -130,8 +130,10 @@ bool validateOnServer(QSqlDatabase &db, Failure *why)
         return notOurs(QStringLiteral("the database holds no Quillbern register (make one with quillbern "
                                       "--create-database %1)")
                            .arg(address));
-    if (!q.exec(QStringLiteral("SELECT application_id, version FROM %1").arg(kVersionTable)) || !q.next())
+    if (!q.exec(QStringLiteral("SELECT application_id, version FROM %1").arg(kVersionTable)))
         return notOurs(QStringLiteral("its version cannot be read (%1)").arg(q.lastError().text()));
+    if (!q.next()) // the table is there but says nothing: not a register of ours
+        return notOurs(QStringLiteral("its version cannot be read (the table %1 is empty)").arg(kVersionTable));
     const int applicationId = q.value(0).toInt();
     const int version = q.value(1).toInt();
     q.finish();
