@@ -16,7 +16,7 @@
 #include "core/db/queries.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
-#include "core/transfer/rowwriter.h"
+#include "core/transfer/copyin.h"
 #include "core/transfer/transfer.h"
 
 #include "common.h"
@@ -88,15 +88,14 @@ void load(const ServerSettings &server)
         in.setForwardOnly(true);
         if (!in.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(t.columns.join(QLatin1Char(',')), t.name)))
             die(in.lastError().text());
-        transfer::detail::RowWriter out(dst, t.name, t.columns, 500);
+        transfer::detail::CopyIn out(dst, t.name, t.columns);
         while (in.next()) {
-            QVariantList row;
             for (int i = 0; i < t.columns.size(); ++i)
-                row << in.value(i);
-            if (!out.add(row))
+                out.value(in.value(i));
+            if (!out.endRow())
                 die(out.lastError().text());
         }
-        if (!out.flush())
+        if (!out.finish())
             die(out.lastError().text());
     }
     if (!dst.commit())

@@ -151,21 +151,6 @@ namespace {
 PasswordPrompt g_prompt;
 std::optional<QString> g_sessionPassword;
 
-// The first line of libpq's words, without its severity.
-QString serverReason(const QSqlError &e)
-{
-    QString t = e.databaseText().trimmed().isEmpty() ? e.driverText() : e.databaseText().trimmed();
-    t = t.section(QLatin1Char('\n'), 0, 0).trimmed();
-    for (const QLatin1String prefix : {QLatin1String("FATAL:"), QLatin1String("ERROR:")})
-        if (t.startsWith(prefix))
-            t = t.mid(prefix.size()).trimmed();
-    if (t.contains(QLatin1String("Connection refused")))
-        return QStringLiteral("the server does not answer (connection refused): %1").arg(t);
-    if (t.endsWith(QLatin1Char('.')))
-        t.chop(1);
-    return t;
-}
-
 bool wantsPassword(const QSqlError &e)
 {
     const QString t = e.databaseText() + e.driverText();
@@ -183,6 +168,21 @@ void relayNotification(const QString &channel, QSqlDriver::NotificationSource so
 }
 
 } // namespace
+
+// The first line of libpq's words, without its severity.
+QString serverReason(const QSqlError &e)
+{
+    QString t = e.databaseText().trimmed().isEmpty() ? e.driverText() : e.databaseText().trimmed();
+    t = t.section(QLatin1Char('\n'), 0, 0).trimmed();
+    for (const QLatin1String prefix : {QLatin1String("FATAL:"), QLatin1String("ERROR:")})
+        if (t.startsWith(prefix))
+            t = t.mid(prefix.size()).trimmed();
+    if (t.contains(QLatin1String("Connection refused")))
+        return QStringLiteral("the server does not answer (connection refused): %1").arg(t);
+    if (t.endsWith(QLatin1Char('.')))
+        t.chop(1);
+    return t;
+}
 
 void setPasswordPrompt(PasswordPrompt prompt)
 {

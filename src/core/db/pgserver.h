@@ -1,5 +1,6 @@
 #pragma once
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -48,6 +49,9 @@ QString lostConnectionReason();
 // The failure of a read on `db`: the engine's words, or a plain sentence when the
 // connection to the server was lost under it.
 Failure readFailure(const QSqlError &e, const QSqlDatabase &db);
+
+// The first line of the server's words in `e`, without their severity.
+QString serverReason(const QSqlError &e);
 
 // Opens the register the settings name: the server when one is set, else the file.
 std::optional<Opened> openRegister(Failure *why = nullptr);

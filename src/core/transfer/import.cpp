@@ -1,5 +1,5 @@
 #include "core/transfer/internal.h"
-#include "core/transfer/rowwriter.h"
+#include "core/transfer/copyin.h"
 #include "core/transfer/transfer.h"
 
 #include "core/db/database.h"
@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -21,6 +22,8 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -681,10 +684,36 @@ bool copyProject(QSqlDatabase &d, const QString &s, const QString &file, std::op
     return true;
 }
 
+// Column `c` of the row `stmt` stands on into `copy`, as the database driver would
+// have read it: a text that is not plain ASCII goes through UTF-16, so that bytes
+// that are not UTF-8 arrive replaced just as they did through the driver.
+void copyValue(CopyIn &copy, sqlite3_stmt *stmt, int c)
+{
+    switch (sqlite3_column_type(stmt, c)) {
+    case SQLITE_NULL:
+        copy.null();
+        return;
+    case SQLITE_INTEGER:
+        copy.integer(sqlite3_column_int64(stmt, c));
+        return;
+    default:
+        break;
+    }
+    const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, c));
+    const int size = sqlite3_column_bytes(stmt, c);
+    if (std::all_of(text, text + size, [](char b) { return static_cast<unsigned char>(b) < 0x80; })) {
+        copy.text(text, size);
+        return;
+    }
+    const auto *utf16 = static_cast<const QChar *>(sqlite3_column_text16(stmt, c));
+    const QByteArray utf8 = QString(utf16, sqlite3_column_bytes16(stmt, c) / 2).toUtf8();
+    copy.text(utf8.constData(), utf8.size());
+}
+
 // Adds project `projectId` of the checked copy `src` to the register on the server
-// `to`, in one server transaction, through prepared INSERTs: the engines cannot be
-// joined in one statement. The same rows as into a file: the project, its
-// subcontractors, and every pick-up of those, whatever its own project says.
+// `to`, in one server transaction (the engines cannot be joined in one statement).
+// The same rows as into a file: the project, its subcontractors, and every pick-up
+// of those, whatever its own project says.
 bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> projectId, QSqlDatabase &to,
                   const Progress &progress, ImportSummary *r, Failure *why)
 {
@@ -775,32 +804,56 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
     if (progress)
         progress(done, total);
 
-    // Pick-ups in batches, linked to the new subcontractors.
+    // Pick-ups through one COPY, linked to the new subcontractors. They are read
+    // through SQLite's own interface: a value goes from the file's UTF-8 into the
+    // COPY's text without becoming a QVariant or a UTF-16 string.
     const QStringList pickupCols = withoutIds(QStringLiteral("pickuplog"));
-    in.setForwardOnly(true);
-    if (!run(in,
-             QStringLiteral("SELECT p.idauthorizedcompany, %1 %2 ORDER BY p.id")
-                 .arg(selected(pickupCols, QStringLiteral("p")).join(QStringLiteral(", ")), pickupsOf),
-             {pid}))
-        return failed(in.lastError(), reading);
-    RowWriter writer(to, QStringLiteral("pickuplog"),
-                     QStringList{QStringLiteral("idproject"), QStringLiteral("idauthorizedcompany")} + pickupCols);
-    qint64 reported = 0;
-    while (in.next()) {
-        const auto link = newIds.constFind(in.value(0).toLongLong());
+    in.finish();
+    const QVariant liteHandle = src.driver()->handle();
+    if (qstrcmp(liteHandle.typeName(), "sqlite3*") != 0)
+        return failed(QSqlError(QStringLiteral("no connection to the file"), {}, QSqlError::ConnectionError), reading);
+    sqlite3 *lite = *static_cast<sqlite3 *const *>(liteHandle.constData());
+    const auto liteFailed = [&] {
+        return failed(QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(lite)),
+                                QSqlError::StatementError, QString::number(sqlite3_extended_errcode(lite))),
+                      reading);
+    };
+    const QByteArray select = QStringLiteral("SELECT p.idauthorizedcompany, %1 %2 ORDER BY p.id")
+                                  .arg(selected(pickupCols, QStringLiteral("p")).join(QStringLiteral(", ")), pickupsOf)
+                                  .toUtf8();
+    sqlite3_stmt *raw = nullptr;
+    if (sqlite3_prepare_v2(lite, select.constData(), int(select.size()), &raw, nullptr) != SQLITE_OK)
+        return liteFailed();
+    const std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
+    sqlite3_bind_int64(raw, 1, pid);
+    CopyIn copy(to, QStringLiteral("pickuplog"),
+                QStringList{QStringLiteral("idproject"), QStringLiteral("idauthorizedcompany")} + pickupCols);
+    if (!copy.started())
+        return failed(copy.lastError(), writing);
+    const int columns = int(pickupCols.size());
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const auto link = newIds.constFind(sqlite3_column_int64(raw, 0));
         if (link == newIds.cend())
             continue; // counted below as missing
-        if (!writer.add(QVariantList{r->projectId, *link} + rowOf(1, int(pickupCols.size()))))
-            return failed(writer.lastError(), writing);
-        if (progress && writer.written() != reported) { // once a batch
-            reported = writer.written();
-            progress(std::min(done + reported, total), total);
+        copy.integer(r->projectId);
+        copy.integer(*link);
+        for (int c = 1; c <= columns; ++c)
+            copyValue(copy, raw, c);
+        if (!copy.endRow()) {
+            const QSqlError e = copy.lastError();
+            copy.abort();
+            return failed(e, writing);
         }
+        if (progress && copy.rows() % 1000 == 0)
+            progress(std::min(done + copy.rows(), total), total);
     }
-    if (in.lastError().isValid())
-        return failed(in.lastError(), reading);
-    if (!writer.flush())
-        return failed(writer.lastError(), writing);
+    if (rc != SQLITE_DONE) {
+        copy.abort();
+        return liteFailed();
+    }
+    if (!copy.finish())
+        return failed(copy.lastError(), writing);
     in.finish();
     // Counted in the register, not trusted from what was sent (a trigger may drop rows):
     // less is never complete.

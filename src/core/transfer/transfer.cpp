@@ -3,6 +3,7 @@
 
 #include "core/app/globals.h"
 #include "core/db/database.h"
+#include "core/db/pgserver.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -66,6 +67,13 @@ bool scalar(QSqlQuery &q, const QString &sql, const QVariantList &binds, QVarian
 Failure sqlFailure(const QSqlError &e, const QString &what)
 {
     Failure f = Failure::from(e);
+    // A server's error carries its five-character SQLSTATE, which SQLite's codes below
+    // would misread (22021, a byte the server refuses, would say the file is in use).
+    if (e.nativeErrorCode().size() == 5) {
+        f.number = SQLITE_ERROR;
+        f.description = QStringLiteral("%1: %2.").arg(what, db::serverReason(e));
+        return f;
+    }
     // Extended codes carry the primary code in their low byte.
     const int code = f.number & 0xff;
     const QString busy = QStringLiteral("the file is in use by another program (it may still be being written); "
