@@ -57,6 +57,7 @@ img.save("images/background.png", optimize=True)
 
 # The application loads raw pixels in the layout of QImage::Format_RGB32 on a
 # little-endian host (B, G, R, 255): decoding a PNG, or even converting pixels,
-# at start-up costs more than building the rest of the window.
-with open("images/background.rgb", "wb") as raw:
+# at start-up costs more than building the rest of the window. They are scaled to
+# the size shown by scale_background.cpp, from the file written here.
+with open("drawn.rgb", "wb") as raw:
     raw.write(img.convert("RGBA").tobytes("raw", "BGRA"))

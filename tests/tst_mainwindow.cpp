@@ -110,8 +110,15 @@ private slots:
         QTest::mouseClick(projects->viewport(), Qt::LeftButton, {}, QPoint(20, projects->viewport()->height() - 5));
         QTRY_COMPARE(env->messages.calls.size(), 2);
         QVERIFY(texts(companies).isEmpty());
-        // The background picture does nothing.
+        // The background picture is drawn pixel for pixel where nothing covers it, and does nothing.
         auto *pic = w->findChild<QLabel *>(QStringLiteral("PicContainer"));
+        const QImage drawn = pic->grab().toImage(), stored = pic->pixmap().toImage();
+        int compared = 0;
+        for (int y = 0; y < stored.height(); y += 7)
+            for (int x = 0; x < stored.width(); x += 7)
+                if (const QPoint at(x, y + pic->contentsRect().top()); !pic->childAt(at) && ++compared)
+                    QCOMPARE(drawn.pixel(at), stored.pixel(x, y));
+        QVERIFY(compared > 1000 && stored.size() == QSize(752, 447));
         QTest::mouseClick(pic, Qt::LeftButton, {}, QPoint(740, 440));
         QTest::mouseDClick(pic, Qt::LeftButton, {}, QPoint(5, 440));
         QCoreApplication::processEvents();

@@ -63,11 +63,13 @@ const GridColumn kPickupColumns[] = {
     {"note", true, 1740},
 };
 
-// Raw pixels in QImage::Format_RGB32, 770 x 523 (see resources/make_background.py);
-// used in place, without decoding or converting.
+// Raw pixels in QImage::Format_RGB32, 752 x 447, the size the window shows them at
+// (see resources/make_background.py and scale_background.cpp); used in place, without
+// decoding, converting or scaling: smooth scaling alone took longer than building
+// the rest of the window.
 QPixmap backgroundPicture()
 {
-    const QSize size(770, 523);
+    const QSize size(752, 447);
     QResource res(QStringLiteral(":/images/background.rgb"));
     const QByteArray data = res.uncompressedData();
     if (data.size() != qsizetype(size.width()) * size.height() * 4)
@@ -177,10 +179,11 @@ void frmMain::buildControls()
 {
     m_container = new QLabel(this);
     m_container->setObjectName(QStringLiteral("PicContainer"));
-    m_container->setPixmap(backgroundPicture());
-    m_container->setScaledContents(true);
+    const QPixmap picture = backgroundPicture();
+    m_container->setPixmap(picture);
     m_container->setFixedSize(twips(11280), twips(6735));
     m_container->setContentsMargins(0, twips(30), 0, 0);
+    m_container->setScaledContents(picture.size() != m_container->contentsRect().size());
     setCentralWidget(m_container);
 
     QFont bold = font();
