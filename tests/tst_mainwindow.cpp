@@ -235,12 +235,13 @@ private slots:
     // Each named child's place and size, the window's size and its Tab order.
     static QStringList figures(QWidget *top)
     {
-        const auto said = [](QWidget *c) -> QString { // a field's limit, a caption
+        const auto said = [](QWidget *c) -> QString { // a field's limit, a caption; "off" when disabled
+            const QString off = c->isEnabled() ? QString() : QStringLiteral(" off");
             if (auto *e = qobject_cast<QLineEdit *>(c))
-                return e->maxLength() < 32767 ? QString(" max %1").arg(e->maxLength()) : QString();
+                return (e->maxLength() < 32767 ? QString(" max %1").arg(e->maxLength()) : QString()) + off;
             auto *l = qobject_cast<QLabel *>(c);
             auto *b = qobject_cast<QAbstractButton *>(c);
-            return l || b ? " \"" + QString(l ? l->text() : b->text()).replace('\n', "\\n") + '"' : QString();
+            return (l || b ? " \"" + QString(l ? l->text() : b->text()).replace('\n', "\\n") + '"' : QString()) + off;
         };
         QStringList out{QStringLiteral("%1 %2x%3").arg(top->objectName()).arg(top->width()).arg(top->height())}, tabs;
         for (QWidget *c : top->findChildren<QWidget *>())
