@@ -73,6 +73,8 @@ private slots:
         QVERIFY(texts(companies).isEmpty());
         QCOMPARE(grid->model()->rowCount(), 0);
         QCOMPARE(gridCaptions(), QStringList({"PickupDate", "Pickupby", "Package", "note"}));
+        const int past = grid->model()->columnCount(); // past the last caption: the plain model's number
+        QCOMPARE(grid->model()->headerData(past, Qt::Horizontal).toString(), QString::number(past + 1));
         choose(projects, 1);
         QCOMPARE(texts(companies), QStringList({"HARBOR GLASS", "ACME ELECTRIC"}));
         QCOMPARE(grid->model()->rowCount(), 0);
@@ -210,6 +212,8 @@ private slots:
         QCOMPARE(env->messages.calls.size(), 2);
         QVERIFY(env->messages.calls.first().text.startsWith("The list cannot be read: No database is open at"));
         QCOMPARE(gridCaptions(), QStringList({"PickupDate", "Pickupby", "Package", "note"}));
+        const int past = grid->model()->columnCount(); // past the last caption: the plain model's number
+        QCOMPARE(grid->model()->headerData(past, Qt::Horizontal).toString(), QString::number(past + 1));
     }
 
     // Cancelled on a fresh run nothing opens; cancelled later, the same file is offered again.

@@ -81,10 +81,12 @@ private slots:
         auto restore = qScopeGuard([&] { QDir::setCurrent(saved); });
         frmOptions *w = open();
         QVERIFY(w);
+        auto *dir = w->findChild<QTreeView *>("Dir1");
+        QCOMPARE(qobject_cast<QFileSystemModel *>(dir->model())->filePath(dir->currentIndex()), tree); // it starts on the current folder
         for (const QString &step : steps) {
             const QString arg = step.section(':', 1);
             if (step.startsWith(QLatin1String("open:")) || step.startsWith(QLatin1String("click:"))) {
-                QVERIFY2(clickFolder(w->findChild<QTreeView *>("Dir1"), tree + '/' + arg, step.startsWith(QLatin1String("open:"))), qPrintable(arg));
+                QVERIFY2(clickFolder(dir, tree + '/' + arg, step.startsWith(QLatin1String("open:"))), qPrintable(arg));
             } else if (step.startsWith(QLatin1String("focus:"))) {
                 w->findChild<QWidget *>(arg)->setFocus();
                 QTRY_COMPARE(QApplication::focusWidget(), w->findChild<QWidget *>(arg));
