@@ -214,7 +214,7 @@ private slots:
         QVERIFY(w->isVisible() && field(w, "TxtCompany")->text() == QStringLiteral("KEPT"));
     }
 
-    // A message box is wide enough for its title beside the window manager's buttons.
+    // A message box is wide enough for its title beside the window manager's buttons; Enter answers its default.
     void messageBoxShowsItsTitle()
     {
         int width = 0;
@@ -223,6 +223,10 @@ private slots:
         QFont bold = QApplication::font();
         bold.setBold(true);
         QVERIFY(width >= QFontMetrics(bold).horizontalAdvance("EXPORT DATABASE") + 150);
+        // Enter gives the answer the question names as its default.
+        QTimer::singleShot(0, [] { if (QWidget *box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return); });
+        QCOMPARE(DialogMessages().show("Delete?", "DELETE", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
+                 QMessageBox::No);
     }
 
     // A cancelled file dialog chooses nothing, also when it offered the last file.
