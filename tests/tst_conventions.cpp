@@ -2,6 +2,7 @@
 #include "support/testenv.h"
 #include "support/ui.h"
 
+#include "ui/common/conventions.h"
 #include "ui/common/windowregistry.h"
 #include "ui/reports/frmreportdate.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
@@ -227,6 +228,23 @@ private slots:
         QTimer::singleShot(0, [] { if (QWidget *box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return); });
         QCOMPARE(DialogMessages().show("Delete?", "DELETE", QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No),
                  QMessageBox::No);
+    }
+
+    // A window opened over the caption of the active one steps down and right of it; one that leaves it in sight stays centred.
+    void cascade()
+    {
+        for (const QSize size : {QSize(400, 300), QSize(150, 100)}) {
+            QWidget opener, opened;
+            opener.resize(300, 200);
+            ui::conventions::presentCentred(&opener);
+            QVERIFY(QTest::qWaitForWindowActive(&opener));
+            opened.resize(size);
+            ui::conventions::presentCentred(&opened);
+            const QPoint centred = opener.geometry().center() - QPoint(size.width() / 2, size.height() / 2);
+            const bool covers = size.width() > opener.width();
+            QVERIFY2((opened.pos() - (covers ? opener.frameGeometry().topLeft() + QPoint(28, 28) : centred)).manhattanLength() <= (covers ? 0 : 2),
+                     qPrintable(QStringLiteral("%1,%2").arg(opened.x()).arg(opened.y())));
+        }
     }
 
     // A cancelled file dialog chooses nothing, also when it offered the last file.

@@ -239,10 +239,17 @@ private slots:
     // Each named child's place and size, the window's size and its Tab order.
     static QStringList figures(QWidget *top)
     {
-        const auto said = [](QWidget *c) -> QString { // a field's limit, a caption; "off" when disabled
+        const auto said = [](QWidget *c) -> QString { // a field's limit, a caption, a grid's columns; "off" when disabled
             const QString off = c->isEnabled() ? QString() : QStringLiteral(" off");
             if (auto *e = qobject_cast<QLineEdit *>(c))
                 return (e->maxLength() < 32767 ? QString(" max %1").arg(e->maxLength()) : QString()) + off;
+            if (auto *t = qobject_cast<QTableView *>(c)) { // the columns shown, captions and widths
+                QStringList shown;
+                for (int i = 0; i < t->model()->columnCount(); ++i)
+                    if (!t->isColumnHidden(i))
+                        shown << QStringLiteral("%1:%2").arg(t->model()->headerData(i, Qt::Horizontal).toString()).arg(t->columnWidth(i));
+                return " [" + shown.join(' ') + ']' + off;
+            }
             auto *l = qobject_cast<QLabel *>(c);
             auto *b = qobject_cast<QAbstractButton *>(c);
             return (l || b ? " \"" + QString(l ? l->text() : b->text()).replace('\n', "\\n") + '"' : QString()) + off;
