@@ -364,6 +364,29 @@ private slots:
             // Found again after a row before it went, counted from the end it is nearer.
             QVERIFY(env.exec("DELETE FROM project WHERE id = 10") && ds.refresh());
             QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5553);
+            // Counted later: the first page at once, the rest arriving as rows inserted once the loop
+            // turns, or at once when a row past it or the count is wanted; read again meanwhile,
+            // the rows of the later read.
+            QSignalSpy inserted(ds.model(), &QAbstractItemModel::rowsInserted);
+            for (const QString wants : {"nothing", "count", "row", "find", "read again"}) {
+                inserted.clear();
+                QVERIFY(ds.refresh(true));
+                QCOMPARE(ds.model()->rowCount(), RowWindow::kPageRows);
+                if (wants == "count")
+                    QCOMPARE(ds.count(), 5998);
+                else if (wants == "row")
+                    QCOMPARE(ds.value(5000, QStringLiteral("id")).toLongLong(), 5002);
+                else if (wants == "find")
+                    QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5553);
+                else if (wants == "read again")
+                    QVERIFY(env.exec("DELETE FROM project WHERE id > 200") && ds.refresh(true));
+                QTRY_COMPARE(ds.model()->rowCount(), wants == "read again" ? 199 : 5998);
+                QTest::qWait(0);
+                QCOMPARE(inserted.size(), 1);
+                QCOMPARE(inserted.at(0).mid(1), (QVariantList{RowWindow::kPageRows, ds.model()->rowCount() - 1}));
+            }
+            QVERIFY(env.exec("DELETE FROM project WHERE id > 100") && ds.refresh(true)); // one page: counted as read
+            QCOMPARE(ds.model()->rowCount(), 99);
         }
     }
 

@@ -19,7 +19,7 @@ QAbstractItemModel *DataSource::model() const
     return m_model;
 }
 
-bool DataSource::refresh()
+bool DataSource::refresh(bool countLater)
 {
     m_current = -1;
     if (!hasQuery()) {
@@ -27,7 +27,7 @@ bool DataSource::refresh()
         return false;
     }
     Failure why;
-    const bool read = m_model->load(m_query, &why);
+    const bool read = m_model->load(m_query, &why, countLater);
     m_failure = read ? Failure() : why;
     if (read && m_model->rowCount() > 0)
         m_current = 0;
@@ -77,7 +77,7 @@ bool DataSource::isEmpty() const
 
 qint64 DataSource::count() const
 {
-    return m_model->rowCount();
+    return m_model->exactCount();
 }
 
 int DataSource::findRow(const QString &columnName, const QVariant &wanted) const

@@ -32,7 +32,9 @@ public:
 
     // Re-runs the query; the first row becomes the current row. False when the
     // query fails (no query, database not open, SQL error); see lastFailure().
-    bool refresh();
+    // `countLater`: a long list's rows past its first page are counted once the
+    // event loop turns (see RowWindow::load).
+    bool refresh(bool countLater = false);
     Failure lastFailure() const { return m_failure; }
 
     QAbstractItemModel *model() const;

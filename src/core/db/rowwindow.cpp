@@ -4,8 +4,10 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace core::db {
 
@@ -26,11 +28,12 @@ RowWindow::RowWindow(QObject *parent)
 {
 }
 
-bool RowWindow::load(const Query &query, Failure *why)
+bool RowWindow::load(const Query &query, Failure *why, bool countLater)
 {
     beginResetModel();
     m_query = query;
     m_rows = 0;
+    m_countPending = false;
     m_pages.clear();
     Failure failure;
     bool ok = db::mainIsOpen();
@@ -47,7 +50,10 @@ bool RowWindow::load(const Query &query, Failure *why)
             m_pages.insert(0, Page{std::move(first->rows), ++m_clock});
         }
     }
-    if (ok && m_rows == kPageRows) {
+    if (ok && m_rows == kPageRows && countLater) {
+        m_countPending = true;
+        QTimer::singleShot(0, this, [this] { countNow(); }); // a no-op once counted
+    } else if (ok && m_rows == kPageRows) {
         QSqlQuery q(db::main());
         ok = run(q, queries::countOf(query), &failure) && q.next();
         if (ok)
@@ -69,11 +75,39 @@ bool RowWindow::load(const Query &query, Failure *why)
     return ok;
 }
 
+void RowWindow::countNow() const
+{
+    if (!m_countPending)
+        return;
+    m_countPending = false;
+    QSqlQuery q(db::main());
+    // A count that fails leaves the first page shown; the next read counts again.
+    if (!run(q, queries::countOf(m_query), nullptr) || !q.next())
+        return;
+    const qint64 counted = q.value(0).toLongLong();
+    q.finish();
+    if (counted <= m_rows)
+        return;
+    // The model's rows change, not what it shows of them: the view learns of the rows
+    // past the first page as it learns of any rows added.
+    auto *self = const_cast<RowWindow *>(this);
+    self->beginInsertRows({}, int(m_rows), int(std::min<qint64>(counted, std::numeric_limits<int>::max()) - 1));
+    m_rows = counted;
+    self->endInsertRows();
+}
+
+qint64 RowWindow::exactCount() const
+{
+    countNow();
+    return m_rows;
+}
+
 void RowWindow::clear()
 {
     beginResetModel();
     m_query = {};
     m_rows = 0;
+    m_countPending = false;
     m_columns.clear();
     m_captions.clear();
     m_pages.clear();
@@ -100,6 +134,8 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     }
     if (!db::mainIsOpen())
         return nullptr;
+    if (number > 0)
+        countNow();
     const qint64 first = number * kPageRows;
     const int limit = int(std::min<qint64>(kPageRows, m_rows - first));
     if (limit <= 0)
@@ -150,6 +186,8 @@ const RowWindow::Page *RowWindow::keep(qint64 number, Page page) const
 
 QVariant RowWindow::value(int row, int column) const
 {
+    if (row >= m_rows)
+        countNow();
     if (row < 0 || row >= m_rows || column < 0 || column >= m_columns.size())
         return {};
     const Page *p = page(row / kPageRows);
@@ -197,6 +235,7 @@ int RowWindow::findRow(const QString &columnName, const QVariant &wanted) const
     const int c = column(columnName);
     if (c < 0 || wanted.isNull())
         return -1;
+    countNow();
     // The pages held from the first on tell their rows' places without a read.
     qint64 number = 0;
     for (auto it = m_pages.constFind(number); it != m_pages.cend(); it = m_pages.constFind(++number)) {

@@ -26,8 +26,13 @@ public:
     explicit RowWindow(QObject *parent = nullptr);
 
     // Counts the rows of `query` and learns its columns; false (and an empty model)
-    // when it cannot be read.
-    bool load(const Query &query, Failure *why = nullptr);
+    // when it cannot be read. With `countLater`, a first page that is full is shown
+    // at once and the rest counted when the event loop next turns (the rows then
+    // arrive as inserted), or sooner when something needs a row past the first page
+    // or the exact count: a long list is drawn without first stepping over every row.
+    bool load(const Query &query, Failure *why = nullptr, bool countLater = false);
+    // The number of rows, counted now if the count was left for later.
+    qint64 exactCount() const;
     void clear();
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -56,11 +61,15 @@ private:
     const Page *page(qint64 number) const;
     // Holds `page` as page `number`, forgetting the least recently used one when full.
     const Page *keep(qint64 number, Page page) const;
+    // Counts the rows when the count was left for later; the rows past the first
+    // page arrive as inserted.
+    void countNow() const;
     // Reads the page of `row`, whose ordering column holds `key`, by that key.
     void keyedPage(qint64 row, const QString &column, const QVariant &key) const;
 
     Query m_query;
-    qint64 m_rows = 0;
+    mutable qint64 m_rows = 0;
+    mutable bool m_countPending = false;
     QStringList m_columns;
     QHash<int, QString> m_captions;
     mutable QHash<qint64, Page> m_pages;

@@ -311,7 +311,9 @@ void frmMain::LoadList()
     if (!db::mainIsOpen())
         m_saidUnreadable = true;
     m_projectsReadAt = db::changesElsewhere();
-    m_projectsRead = m_projects->refresh();
+    // Counted once the window is drawn: at start-up, counting a long list of projects
+    // cost more than building the whole window.
+    m_projectsRead = m_projects->refresh(true);
     readable(m_projectsRead, m_projects);
 }
 
