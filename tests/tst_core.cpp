@@ -364,24 +364,26 @@ private slots:
             // Found again after a row before it went, counted from the end it is nearer.
             QVERIFY(env.exec("DELETE FROM project WHERE id = 10") && ds.refresh());
             QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5553);
-            // Counted later: the first page at once, the rest arriving as rows inserted once the loop
-            // turns, or at once when a row past it or the count is wanted; read again meanwhile,
-            // the rows of the later read.
+            // Counted later: the first page at once, the rest arriving as rows inserted when counted,
+            // or when a row past it or the count is wanted; read again meanwhile, the later read's.
             QSignalSpy inserted(ds.model(), &QAbstractItemModel::rowsInserted);
-            for (const QString wants : {"nothing", "count", "row", "find", "read again"}) {
+            for (const QString wants : {"the rest", "count", "row", "find", "read again"}) {
                 inserted.clear();
                 QVERIFY(ds.refresh(true));
+                QTest::qWait(0);
                 QCOMPARE(ds.model()->rowCount(), RowWindow::kPageRows);
-                if (wants == "count")
+                if (wants == "the rest")
+                    ds.countRest();
+                else if (wants == "count")
                     QCOMPARE(ds.count(), 5998);
                 else if (wants == "row")
                     QCOMPARE(ds.value(5000, QStringLiteral("id")).toLongLong(), 5002);
                 else if (wants == "find")
                     QCOMPARE(ds.findRow(QStringLiteral("id"), qint64(5556)), 5553);
                 else if (wants == "read again")
-                    QVERIFY(env.exec("DELETE FROM project WHERE id > 200") && ds.refresh(true));
-                QTRY_COMPARE(ds.model()->rowCount(), wants == "read again" ? 199 : 5998);
-                QTest::qWait(0);
+                    QVERIFY(env.exec("DELETE FROM project WHERE id > 200") && ds.refresh(true) && (ds.countRest(), true));
+                QCOMPARE(ds.model()->rowCount(), wants == "read again" ? 199 : 5998);
+                ds.countRest();
                 QCOMPARE(inserted.size(), 1);
                 QCOMPARE(inserted.at(0).mid(1), (QVariantList{RowWindow::kPageRows, ds.model()->rowCount() - 1}));
             }

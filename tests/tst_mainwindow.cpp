@@ -8,6 +8,7 @@
 #include "core/db/database.h"
 #include "core/db/datasource.h"
 #include "core/db/registers.h"
+#include "core/db/rowwindow.h"
 #include "ui/editors/frmAuthorizedCompanies.h"
 #include "ui/editors/frmPickupForm.h"
 #include "ui/lists/frmListofCompanies.h"
@@ -101,6 +102,23 @@ private slots:
         QVERIFY(texts(companies).isEmpty());
         QCOMPARE(grid->model()->rowCount(), 4);
         QVERIFY(env->messages.calls.isEmpty());
+    }
+
+    // A long project list shows its first page at once, and every project once the window has been drawn.
+    void longProjectList()
+    {
+        QVERIFY(env->exec("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 300) "
+                          "INSERT INTO project (projectname) SELECT 'P' || n FROM c"));
+        delete w;
+        w = window<frmMain>();
+        projects = w->findChild<QListView *>(QStringLiteral("dbProject"));
+        QCOMPARE(projects->model()->rowCount(), core::db::RowWindow::kPageRows);
+        w->show();
+        QTRY_COMPARE(projects->model()->rowCount(), 306);
+        projects->scrollToBottom(); // the view was told of the rows
+        const QModelIndex last = projects->model()->index(305, 0);
+        QCOMPARE(last.data().toString(), "P300");
+        QTRY_VERIFY(projects->viewport()->rect().contains(projects->visualRect(last).center()));
     }
 
     void clickWithNothingToChoose()

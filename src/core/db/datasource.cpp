@@ -35,6 +35,11 @@ bool DataSource::refresh(bool countLater)
     return read;
 }
 
+void DataSource::countRest()
+{
+    m_model->countNow();
+}
+
 bool DataSource::setCurrentRow(int row)
 {
     if (row < 0 || row >= m_model->rowCount())

@@ -32,9 +32,10 @@ public:
 
     // Re-runs the query; the first row becomes the current row. False when the
     // query fails (no query, database not open, SQL error); see lastFailure().
-    // `countLater`: a long list's rows past its first page are counted once the
-    // event loop turns (see RowWindow::load).
+    // `countLater`: a long list's rows past its first page are counted by countRest(),
+    // or when something needs them (see RowWindow::load).
     bool refresh(bool countLater = false);
+    void countRest();
     Failure lastFailure() const { return m_failure; }
 
     QAbstractItemModel *model() const;

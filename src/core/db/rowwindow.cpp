@@ -4,7 +4,6 @@
 
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTimer>
 
 #include <algorithm>
 #include <limits>
@@ -52,7 +51,6 @@ bool RowWindow::load(const Query &query, Failure *why, bool countLater)
     }
     if (ok && m_rows == kPageRows && countLater) {
         m_countPending = true;
-        QTimer::singleShot(0, this, [this] { countNow(); }); // a no-op once counted
     } else if (ok && m_rows == kPageRows) {
         QSqlQuery q(db::main());
         ok = run(q, queries::countOf(query), &failure) && q.next();

@@ -26,11 +26,13 @@ public:
     explicit RowWindow(QObject *parent = nullptr);
 
     // Counts the rows of `query` and learns its columns; false (and an empty model)
-    // when it cannot be read. With `countLater`, a first page that is full is shown
-    // at once and the rest counted when the event loop next turns (the rows then
-    // arrive as inserted), or sooner when something needs a row past the first page
-    // or the exact count: a long list is drawn without first stepping over every row.
+    // when it cannot be read. With `countLater`, a first page that is full is all the
+    // model holds until countNow() (the rows past it then arrive as inserted), or
+    // something needs a row past the first page or the exact count: a long list can
+    // be drawn without first stepping over every row.
     bool load(const Query &query, Failure *why = nullptr, bool countLater = false);
+    // Counts the rows when the count was left for later.
+    void countNow() const;
     // The number of rows, counted now if the count was left for later.
     qint64 exactCount() const;
     void clear();
@@ -61,9 +63,6 @@ private:
     const Page *page(qint64 number) const;
     // Holds `page` as page `number`, forgetting the least recently used one when full.
     const Page *keep(qint64 number, Page page) const;
-    // Counts the rows when the count was left for later; the rows past the first
-    // page arrive as inserted.
-    void countNow() const;
     // Reads the page of `row`, whose ordering column holds `key`, by that key.
     void keyedPage(qint64 row, const QString &column, const QVariant &key) const;
 

@@ -10,12 +10,15 @@ ListedField::ListedField(DataSource *source, const QString &field, QObject *pare
     , m_source(source)
     , m_field(field)
 {
-    // The rows behind only ever change by a new query.
+    // The rows behind change by a new query, or grow once a count left for later is made.
     connect(m_rows, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(m_rows, &QAbstractItemModel::modelReset, this, [this] {
         m_column = m_source->column(m_field);
         endResetModel();
     });
+    connect(m_rows, &QAbstractItemModel::rowsAboutToBeInserted, this,
+            [this](const QModelIndex &, int first, int last) { beginInsertRows({}, first, last); });
+    connect(m_rows, &QAbstractItemModel::rowsInserted, this, [this] { endInsertRows(); });
     m_column = m_source->column(m_field);
 }
 

@@ -1,4 +1,5 @@
 #include "ui/main/frmMain.h"
+#include "ui/common/quitafterpaint.h"
 #include "core/app/clock.h"
 
 #include "core/app/dates.h"
@@ -311,9 +312,10 @@ void frmMain::LoadList()
     if (!db::mainIsOpen())
         m_saidUnreadable = true;
     m_projectsReadAt = db::changesElsewhere();
-    // Counted once the window is drawn: at start-up, counting a long list of projects
-    // cost more than building the whole window.
+    // Counted once the lists have been drawn (the grid is drawn last): at start-up,
+    // counting a long list of projects cost more than building the whole window.
     m_projectsRead = m_projects->refresh(true);
+    m_dbgPickup->viewport()->installEventFilter(new AfterFirstPaint(this, [this] { m_projects->countRest(); }));
     readable(m_projectsRead, m_projects);
 }
 
