@@ -36,6 +36,7 @@
 #include <QSqlError>
 #include <QStyledItemDelegate>
 #include <QTableView>
+#include <QTimer>
 
 #include <utility>
 
@@ -312,10 +313,12 @@ void frmMain::LoadList()
     if (!db::mainIsOpen())
         m_saidUnreadable = true;
     m_projectsReadAt = db::changesElsewhere();
-    // Counted once the lists have been drawn (the grid is drawn last): at start-up,
-    // counting a long list of projects cost more than building the whole window.
+    // Counted once the lists have been drawn (the grid is drawn last) and what was due
+    // with that paint has run: at start-up, counting a long list of projects cost more
+    // than building the whole window.
     m_projectsRead = m_projects->refresh(true);
-    m_dbgPickup->viewport()->installEventFilter(new AfterFirstPaint(this, [this] { m_projects->countRest(); }));
+    m_dbgPickup->viewport()->installEventFilter(
+        new AfterFirstPaint(this, [this] { QTimer::singleShot(0, m_projects, &DataSource::countRest); }));
     readable(m_projectsRead, m_projects);
 }
 
