@@ -11,8 +11,11 @@
 namespace core::db {
 
 inline const QString kMainConnection = QStringLiteral("qb_main");
-// How much of a register a report's reading connection maps into memory.
-inline constexpr qint64 kReportMmapBytes = qint64(1) << 30;
+// How much of a register a report's reading connection maps into memory: as much as
+// SQLite's default build allows (just under 2 GiB), so that a register of ten million
+// pick-ups is read through the map whole; past the map every page is read and cached
+// on its own, and reading by date slowed per row as the register grew.
+inline constexpr qint64 kReportMmapBytes = 0x7fff0000;
 
 struct Opened
 {
