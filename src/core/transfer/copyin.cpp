@@ -14,15 +14,14 @@ constexpr qsizetype kSendAt = 1 << 20; // bytes gathered for one network write
 CopyIn::CopyIn(QSqlDatabase to, const QString &table, const QStringList &columns)
     : m_to(std::move(to))
 {
-    PGconn *conn = db::serverConnection(m_to);
-    m_conn = conn;
-    if (!conn) {
+    m_conn = db::serverConnection(m_to);
+    if (!m_conn) {
         m_error = QSqlError(QStringLiteral("no connection to the server"), {}, QSqlError::ConnectionError);
         return;
     }
     const QByteArray sql
         = QStringLiteral("COPY %1 (%2) FROM STDIN").arg(table, columns.join(QStringLiteral(", "))).toUtf8();
-    PGresult *res = PQexec(conn, sql.constData());
+    PGresult *res = PQexec(m_conn, sql.constData());
     if (PQresultStatus(res) != PGRES_COPY_IN) {
         failed(res);
         return;
@@ -42,7 +41,7 @@ void CopyIn::abort()
     if (!m_started || m_finished)
         return;
     m_finished = true;
-    PQputCopyEnd(static_cast<PGconn *>(m_conn), "the import stopped");
+    PQputCopyEnd(m_conn, "the import stopped");
     db::finishFailedQuery(m_to.driver());
 }
 
@@ -114,7 +113,7 @@ bool CopyIn::send()
 {
     if (!m_started)
         return false;
-    if (!m_buffer.isEmpty() && PQputCopyData(static_cast<PGconn *>(m_conn), m_buffer.constData(), int(m_buffer.size())) != 1)
+    if (!m_buffer.isEmpty() && PQputCopyData(m_conn, m_buffer.constData(), int(m_buffer.size())) != 1)
         return failed(nullptr);
     m_buffer.clear();
     return true;
@@ -124,13 +123,12 @@ bool CopyIn::finish()
 {
     if (!send())
         return false;
-    auto *conn = static_cast<PGconn *>(m_conn);
     m_finished = true;
-    if (PQputCopyEnd(conn, nullptr) != 1)
+    if (PQputCopyEnd(m_conn, nullptr) != 1)
         return failed(nullptr);
     // The server's verdict on the rows (a refused value, a trigger) comes with the end.
     bool ok = true;
-    while (PGresult *res = PQgetResult(conn)) {
+    while (PGresult *res = PQgetResult(m_conn)) {
         if (ok && PQresultStatus(res) != PGRES_COMMAND_OK) {
             ok = failed(res);
             continue;
@@ -140,14 +138,12 @@ bool CopyIn::finish()
     return ok;
 }
 
-bool CopyIn::failed(void *result)
+bool CopyIn::failed(PGresult *res)
 {
-    auto *res = static_cast<PGresult *>(result);
-    auto *conn = static_cast<PGconn *>(m_conn);
     const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
-    const QString message = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(conn)).trimmed();
+    const QString message = QString::fromUtf8(res ? PQresultErrorMessage(res) : PQerrorMessage(m_conn)).trimmed();
     m_error = QSqlError(QStringLiteral("QPSQL: Unable to copy the rows"), message,
-                        PQstatus(conn) == CONNECTION_OK ? QSqlError::StatementError : QSqlError::ConnectionError,
+                        PQstatus(m_conn) == CONNECTION_OK ? QSqlError::StatementError : QSqlError::ConnectionError,
                         QString::fromLatin1(state ? state : ""));
     PQclear(res);
     return false;

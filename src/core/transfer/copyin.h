@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QVariant>
 
+struct pg_conn;   // libpq's PGconn
+struct pg_result; // libpq's PGresult
+
 namespace core::transfer::detail {
 
 // Writes rows into `table (columns)` on the server connection `to` through one COPY
@@ -40,10 +43,10 @@ public:
 private:
     void separate();
     bool send();
-    bool failed(void *result);
+    bool failed(pg_result *result);
 
     QSqlDatabase m_to;
-    void *m_conn = nullptr;
+    pg_conn *m_conn = nullptr;
     QByteArray m_buffer;
     bool m_started = false, m_rowOpen = false, m_finished = false;
     qint64 m_rows = 0;

@@ -234,13 +234,12 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
                      qint64 projectId, const std::function<void()> &row, QSqlError *error, bool *reading)
 {
     PGconn *pg = db::serverConnection(src);
-    const QVariant liteHandle = file.driver()->handle();
-    if (!pg || qstrcmp(liteHandle.typeName(), "sqlite3*") != 0) {
+    sqlite3 *lite = sqliteHandle(file);
+    if (!pg || !lite) {
         *reading = !pg;
         *error = QSqlError(QStringLiteral("no connection"), {}, QSqlError::ConnectionError);
         return false;
     }
-    sqlite3 *lite = *static_cast<sqlite3 *const *>(liteHandle.constData());
     const auto pgFailed = [&](PGresult *res) {
         *reading = true;
         const char *state = res ? PQresultErrorField(res, PG_DIAG_SQLSTATE) : nullptr;
@@ -251,8 +250,7 @@ bool copyServerTable(QSqlDatabase &src, QSqlDatabase &file, const QString &table
     };
     const auto liteFailed = [&] {
         *reading = false;
-        *error = QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(lite)),
-                           QSqlError::StatementError, QString::number(sqlite3_extended_errcode(lite)));
+        *error = sqliteError(lite);
         return false;
     };
 

@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -809,15 +808,10 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
     // COPY's text without becoming a QVariant or a UTF-16 string.
     const QStringList pickupCols = withoutIds(QStringLiteral("pickuplog"));
     in.finish();
-    const QVariant liteHandle = src.driver()->handle();
-    if (qstrcmp(liteHandle.typeName(), "sqlite3*") != 0)
+    sqlite3 *lite = sqliteHandle(src);
+    if (!lite)
         return failed(QSqlError(QStringLiteral("no connection to the file"), {}, QSqlError::ConnectionError), reading);
-    sqlite3 *lite = *static_cast<sqlite3 *const *>(liteHandle.constData());
-    const auto liteFailed = [&] {
-        return failed(QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(lite)),
-                                QSqlError::StatementError, QString::number(sqlite3_extended_errcode(lite))),
-                      reading);
-    };
+    const auto liteFailed = [&] { return failed(sqliteError(lite), reading); };
     const QByteArray select = QStringLiteral("SELECT p.idauthorizedcompany, %1 %2 ORDER BY p.id")
                                   .arg(selected(pickupCols, QStringLiteral("p")).join(QStringLiteral(", ")), pickupsOf)
                                   .toUtf8();
@@ -854,7 +848,6 @@ bool copyToServer(QSqlDatabase &src, const QString &file, std::optional<qint64> 
     }
     if (!copy.finish())
         return failed(copy.lastError(), writing);
-    in.finish();
     // Counted in the register, not trusted from what was sent (a trigger may drop rows):
     // less is never complete.
     for (const auto &[table, count] : {std::pair{QStringLiteral("authorizedcompanies"), &r->companies},

@@ -21,6 +21,11 @@ bool run(QSqlQuery &q, const QString &sql, const QVariantList &binds = {});
 // row) into `out`. False on failure, with the error left in `q`.
 bool scalar(QSqlQuery &q, const QString &sql, const QVariantList &binds, QVariant *out);
 
+// SQLite's own connection under `d`; null when `d` is not a SQLite connection.
+sqlite3 *sqliteHandle(const QSqlDatabase &d);
+// The last error on `db`, as the driver would have reported it.
+QSqlError sqliteError(sqlite3 *db);
+
 // `what` followed by a plain reason for a database error, with the engine's own text.
 Failure sqlFailure(const QSqlError &e, const QString &what);
 

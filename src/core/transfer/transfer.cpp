@@ -147,16 +147,28 @@ void removeLeftovers(const QString &folder, const QString &prefix)
     }
 }
 
+sqlite3 *sqliteHandle(const QSqlDatabase &d)
+{
+    const QVariant v = d.driver() ? d.driver()->handle() : QVariant();
+    return qstrcmp(v.typeName(), "sqlite3*") == 0 ? *static_cast<sqlite3 *const *>(v.constData()) : nullptr;
+}
+
+QSqlError sqliteError(sqlite3 *db)
+{
+    return QSqlError(QStringLiteral("QSQLITE"), QString::fromUtf8(sqlite3_errmsg(db)), QSqlError::StatementError,
+                     QString::number(sqlite3_extended_errcode(db)));
+}
+
 StepWatch::StepWatch(QSqlDatabase &d, Steps steps, qint64 from, qint64 total)
     : m_steps(std::move(steps))
     , m_done(from)
     , m_total(total)
 {
-    const QVariant v = d.driver()->handle();
-    if (!m_steps || qstrcmp(v.typeName(), "sqlite3*") != 0)
+    sqlite3 *db = m_steps ? sqliteHandle(d) : nullptr;
+    if (!db)
         return;
-    m_handle = *static_cast<sqlite3 *const *>(v.constData());
-    sqlite3_progress_handler(static_cast<sqlite3 *>(m_handle), 100000, &StepWatch::tick, this);
+    m_handle = db;
+    sqlite3_progress_handler(db, 100000, &StepWatch::tick, this);
 }
 
 StepWatch::~StepWatch()
