@@ -38,9 +38,8 @@ using namespace core::db;
 
 namespace {
 
-// Peak resident memory so far, in MiB. It counts the pages of the register that
-// the reading connection maps, which are the system's file cache, shared and
-// given back under pressure; the process's own memory is `RssAnon`.
+// Peak resident memory so far, in MiB: the process's own memory (`RssAnon`) and the
+// libraries and files it has mapped.
 double peakMiB()
 {
     return statusMiB("VmHWM");
@@ -183,7 +182,7 @@ int dates(const QString &path, const QStringList &args)
     QSqlDatabase db = open(QStringLiteral("bench"), path);
     // As a report's reading connection is set up, unless --plain.
     if (!args.contains(QStringLiteral("--plain")))
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=%1").arg(kReportMmapBytes));
+        setUpLongRead(db);
     const Query wide = queries::pickupsBetween(QStringLiteral("1900-01-01"), QStringLiteral("2100-01-01"));
     qint64 rows = 0;
     QElapsedTimer t;
@@ -231,7 +230,7 @@ int report(const QString &path, const QStringList &args)
     t.start();
     if (args.contains(QStringLiteral("--floor"))) {
         QSqlDatabase db = open(QStringLiteral("bench"), path);
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA mmap_size=%1").arg(kReportMmapBytes));
+        setUpLongRead(db);
         ChunkReader reader(db, job.query, reports::kChunkRows);
         qint64 rows = 0;
         for (std::optional<RowSet> chunk; (chunk = reader.next()) && !chunk->isEmpty();)
@@ -246,8 +245,7 @@ int report(const QString &path, const QStringList &args)
     if (!reports::writePdf(job, out, &why, &control))
         die(why.description);
     const double seconds = t.elapsed() / 1000.0;
-    std::printf("report: %d pages to PDF (%.0f MiB): %.1f s, peak %.0f MiB of its own, %.0f MiB resident with the "
-                "mapped register\n",
+    std::printf("report: %d pages to PDF (%.0f MiB): %.1f s, peak %.0f MiB of its own, %.0f MiB resident\n",
                 control.pages.load(), QFileInfo(out).size() / 1048576.0, seconds, anon.stop(), peakMiB());
     return 0;
 }

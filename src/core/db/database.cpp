@@ -20,6 +20,8 @@ int g_busyTimeout = 5000;
 // The main connection's page cache, in KiB: a list of 100,000 projects (about 6 MB)
 // stays in it. Not larger: filling it costs too, on every long count.
 constexpr int kMainCacheKiB = 8 * 1024;
+// A report's reading connection's page cache, in KiB.
+constexpr int kLongReadCacheKiB = 8 * 1024;
 
 // The file as a SQLite URI, so that mode=rw/ro can forbid creating it.
 QString uriFor(const QString &path, bool readOnly)
@@ -251,6 +253,11 @@ QVariant idValue(const QString &ids)
     bool ok = false;
     const qint64 id = ids.trimmed().toLongLong(&ok);
     return ok ? QVariant(id) : QVariant(ids);
+}
+
+void setUpLongRead(const QSqlDatabase &db)
+{
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA cache_size=-%1").arg(kLongReadCacheKiB));
 }
 
 QString shownFile(const QSqlDatabase &db)

@@ -53,11 +53,7 @@ public:
             return db::openServerConnection(m_name, gServer, why);
         if (!db::openConnection(m_name, job.registerFile, true, why))
             return false;
-        // A wide date range visits the table in date order, not in the order it is
-        // stored: through the default 2 MB page cache every row costs a read call.
-        // Mapping the file lets the rows come from the system's cache directly
-        // (this connection only reads).
-        QSqlQuery(database()).exec(QStringLiteral("PRAGMA mmap_size=%1").arg(db::kReportMmapBytes));
+        db::setUpLongRead(database());
         return true;
     }
     QSqlDatabase database() const { return QSqlDatabase::database(m_name, false); }
