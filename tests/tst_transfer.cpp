@@ -1,5 +1,6 @@
 // Export of a project into a transfer file and its import, through the windows' entry points.
 #include "support/testenv.h"
+#include "support/ui.h"
 #include "core/db/registers.h"
 
 #include "core/app/globals.h"
@@ -20,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -30,21 +32,6 @@
 #include <cstdio>
 #include <sys/resource.h>
 #include <unistd.h>
-
-// Stands in for the main window: counts the re-reads the import asks for.
-class FakeMain : public QWidget
-{
-    Q_OBJECT
-public:
-    FakeMain()
-    {
-        setObjectName(QStringLiteral("frmMain"));
-        connect(&registers(), &Registers::changed, this, &FakeMain::RefreshInterface);
-    }
-    int refreshes = 0;
-public slots:
-    void RefreshInterface() { ++refreshes; }
-};
 
 namespace {
 
@@ -154,14 +141,17 @@ void verifyClean(const TestEnv &env)
     QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
 }
 
-// Whether a progress dialog showed while `run` ran, and none is left afterwards.
-bool sawProgressDialog(const std::function<void()> &run)
+// Whether a progress dialog showed while `run` ran (`cancel`: and was cancelled), and none is left afterwards; `each` on every look.
+bool sawProgressDialog(const std::function<void()> &run, bool cancel = false, const std::function<void()> &each = {})
 {
     bool seen = false, left = false;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&seen] {
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            seen = seen || (qobject_cast<QProgressDialog *>(w) && w->isVisible());
+            if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled() && (seen = true) && cancel)
+                p->cancel();
+        if (each)
+            each();
     });
     poll.start(0);
     run();
@@ -444,58 +434,46 @@ private slots:
             huge << QStringLiteral("%1 = %2").arg(column, mb(QStringLiteral("%1ÄB").arg(huge.size())));
             quoted << QStringLiteral("%1 = '%1: O''Neil \"q\" ; DROP TABLE project; -- ü 北京 😀 \\ %_'").arg(column);
         }
-        QTest::newRow("two projects, the second chosen") << twoProjects << qint64(6) << QStringList();
-        QTest::newRow("two projects, none chosen: the first row") << twoProjects << qint64(0) << QStringList();
-        QTest::newRow("pick-ups pointing at no subcontractor")
-            << QStringList{"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"}
-            << qint64(0) << QStringList();
-        QTest::newRow("triggers, views and indexes planted")
-            << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
-                           "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
-                           "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
-                           "CREATE TABLE extra_table (x)"} << qint64(0) << QStringList();
-        QTest::newRow("1 MB texts")
-            << QStringList{"UPDATE authorizedcompanies SET " + huge.join(", ") + " WHERE id = 11",
+        const auto row = [](const char *name, const QStringList &extra, qint64 chosen = 0, const QStringList &asStored = {}) { QTest::newRow(name) << extra << chosen << asStored; };
+        row("two projects, the second chosen", twoProjects, 6);
+        row("two projects, none chosen: the first row", twoProjects);
+        row("pick-ups pointing at no subcontractor", {"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"});
+        row("triggers, views and indexes planted", {"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
+                                                    "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
+                                                    "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
+                                                    "CREATE TABLE extra_table (x)"});
+        row("1 MB texts", {"UPDATE authorizedcompanies SET " + huge.join(", ") + " WHERE id = 11",
                            QStringLiteral("UPDATE project SET projectname = %1, company = %2").arg(mb("P"), mb("Ç")),
-                           QStringLiteral("UPDATE pickuplog SET pickupby = %1, package = %2, note = %3 WHERE id = 102").arg(mb("B"), mb("K"), mb("N\n"))}
-            << qint64(0) << QStringList();
-        QTest::newRow("quotes, Unicode and bytes that are not UTF-8 in text columns")
-            << QStringList{"UPDATE authorizedcompanies SET " + quoted.join(", "),
-                           "UPDATE project SET projectname = 'L''ÉTOILE \"Ω\" ''); DROP TABLE project; --', company = 'Ünïcødé 中文'",
-                           "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'",
-                           "UPDATE pickuplog SET package = CAST(x'41c328ff42' AS TEXT) WHERE id = 104"} // not UTF-8: read as the driver reads it
-            << qint64(0) << QStringList();
-        QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
-        QTest::newRow("another office's register") << QStringList{QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId),
-            QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)} << qint64(0) << QStringList();
+                           QStringLiteral("UPDATE pickuplog SET pickupby = %1, package = %2, note = %3 WHERE id = 102").arg(mb("B"), mb("K"), mb("N\n"))});
+        row("quotes, Unicode and bytes that are not UTF-8 in text columns",
+            {"UPDATE authorizedcompanies SET " + quoted.join(", "),
+             "UPDATE project SET projectname = 'L''ÉTOILE \"Ω\" ''); DROP TABLE project; --', company = 'Ünïcødé 中文'",
+             "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'",
+             "UPDATE pickuplog SET package = CAST(x'41c328ff42' AS TEXT) WHERE id = 104"}); // not UTF-8: read as the driver reads it
+        row("read-only file", {}, -1);
+        row("another office's register", {QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId), QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)});
         const QString top = "9223372036854775807", bottom = "-9223372036854775808";
-        QTest::newRow("ids at both 64-bit ends")
-            << QStringList{"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
-                           "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
-                           " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top}
-            << qint64(std::numeric_limits<qint64>::max()) << QStringList();
-        QTest::newRow("pick-ups filed under no project or another one")
-            << QStringList{"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"} << qint64(0) << QStringList();
-        QTest::newRow("a column named rowid") << QStringList{"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"}
-                                              << qint64(0) << QStringList();
-        QTest::newRow("WITHOUT ROWID, columns in another order, name in capitals")
-            << QStringList{"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
-                           "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
-                           "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"} << qint64(0) << QStringList();
-        QTest::newRow("one pick-up id twice, no key")
-            << QStringList{"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
-                           "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"} << qint64(0) << QStringList();
-        QTest::newRow("a file in WAL mode") << QStringList{"PRAGMA journal_mode = WAL"} << qint64(0) << QStringList();
-        QTest::newRow("invalid UTF-8, NUL and no project name")
-            << QStringList{"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
-                           "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"} << qint64(0) << QStringList();
-        QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
-            << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
-                           "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
-                           "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"}
-            << qint64(0) << QStringList{"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11",
-                                        "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
-                                        "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"};
+        row("ids at both 64-bit ends", {"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
+                                        "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
+                                        " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top},
+            std::numeric_limits<qint64>::max());
+        row("pick-ups filed under no project or another one", {"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"});
+        row("a column named rowid", {"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"});
+        row("WITHOUT ROWID, columns in another order, name in capitals",
+            {"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
+             "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
+             "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"});
+        row("one pick-up id twice, no key", {"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
+                                             "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"});
+        row("a file in WAL mode", {"PRAGMA journal_mode = WAL"});
+        row("invalid UTF-8, NUL and no project name", {"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
+                                                       "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"});
+        // An empty date is stored as NULL; any true value as -1.
+        row("dates, empty values and yes/no", {"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
+                                               "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
+                                               "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"},
+            0, {"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11", "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
+                "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"});
     }
 
     // Odd but valid files: the chosen project's rows under new ids, the file read and never written.
@@ -653,12 +631,12 @@ private slots:
             QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
         }
         // The list reports it and closes unshown; a direct import reports it as its outcome.
-        auto *main = window<FakeMain>();
+        QSignalSpy changed(&registers(), &Registers::changed);
         window<frmimport>()->showlist(file);
         QVERIFY(!WindowRegistry::existing<frmimport>());
         window<frmimport>()->Import(file);
         QVERIFY(!WindowRegistry::existing<frmimport>());
-        QCOMPARE(main->refreshes, 1);
+        QCOMPARE(changed.size(), 1);
         QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
                                                    QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
         QCOMPARE(entries(env.folder()), before);
@@ -717,7 +695,7 @@ private slots:
                                          "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z')"}));
             const Project alpha = fileProject(file, 6);
             const QByteArray mainHash = registerState();
-            auto *main = window<FakeMain>();
+            QSignalSpy changed(&registers(), &Registers::changed); // each one re-reads the main window
             QPointer<frmimport> w = window<frmimport>();
             QStringList listed;
             bool stayedOpen = false, modal = false;
@@ -726,8 +704,7 @@ private slots:
                 modal = w->isModal();
                 auto *list = w->findChild<QListView *>(QStringLiteral("Dlist"));
                 auto *ok = w->findChild<QPushButton *>(QStringLiteral("CMDOK"));
-                for (int i = 0; i < list->model()->rowCount(); ++i)
-                    listed << list->model()->index(i, 0).data().toString();
+                listed = ui::texts(list);
                 QTest::mouseClick(ok, Qt::LeftButton);
                 stayedOpen = w && w->isVisible();
                 // "alpha" stands first in the list but second in the file.
@@ -741,7 +718,7 @@ private slots:
             w->showlist(file);
             QCOMPARE(listed, (QStringList{"alpha", "ZULU"}));
             QVERIFY(modal && stayedOpen && !WindowRegistry::existing<frmimport>());
-            QCOMPARE(main->refreshes, 1);
+            QCOMPARE(changed.size(), 1);
             const QStringList m = env.messages.said();
             QCOMPARE(m.value(0), QStringLiteral("PROJECT|Please select an item from the list"));
             QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == kImported), qPrintable(m.join('\n')));
@@ -759,17 +736,10 @@ private slots:
         const QString file = env.path(QStringLiteral("big.mdb"));
         QVERIFY(writeLargeTransfer(file, 50, 60000));
         const QByteArray mainHash = registerState();
-        bool cancelled = false, shown = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled())
-                    p->cancel(), cancelled = true;
-            shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible());
-        });
-        poll.start(0);
-        window<frmimport>()->showlist(file);
-        QVERIFY(cancelled && !shown && !WindowRegistry::existing<frmimport>());
+        bool shown = false;
+        QVERIFY(sawProgressDialog([&] { window<frmimport>()->showlist(file); }, true,
+                                  [&] { shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible()); }));
+        QVERIFY(!shown && !WindowRegistry::existing<frmimport>());
         QCOMPARE(env.messages.said(), QStringList());
         QCOMPARE(registerState(), mainHash);
         QCOMPARE(ownWorkingFolders(), QStringList());
@@ -875,17 +845,12 @@ private slots:
 // The children: a transfer to be killed; a holder of a file ("lock": no journal on disk; "write": half-way).
 static int child(const char *role, const QString &a, const QString &b)
 {
-    if (qstrcmp(role, "--import-child") == 0) {
-        if (!db::openMain(a))
+    if (const bool import = qstrcmp(role, "--import-child") == 0; import || qstrcmp(role, "--export-child") == 0) {
+        if (import && !db::openMain(a))
             return 3;
         std::puts("begin");
         std::fflush(stdout);
-        return transfer::importProject(db::main(), b) ? 0 : 1;
-    }
-    if (qstrcmp(role, "--export-child") == 0) {
-        std::puts("begin");
-        std::fflush(stdout);
-        return transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()) ? 0 : 1;
+        return (import ? bool(transfer::importProject(db::main(), b)) : bool(transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()))) ? 0 : 1;
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
     d.setDatabaseName(b);
