@@ -52,7 +52,6 @@ Imported importInto(QSqlDatabase d, const QString &file, std::optional<qint64> p
 }
 
 
-const QString kImported = QStringLiteral("IMPORT DATABASE|Import process complete");
 const QString kExported = QStringLiteral("EXPORT DATABASE|Export process complete");
 
 QByteArray fileHash(const QString &path) { return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256); }
@@ -166,11 +165,7 @@ struct FileSizeLimit
     rlimit saved{}, small{};
     bool ok = (std::signal(SIGXFSZ, SIG_IGN), getrlimit(RLIMIT_FSIZE, &saved) == 0);
     explicit FileSizeLimit(qint64 bytes) { ok = ok && (small = saved, small.rlim_cur = rlim_t(bytes), setrlimit(RLIMIT_FSIZE, &small) == 0); }
-    ~FileSizeLimit()
-    {
-        if (ok)
-            setrlimit(RLIMIT_FSIZE, &saved);
-    }
+    ~FileSizeLimit() { if (ok) setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
 // A transfer file as exported: project 5, subcontractors 11 to 13 (12 without pick-ups), five pick-ups; then `extra`.
@@ -188,7 +183,6 @@ bool writeTransfer(const QString &path, const QStringList &extra = {})
         "'ADDENDUM 3', NULL), (105, 5, 13, '2026-02-01', 'L. CHEN', 'PERMIT COPIES', 'SIGNED')"} + extra);
 }
 
-// A transfer file with one large project.
 bool writeLargeTransfer(const QString &path, int companies, int pickups)
 {
     const QString n = QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %1) ");
@@ -395,8 +389,7 @@ private slots:
         QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
         gExportPath = setup == "folder missing" ? env.path("gone") : setup == "/proc" ? "/proc/self" : out;
         QVERIFY(setup != "read-only" || QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
-        if (setup == QLatin1String("no database"))
-            gDbFile = env.path(QStringLiteral("nothing.mdb"));
+        gDbFile = setup == "no database" ? env.path(QStringLiteral("nothing.mdb")) : gDbFile;
         QVERIFY(setup != "bad template" || writeFile(transfer::templatePath(out), QByteArray(4096, 'x')));
         const QStringList before = entries(out);
         {
@@ -716,7 +709,7 @@ private slots:
             QCOMPARE(changed.size(), 1);
             const QStringList m = env.messages.said();
             QCOMPARE(m.value(0), QStringLiteral("PROJECT|Please select an item from the list"));
-            QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == kImported), qPrintable(m.join('\n')));
+            QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == "IMPORT DATABASE|Import process complete"), qPrintable(m.join('\n')));
             QCOMPARE(registerState() == mainHash, replaced);
             QCOMPARE(env.count("project"), replaced ? 0 : 1);
             QVERIFY(replaced || readProject(db::main(), newestProject()) == alpha);
@@ -855,8 +848,7 @@ static int child(const char *role, const QString &a, const QString &b)
             return std::fprintf(stderr, "%s: %s\n", qPrintable(s), qPrintable(q.lastError().text())), 4;
     std::puts("held");
     std::fflush(stdout);
-    while (std::getchar() != EOF) {
-    }
+    while (std::getchar() != EOF) {}
     q.exec(QStringLiteral("ROLLBACK"));
     return 0;
 }
