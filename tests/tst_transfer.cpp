@@ -35,23 +35,6 @@
 
 namespace {
 
-// An import as the cases read it: its outcome, counts and failure side by side.
-struct Imported
-{
-    bool ok = false;
-    Failure failure;
-    qint64 projectId = 0, companies = 0, pickups = 0;
-};
-
-Imported importInto(QSqlDatabase d, const QString &file, std::optional<qint64> project = std::nullopt)
-{
-    Imported r;
-    if (const auto s = transfer::importProject(d, file, project, {}, &r.failure))
-        r = {true, {}, s->projectId, s->companies, s->pickups};
-    return r;
-}
-
-
 const QString kExported = QStringLiteral("EXPORT DATABASE|Export process complete");
 
 QByteArray fileHash(const QString &path) { return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256); }
@@ -297,9 +280,10 @@ private slots:
         }
         TestEnv other;
         QVERIFY(other.createDatabase());
-        const Imported r = importInto(db::main(), file);
-        QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(readProject(db::main(), r.projectId), original);
+        Failure why;
+        const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
+        QVERIFY2(r, qPrintable(why.description));
+        QCOMPARE(readProject(db::main(), r->projectId), original);
     }
 
     void fileNames_data()
@@ -482,19 +466,20 @@ private slots:
         const QList<qint64> expectedCounts = counts(expected);
         const qint64 maxCompany = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
         const QByteArray registerBefore = registerState();
-        const Imported r = importInto(db::main(), file, chosen > 0 ? std::optional(chosen) : std::nullopt);
+        Failure why;
+        const auto r = transfer::importProject(db::main(), file, chosen > 0 ? std::optional(chosen) : std::nullopt, {}, &why);
         // A server's text holds no NUL, and its indexes no value of a megabyte: refused whole.
         if (const bool mb = QTest::currentDataTag() == QLatin1String("1 MB texts"); TestEnv::onServer() && (mb || extra.join(' ').contains("x'4e00554c'"))) {
-            QVERIFY2(!r.ok && r.failure.description.startsWith("The project cannot be added to the database")
-                         && r.failure.description.contains(mb ? "index row" : "0x00"), qPrintable(r.failure.description)); // in the server's words
+            QVERIFY2(!r && why.description.startsWith("The project cannot be added to the database")
+                         && why.description.contains(mb ? "index row" : "0x00"), qPrintable(why.description)); // in the server's words
             QCOMPARE(registerState(), registerBefore);
             return;
         }
-        QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(readProject(db::main(), r.projectId), expected); // a pick-up whose link was not rewritten drops out here
+        QVERIFY2(r, qPrintable(why.description));
+        QCOMPARE(readProject(db::main(), r->projectId), expected); // a pick-up whose link was not rewritten drops out here
         QCOMPARE(counts(), expectedCounts);
-        QCOMPARE(QList<qint64>({r.companies, r.pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
-        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r.projectId, maxCompany}), 0); // new ids
+        QCOMPARE(QList<qint64>({r->companies, r->pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
+        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r->projectId, maxCompany}), 0); // new ids
         QCOMPARE(fileHash(file), fileBefore);
         QCOMPARE(entries(env.folder()), before);
         QCOMPARE(ownWorkingFolders(), QStringList());
@@ -514,8 +499,8 @@ private slots:
         QSqlQuery halfRead(db::main());
         QVERIFY(halfRead.exec(QStringLiteral("SELECT * FROM pickuplog")) && halfRead.next());
         const auto importOnce = [&]() -> qint64 {
-            const Imported r = importInto(db::main(), file);
-            return r.ok && readProject(db::main(), r.projectId) == original ? r.projectId : 0;
+            const auto r = transfer::importProject(db::main(), file);
+            return r && readProject(db::main(), r->projectId) == original ? r->projectId : 0;
         };
         const qint64 first = importOnce(), second = importOnce();
         QVERIFY(first && second && first != second);
@@ -612,9 +597,9 @@ private slots:
 
         Failure lf;
         QVERIFY(!transfer::listProjects(file, &lf));
-        const Imported r = importInto(db::main(), file);
-        QVERIFY(!r.ok);
-        for (const Failure &failure : {lf, r.failure}) {
+        Failure why;
+        QVERIFY(!transfer::importProject(db::main(), file, std::nullopt, {}, &why));
+        for (const Failure &failure : {lf, why}) {
             QCOMPARE(failure.number, number);
             QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
         }
@@ -626,7 +611,7 @@ private slots:
         QVERIFY(!WindowRegistry::existing<frmimport>());
         QCOMPARE(changed.size(), 1);
         QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
-                                                   QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+                                                   QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + why.description}));
         QCOMPARE(entries(env.folder()), before);
         QCOMPARE(ownWorkingFolders(), QStringList());
         holder.reset();
@@ -665,9 +650,9 @@ private slots:
             QVERIFY2(m.size() == 1 && m[0].startsWith("IMPORT DATABASE|ERROR:  ") && m[0].contains(diskFull ? "full" : mode == "refused" ? "refused" : "30000 pick-ups, only 50 and 29999 could be copied"), qPrintable(m.join('\n')));
             QCOMPARE(registerState(), mainHash);
             verifyClean(env);
-            const Imported r = importInto(db::main(), file);
-            QVERIFY2(r.ok, qPrintable(r.failure.description));
-            QCOMPARE(r.pickups, pickups);
+            Failure why;
+            const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
+            QVERIFY2(r && r->pickups == pickups, qPrintable(why.description));
         }
     }
 
@@ -755,11 +740,12 @@ private slots:
             if (kind == "not open")
                 db::closeMain();
             const QByteArray mainHash = fileHash(gDbFile);
-            const Imported r = importInto(db::main(), file);
+            Failure why;
+            const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
             const bool refused = kind == "no ids left" || kind == "not open";
-            QVERIFY2(r.ok != refused, qPrintable(kind + ": " + r.failure.description));
-            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r.projectId) == expected);
-            QVERIFY(!refused || r.failure.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
+            QVERIFY2(bool(r) != refused, qPrintable(kind + ": " + why.description));
+            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r->projectId) == expected);
+            QVERIFY(!refused || why.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
             QCOMPARE(entries(env.folder()), before);
         }
     }
