@@ -1,5 +1,6 @@
 // Export of a project into a transfer file and its import, through the windows' entry points.
 #include "support/testenv.h"
+#include "support/ui.h"
 #include "core/db/registers.h"
 
 #include "core/app/globals.h"
@@ -20,6 +21,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -31,41 +33,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-// Stands in for the main window: counts the re-reads the import asks for.
-class FakeMain : public QWidget
-{
-    Q_OBJECT
-public:
-    FakeMain()
-    {
-        setObjectName(QStringLiteral("frmMain"));
-        connect(&registers(), &Registers::changed, this, &FakeMain::RefreshInterface);
-    }
-    int refreshes = 0;
-public slots:
-    void RefreshInterface() { ++refreshes; }
-};
-
 namespace {
 
-// An import as the cases read it: its outcome, counts and failure side by side.
-struct Imported
-{
-    bool ok = false;
-    Failure failure;
-    qint64 projectId = 0, companies = 0, pickups = 0;
-};
-
-Imported importInto(QSqlDatabase d, const QString &file, std::optional<qint64> project = std::nullopt)
-{
-    Imported r;
-    if (const auto s = transfer::importProject(d, file, project, {}, &r.failure))
-        r = {true, {}, s->projectId, s->companies, s->pickups};
-    return r;
-}
-
-
-const QString kImported = QStringLiteral("IMPORT DATABASE|Import process complete");
 const QString kExported = QStringLiteral("EXPORT DATABASE|Export process complete");
 
 QByteArray fileHash(const QString &path) { return QCryptographicHash::hash(fileBytes(path), QCryptographicHash::Sha256); }
@@ -154,14 +123,17 @@ void verifyClean(const TestEnv &env)
     QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
 }
 
-// Whether a progress dialog showed while `run` ran, and none is left afterwards.
-bool sawProgressDialog(const std::function<void()> &run)
+// Whether a progress dialog showed while `run` ran (`cancel`: and was cancelled), and none is left afterwards; `each` on every look.
+bool sawProgressDialog(const std::function<void()> &run, bool cancel = false, const std::function<void()> &each = {})
 {
     bool seen = false, left = false;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&seen] {
+    QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget *w : QApplication::topLevelWidgets())
-            seen = seen || (qobject_cast<QProgressDialog *>(w) && w->isVisible());
+            if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled() && (seen = true) && cancel)
+                p->cancel();
+        if (each)
+            each();
     });
     poll.start(0);
     run();
@@ -176,11 +148,7 @@ struct FileSizeLimit
     rlimit saved{}, small{};
     bool ok = (std::signal(SIGXFSZ, SIG_IGN), getrlimit(RLIMIT_FSIZE, &saved) == 0);
     explicit FileSizeLimit(qint64 bytes) { ok = ok && (small = saved, small.rlim_cur = rlim_t(bytes), setrlimit(RLIMIT_FSIZE, &small) == 0); }
-    ~FileSizeLimit()
-    {
-        if (ok)
-            setrlimit(RLIMIT_FSIZE, &saved);
-    }
+    ~FileSizeLimit() { if (ok) setrlimit(RLIMIT_FSIZE, &saved); }
 };
 
 // A transfer file as exported: project 5, subcontractors 11 to 13 (12 without pick-ups), five pick-ups; then `extra`.
@@ -198,7 +166,6 @@ bool writeTransfer(const QString &path, const QStringList &extra = {})
         "'ADDENDUM 3', NULL), (105, 5, 13, '2026-02-01', 'L. CHEN', 'PERMIT COPIES', 'SIGNED')"} + extra);
 }
 
-// A transfer file with one large project.
 bool writeLargeTransfer(const QString &path, int companies, int pickups)
 {
     const QString n = QStringLiteral("WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < %1) ");
@@ -264,27 +231,23 @@ private slots:
         QTest::addColumn<qint64>("pid");
         QTest::addColumn<QStringList>("statements");
         QTest::addColumn<bool>("large"); // shows a progress dialog
-        QTest::newRow("sample project among others") << qint64(2) << QStringList() << false;
-        QTest::newRow("large project") << qint64(2) << QStringList{"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 30000) "
-                                                                   "INSERT INTO pickuplog (idproject, idauthorizedcompany, pickupby) SELECT 2, "
-                                                                   "(SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c",
-                                                                   "UPDATE pickuplog SET id = -9223372036854775808 WHERE id = (SELECT min(id) FROM pickuplog WHERE idproject = 2)"} << true;
-        QTest::newRow("ids above 32767 and 2^32")
-            << qint64(5000000000) << QStringList{"INSERT INTO project VALUES (5000000000, 'HIGH', NULL, 0)",
-                                                 "UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 70000 WHERE idproject = 2",
-                                                 "UPDATE pickuplog SET idproject = 5000000000, idauthorizedcompany = idauthorizedcompany + 70000, "
-                                                 "id = id + 7000000000 WHERE idproject = 2"} << false;
-        QTest::newRow("dates with times, empty values, yes/no")
-            << qint64(2) << QStringList{"UPDATE project SET company = NULL, active = 0 WHERE id = 2",
-                                        "UPDATE authorizedcompanies SET address2 = '', fax = NULL, pickupdate = '2026-02-28 17:45:00', active = 0 "
-                                        "WHERE idproject = 2 AND id % 2 = 0",
-                                        "UPDATE pickuplog SET pickupdate = NULL, note = '', package = NULL WHERE idproject = 2 AND id % 3 = 0",
-                                        "UPDATE pickuplog SET pickupdate = '2024-02-29 23:59:59' WHERE idproject = 2 AND id % 3 = 1"} << false;
-        QTest::newRow("tabs, line breaks, backslashes; NULL and empty texts")
-            << qint64(2) << QStringList{"UPDATE pickuplog SET note = 'A\tB\nC\\N\\\\', package = '\\N' WHERE idproject = 2 AND id % 2 = 0",
-                                        "UPDATE pickuplog SET note = NULL, package = '' WHERE idproject = 2 AND id % 2 = 1"} << false;
-        QTest::newRow("subcontractors without pick-ups") << qint64(2) << QStringList{"DELETE FROM pickuplog WHERE idproject = 2"} << false;
-        QTest::newRow("project alone") << qint64(2) << QStringList{"DELETE FROM authorizedcompanies WHERE idproject = 2"} << false;
+        const auto row = [](const char *name, const QStringList &statements, qint64 pid = 2, bool large = false) { QTest::newRow(name) << pid << statements << large; };
+        row("sample project among others", {});
+        row("large project", {"WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 30000) INSERT INTO pickuplog (idproject, idauthorizedcompany, "
+                              "pickupby) SELECT 2, (SELECT min(id) FROM authorizedcompanies WHERE idproject = 2), 'P' || n FROM c",
+                              "UPDATE pickuplog SET id = -9223372036854775808 WHERE id = (SELECT min(id) FROM pickuplog WHERE idproject = 2)"}, 2, true);
+        row("ids above 32767 and 2^32", {"INSERT INTO project VALUES (5000000000, 'HIGH', NULL, 0)",
+                                         "UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 70000 WHERE idproject = 2",
+                                         "UPDATE pickuplog SET idproject = 5000000000, idauthorizedcompany = idauthorizedcompany + 70000, id = id + 7000000000 WHERE idproject = 2"},
+            5000000000);
+        row("dates with times, empty values, yes/no", {"UPDATE project SET company = NULL, active = 0 WHERE id = 2",
+                                                       "UPDATE authorizedcompanies SET address2 = '', fax = NULL, pickupdate = '2026-02-28 17:45:00', active = 0 WHERE idproject = 2 AND id % 2 = 0",
+                                                       "UPDATE pickuplog SET pickupdate = NULL, note = '', package = NULL WHERE idproject = 2 AND id % 3 = 0",
+                                                       "UPDATE pickuplog SET pickupdate = '2024-02-29 23:59:59' WHERE idproject = 2 AND id % 3 = 1"});
+        row("tabs, line breaks, backslashes; NULL and empty texts", {"UPDATE pickuplog SET note = 'A\tB\nC\\N\\\\', package = '\\N' WHERE idproject = 2 AND id % 2 = 0",
+                                                                     "UPDATE pickuplog SET note = NULL, package = '' WHERE idproject = 2 AND id % 2 = 1"});
+        row("subcontractors without pick-ups", {"DELETE FROM pickuplog WHERE idproject = 2"});
+        row("project alone", {"DELETE FROM authorizedcompanies WHERE idproject = 2"});
     }
 
     // The file holds the project exactly, nothing else is left behind; imported elsewhere it gives the same rows.
@@ -317,9 +280,10 @@ private slots:
         }
         TestEnv other;
         QVERIFY(other.createDatabase());
-        const Imported r = importInto(db::main(), file);
-        QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(readProject(db::main(), r.projectId), original);
+        Failure why;
+        const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
+        QVERIFY2(r, qPrintable(why.description));
+        QCOMPARE(readProject(db::main(), r->projectId), original);
     }
 
     void fileNames_data()
@@ -409,8 +373,7 @@ private slots:
         QVERIFY(QDir().mkpath(out) && transfer::ensureTemplate(out));
         gExportPath = setup == "folder missing" ? env.path("gone") : setup == "/proc" ? "/proc/self" : out;
         QVERIFY(setup != "read-only" || QFile::setPermissions(out, QFile::ReadOwner | QFile::ExeOwner));
-        if (setup == QLatin1String("no database"))
-            gDbFile = env.path(QStringLiteral("nothing.mdb"));
+        gDbFile = setup == "no database" ? env.path(QStringLiteral("nothing.mdb")) : gDbFile;
         QVERIFY(setup != "bad template" || writeFile(transfer::templatePath(out), QByteArray(4096, 'x')));
         const QStringList before = entries(out);
         {
@@ -444,58 +407,46 @@ private slots:
             huge << QStringLiteral("%1 = %2").arg(column, mb(QStringLiteral("%1ÄB").arg(huge.size())));
             quoted << QStringLiteral("%1 = '%1: O''Neil \"q\" ; DROP TABLE project; -- ü 北京 😀 \\ %_'").arg(column);
         }
-        QTest::newRow("two projects, the second chosen") << twoProjects << qint64(6) << QStringList();
-        QTest::newRow("two projects, none chosen: the first row") << twoProjects << qint64(0) << QStringList();
-        QTest::newRow("pick-ups pointing at no subcontractor")
-            << QStringList{"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"}
-            << qint64(0) << QStringList();
-        QTest::newRow("triggers, views and indexes planted")
-            << QStringList{"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
-                           "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
-                           "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
-                           "CREATE TABLE extra_table (x)"} << qint64(0) << QStringList();
-        QTest::newRow("1 MB texts")
-            << QStringList{"UPDATE authorizedcompanies SET " + huge.join(", ") + " WHERE id = 11",
+        const auto row = [](const char *name, const QStringList &extra, qint64 chosen = 0, const QStringList &asStored = {}) { QTest::newRow(name) << extra << chosen << asStored; };
+        row("two projects, the second chosen", twoProjects, 6);
+        row("two projects, none chosen: the first row", twoProjects);
+        row("pick-ups pointing at no subcontractor", {"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"});
+        row("triggers, views and indexes planted", {"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
+                                                    "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
+                                                    "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
+                                                    "CREATE TABLE extra_table (x)"});
+        row("1 MB texts", {"UPDATE authorizedcompanies SET " + huge.join(", ") + " WHERE id = 11",
                            QStringLiteral("UPDATE project SET projectname = %1, company = %2").arg(mb("P"), mb("Ç")),
-                           QStringLiteral("UPDATE pickuplog SET pickupby = %1, package = %2, note = %3 WHERE id = 102").arg(mb("B"), mb("K"), mb("N\n"))}
-            << qint64(0) << QStringList();
-        QTest::newRow("quotes, Unicode and bytes that are not UTF-8 in text columns")
-            << QStringList{"UPDATE authorizedcompanies SET " + quoted.join(", "),
-                           "UPDATE project SET projectname = 'L''ÉTOILE \"Ω\" ''); DROP TABLE project; --', company = 'Ünïcødé 中文'",
-                           "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'",
-                           "UPDATE pickuplog SET package = CAST(x'41c328ff42' AS TEXT) WHERE id = 104"} // not UTF-8: read as the driver reads it
-            << qint64(0) << QStringList();
-        QTest::newRow("read-only file") << QStringList() << qint64(-1) << QStringList();
-        QTest::newRow("another office's register") << QStringList{QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId),
-            QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)} << qint64(0) << QStringList();
+                           QStringLiteral("UPDATE pickuplog SET pickupby = %1, package = %2, note = %3 WHERE id = 102").arg(mb("B"), mb("K"), mb("N\n"))});
+        row("quotes, Unicode and bytes that are not UTF-8 in text columns",
+            {"UPDATE authorizedcompanies SET " + quoted.join(", "),
+             "UPDATE project SET projectname = 'L''ÉTOILE \"Ω\" ''); DROP TABLE project; --', company = 'Ünïcødé 中文'",
+             "UPDATE pickuplog SET pickupby = 'D''ARCY', package = '\"PKG\" 😀', note = 'x''); DELETE FROM pickuplog; --'",
+             "UPDATE pickuplog SET package = CAST(x'41c328ff42' AS TEXT) WHERE id = 104"}); // not UTF-8: read as the driver reads it
+        row("read-only file", {}, -1);
+        row("another office's register", {QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId), QStringLiteral("PRAGMA user_version = %1").arg(schema::kVersion)});
         const QString top = "9223372036854775807", bottom = "-9223372036854775808";
-        QTest::newRow("ids at both 64-bit ends")
-            << QStringList{"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
-                           "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
-                           " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top}
-            << qint64(std::numeric_limits<qint64>::max()) << QStringList();
-        QTest::newRow("pick-ups filed under no project or another one")
-            << QStringList{"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"} << qint64(0) << QStringList();
-        QTest::newRow("a column named rowid") << QStringList{"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"}
-                                              << qint64(0) << QStringList();
-        QTest::newRow("WITHOUT ROWID, columns in another order, name in capitals")
-            << QStringList{"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
-                           "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
-                           "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"} << qint64(0) << QStringList();
-        QTest::newRow("one pick-up id twice, no key")
-            << QStringList{"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
-                           "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"} << qint64(0) << QStringList();
-        QTest::newRow("a file in WAL mode") << QStringList{"PRAGMA journal_mode = WAL"} << qint64(0) << QStringList();
-        QTest::newRow("invalid UTF-8, NUL and no project name")
-            << QStringList{"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
-                           "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"} << qint64(0) << QStringList();
-        QTest::newRow("dates, empty values and yes/no") // an empty date is stored as NULL; any true value as -1
-            << QStringList{"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
-                           "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
-                           "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"}
-            << qint64(0) << QStringList{"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11",
-                                        "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
-                                        "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"};
+        row("ids at both 64-bit ends", {"UPDATE pickuplog SET id = " + bottom + " WHERE id = 101", "UPDATE pickuplog SET id = " + top + " WHERE id = 105",
+                                        "UPDATE authorizedcompanies SET id = " + bottom + " WHERE id = 11", "UPDATE pickuplog SET idauthorizedcompany = " + bottom +
+                                        " WHERE idauthorizedcompany = 11", "UPDATE project SET id = " + top, "UPDATE authorizedcompanies SET idproject = " + top},
+            std::numeric_limits<qint64>::max());
+        row("pick-ups filed under no project or another one", {"UPDATE pickuplog SET idproject = NULL WHERE id = 101", "UPDATE pickuplog SET idproject = 99 WHERE id = 104"});
+        row("a column named rowid", {"ALTER TABLE pickuplog ADD COLUMN rowid", "ALTER TABLE authorizedcompanies ADD COLUMN oid"});
+        row("WITHOUT ROWID, columns in another order, name in capitals",
+            {"CREATE TABLE pl (note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id PRIMARY KEY) WITHOUT ROWID",
+             "INSERT INTO pl SELECT note, package, pickupby, pickupdate, idauthorizedcompany, idproject, id FROM pickuplog",
+             "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO PICKUPLOG"});
+        row("one pick-up id twice, no key", {"CREATE TABLE pl AS SELECT * FROM pickuplog", "DROP TABLE pickuplog", "ALTER TABLE pl RENAME TO pickuplog",
+                                             "INSERT INTO pickuplog SELECT * FROM pickuplog WHERE id = 102"});
+        row("a file in WAL mode", {"PRAGMA journal_mode = WAL"});
+        row("invalid UTF-8, NUL and no project name", {"UPDATE project SET company = CAST(x'41c328ff42' AS TEXT), projectname = NULL",
+                                                       "UPDATE pickuplog SET note = CAST(x'4e00554c' AS TEXT) WHERE id = 102"});
+        // An empty date is stored as NULL; any true value as -1.
+        row("dates, empty values and yes/no", {"UPDATE authorizedcompanies SET active = 1, pickupdate = '' WHERE id = 11",
+                                               "UPDATE authorizedcompanies SET active = NULL WHERE id = 12", "UPDATE pickuplog SET pickupdate = '' WHERE id = 101",
+                                               "UPDATE pickuplog SET pickupdate = '2024-02-29 00:00:01' WHERE id = 105"},
+            0, {"UPDATE authorizedcompanies SET active = -1, pickupdate = NULL WHERE id = 11", "UPDATE authorizedcompanies SET active = 0 WHERE id = 12",
+                "UPDATE pickuplog SET pickupdate = NULL WHERE id = 101"});
     }
 
     // Odd but valid files: the chosen project's rows under new ids, the file read and never written.
@@ -515,19 +466,20 @@ private slots:
         const QList<qint64> expectedCounts = counts(expected);
         const qint64 maxCompany = env.scalar("SELECT max(id) FROM authorizedcompanies").toLongLong();
         const QByteArray registerBefore = registerState();
-        const Imported r = importInto(db::main(), file, chosen > 0 ? std::optional(chosen) : std::nullopt);
+        Failure why;
+        const auto r = transfer::importProject(db::main(), file, chosen > 0 ? std::optional(chosen) : std::nullopt, {}, &why);
         // A server's text holds no NUL, and its indexes no value of a megabyte: refused whole.
         if (const bool mb = QTest::currentDataTag() == QLatin1String("1 MB texts"); TestEnv::onServer() && (mb || extra.join(' ').contains("x'4e00554c'"))) {
-            QVERIFY2(!r.ok && r.failure.description.startsWith("The project cannot be added to the database")
-                         && r.failure.description.contains(mb ? "index row" : "0x00"), qPrintable(r.failure.description)); // in the server's words
+            QVERIFY2(!r && why.description.startsWith("The project cannot be added to the database")
+                         && why.description.contains(mb ? "index row" : "0x00"), qPrintable(why.description)); // in the server's words
             QCOMPARE(registerState(), registerBefore);
             return;
         }
-        QVERIFY2(r.ok, qPrintable(r.failure.description));
-        QCOMPARE(readProject(db::main(), r.projectId), expected); // a pick-up whose link was not rewritten drops out here
+        QVERIFY2(r, qPrintable(why.description));
+        QCOMPARE(readProject(db::main(), r->projectId), expected); // a pick-up whose link was not rewritten drops out here
         QCOMPARE(counts(), expectedCounts);
-        QCOMPARE(QList<qint64>({r.companies, r.pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
-        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r.projectId, maxCompany}), 0); // new ids
+        QCOMPARE(QList<qint64>({r->companies, r->pickups}), QList<qint64>({expected[1].size(), expected[2].size()}));
+        QCOMPARE(env.count("authorizedcompanies WHERE idproject = ? AND id <= ?", {r->projectId, maxCompany}), 0); // new ids
         QCOMPARE(fileHash(file), fileBefore);
         QCOMPARE(entries(env.folder()), before);
         QCOMPARE(ownWorkingFolders(), QStringList());
@@ -547,8 +499,8 @@ private slots:
         QSqlQuery halfRead(db::main());
         QVERIFY(halfRead.exec(QStringLiteral("SELECT * FROM pickuplog")) && halfRead.next());
         const auto importOnce = [&]() -> qint64 {
-            const Imported r = importInto(db::main(), file);
-            return r.ok && readProject(db::main(), r.projectId) == original ? r.projectId : 0;
+            const auto r = transfer::importProject(db::main(), file);
+            return r && readProject(db::main(), r->projectId) == original ? r->projectId : 0;
         };
         const qint64 first = importOnce(), second = importOnce();
         QVERIFY(first && second && first != second);
@@ -617,7 +569,6 @@ private slots:
         TestEnv env;
         QVERIFY(env.createDatabase(SampleSpec{.projects = 2}));
         const QString file = env.path(QStringLiteral("bad 'file'.mdb")), kind = make.first();
-        QFile f(file);
         if (kind == "@text" || kind == "@empty")
             QVERIFY(writeFile(file, QByteArray("PROJECT;NORTH TOWER\n").repeated(kind == "@text" ? 100 : 0)));
         else if (kind == "@folder")
@@ -631,12 +582,12 @@ private slots:
             QVERIFY(writeLargeTransfer(file, 40, 2000) && withFile(file, {}, [&](QSqlDatabase &d) {
                 at = rows(d, "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM sqlite_master WHERE name = 'pickuplog'", {}, false);
             }));
+            QFile f(file);
             QVERIFY(f.open(QIODevice::ReadWrite));
             QVERIFY(kind == "@truncated" ? f.resize(f.size() / 2)
                                          : f.seek((at[0][0].toLongLong() - 1) * at[0][1].toLongLong()) && f.write(QByteArray(64, '\xA5')) == 64);
         } else if (kind != "@missing")
             QVERIFY(writeTransfer(file, kind.startsWith('@') ? QStringList() : make));
-        f.close();
         QVERIFY(kind != "@wal" || writeFile(file + "-wal", "x"));
         std::optional<Holder> holder;
         if (kind == "@lock" || kind == "@write")
@@ -646,21 +597,21 @@ private slots:
 
         Failure lf;
         QVERIFY(!transfer::listProjects(file, &lf));
-        const Imported r = importInto(db::main(), file);
-        QVERIFY(!r.ok);
-        for (const Failure &failure : {lf, r.failure}) {
+        Failure why;
+        QVERIFY(!transfer::importProject(db::main(), file, std::nullopt, {}, &why));
+        for (const Failure &failure : {lf, why}) {
             QCOMPARE(failure.number, number);
             QVERIFY2(failure.description.contains(says), qPrintable(failure.description));
         }
         // The list reports it and closes unshown; a direct import reports it as its outcome.
-        auto *main = window<FakeMain>();
+        QSignalSpy changed(&registers(), &Registers::changed);
         window<frmimport>()->showlist(file);
         QVERIFY(!WindowRegistry::existing<frmimport>());
         window<frmimport>()->Import(file);
         QVERIFY(!WindowRegistry::existing<frmimport>());
-        QCOMPARE(main->refreshes, 1);
+        QCOMPARE(changed.size(), 1);
         QCOMPARE(env.messages.said(), (QStringList{QStringLiteral("Import Error|Error importing:  %1 : ").arg(number) + lf.description,
-                                                   QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + r.failure.description}));
+                                                   QStringLiteral("IMPORT DATABASE|ERROR:  %1: ").arg(number) + why.description}));
         QCOMPARE(entries(env.folder()), before);
         QCOMPARE(ownWorkingFolders(), QStringList());
         holder.reset();
@@ -699,9 +650,9 @@ private slots:
             QVERIFY2(m.size() == 1 && m[0].startsWith("IMPORT DATABASE|ERROR:  ") && m[0].contains(diskFull ? "full" : mode == "refused" ? "refused" : "30000 pick-ups, only 50 and 29999 could be copied"), qPrintable(m.join('\n')));
             QCOMPARE(registerState(), mainHash);
             verifyClean(env);
-            const Imported r = importInto(db::main(), file);
-            QVERIFY2(r.ok, qPrintable(r.failure.description));
-            QCOMPARE(r.pickups, pickups);
+            Failure why;
+            const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
+            QVERIFY2(r && r->pickups == pickups, qPrintable(why.description));
         }
     }
 
@@ -717,7 +668,7 @@ private slots:
                                          "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z')"}));
             const Project alpha = fileProject(file, 6);
             const QByteArray mainHash = registerState();
-            auto *main = window<FakeMain>();
+            QSignalSpy changed(&registers(), &Registers::changed); // each one re-reads the main window
             QPointer<frmimport> w = window<frmimport>();
             QStringList listed;
             bool stayedOpen = false, modal = false;
@@ -726,8 +677,7 @@ private slots:
                 modal = w->isModal();
                 auto *list = w->findChild<QListView *>(QStringLiteral("Dlist"));
                 auto *ok = w->findChild<QPushButton *>(QStringLiteral("CMDOK"));
-                for (int i = 0; i < list->model()->rowCount(); ++i)
-                    listed << list->model()->index(i, 0).data().toString();
+                listed = ui::texts(list);
                 QTest::mouseClick(ok, Qt::LeftButton);
                 stayedOpen = w && w->isVisible();
                 // "alpha" stands first in the list but second in the file.
@@ -741,10 +691,10 @@ private slots:
             w->showlist(file);
             QCOMPARE(listed, (QStringList{"alpha", "ZULU"}));
             QVERIFY(modal && stayedOpen && !WindowRegistry::existing<frmimport>());
-            QCOMPARE(main->refreshes, 1);
+            QCOMPARE(changed.size(), 1);
             const QStringList m = env.messages.said();
             QCOMPARE(m.value(0), QStringLiteral("PROJECT|Please select an item from the list"));
-            QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == kImported), qPrintable(m.join('\n')));
+            QVERIFY2(m.size() == 2 && (replaced ? m[1].startsWith("IMPORT DATABASE|ERROR:  26: ") : m[1] == "IMPORT DATABASE|Import process complete"), qPrintable(m.join('\n')));
             QCOMPARE(registerState() == mainHash, replaced);
             QCOMPARE(env.count("project"), replaced ? 0 : 1);
             QVERIFY(replaced || readProject(db::main(), newestProject()) == alpha);
@@ -759,17 +709,10 @@ private slots:
         const QString file = env.path(QStringLiteral("big.mdb"));
         QVERIFY(writeLargeTransfer(file, 50, 60000));
         const QByteArray mainHash = registerState();
-        bool cancelled = false, shown = false;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget *w : QApplication::topLevelWidgets())
-                if (auto *p = qobject_cast<QProgressDialog *>(w); p && p->isVisible() && !p->wasCanceled())
-                    p->cancel(), cancelled = true;
-            shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible());
-        });
-        poll.start(0);
-        window<frmimport>()->showlist(file);
-        QVERIFY(cancelled && !shown && !WindowRegistry::existing<frmimport>());
+        bool shown = false;
+        QVERIFY(sawProgressDialog([&] { window<frmimport>()->showlist(file); }, true,
+                                  [&] { shown = shown || (WindowRegistry::existing<frmimport>() && WindowRegistry::existing<frmimport>()->isVisible()); }));
+        QVERIFY(!shown && !WindowRegistry::existing<frmimport>());
         QCOMPARE(env.messages.said(), QStringList());
         QCOMPARE(registerState(), mainHash);
         QCOMPARE(ownWorkingFolders(), QStringList());
@@ -797,11 +740,12 @@ private slots:
             if (kind == "not open")
                 db::closeMain();
             const QByteArray mainHash = fileHash(gDbFile);
-            const Imported r = importInto(db::main(), file);
+            Failure why;
+            const auto r = transfer::importProject(db::main(), file, std::nullopt, {}, &why);
             const bool refused = kind == "no ids left" || kind == "not open";
-            QVERIFY2(r.ok != refused, qPrintable(kind + ": " + r.failure.description));
-            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r.projectId) == expected);
-            QVERIFY(!refused || r.failure.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
+            QVERIFY2(bool(r) != refused, qPrintable(kind + ": " + why.description));
+            QVERIFY(refused ? fileHash(gDbFile) == mainHash : readProject(db::main(), r->projectId) == expected);
+            QVERIFY(!refused || why.description.contains(kind == "not open" ? "no database is open" : "no new ids left"));
             QCOMPARE(entries(env.folder()), before);
         }
     }
@@ -837,20 +781,17 @@ private slots:
             bool killed = false;
             QCOMPARE(runChild(-1, &killed), 0);
             const int whole = int(t.elapsed());
-            QList<qint64> nothing = counts();
             QStringList files = entries(out);
             int kills = 0, attempts = 0;
             while (kills < 30 && attempts++ < 90) {
+                const QList<qint64> nothing = counts(), all = counts(expected);
                 killed = false;
                 const int rc = runChild(int(rng.bounded(whole)), &killed);
                 // Recovery happens here, on the next open of the database.
                 QCOMPARE(env.scalar("PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-                const QList<qint64> now = counts(), all = {nothing[0] + 1, nothing[1] + expected[1].size(), nothing[2] + expected[2].size(), nothing[3]};
+                const QList<qint64> now = counts();
                 QVERIFY2(now == all || now == nothing, qPrintable(QStringLiteral("attempt %1: partial import left behind").arg(attempts)));
-                if (now == all) {
-                    QCOMPARE(readProject(db::main(), newestProject()), expected);
-                    nothing = all;
-                }
+                QVERIFY(now == nothing || readProject(db::main(), newestProject()) == expected);
                 for (const QString &f : entries(out))
                     if (!files.contains(f) && f.endsWith(".mdb")) {
                         QCOMPARE(fileProject(QDir(out).filePath(f), 1), exported);
@@ -875,17 +816,12 @@ private slots:
 // The children: a transfer to be killed; a holder of a file ("lock": no journal on disk; "write": half-way).
 static int child(const char *role, const QString &a, const QString &b)
 {
-    if (qstrcmp(role, "--import-child") == 0) {
-        if (!db::openMain(a))
+    if (const bool import = qstrcmp(role, "--import-child") == 0; import || qstrcmp(role, "--export-child") == 0) {
+        if (import && !db::openMain(a))
             return 3;
         std::puts("begin");
         std::fflush(stdout);
-        return transfer::importProject(db::main(), b) ? 0 : 1;
-    }
-    if (qstrcmp(role, "--export-child") == 0) {
-        std::puts("begin");
-        std::fflush(stdout);
-        return transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()) ? 0 : 1;
+        return (import ? bool(transfer::importProject(db::main(), b)) : bool(transfer::exportProject(a, b, 1, QStringLiteral("P"), QDateTime::currentDateTime()))) ? 0 : 1;
     }
     QSqlDatabase d = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hold"));
     d.setDatabaseName(b);
@@ -898,8 +834,7 @@ static int child(const char *role, const QString &a, const QString &b)
             return std::fprintf(stderr, "%s: %s\n", qPrintable(s), qPrintable(q.lastError().text())), 4;
     std::puts("held");
     std::fflush(stdout);
-    while (std::getchar() != EOF) {
-    }
+    while (std::getchar() != EOF) {}
     q.exec(QStringLiteral("ROLLBACK"));
     return 0;
 }
