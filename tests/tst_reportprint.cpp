@@ -47,9 +47,8 @@ public:
         for (const char *sub : {"root", "spool/tmp", "cache", "state", "log"})
             d.mkpath(QString::fromLatin1(sub));
         // Filters run as the lp user and must reach the spool.
-        for (const char *sub : {"", "spool"})
-            chmod(QFile::encodeName(d.filePath(QString::fromLatin1(sub))).constData(), 0755);
-        chmod(QFile::encodeName(d.filePath("spool/tmp")).constData(), 01777);
+        for (const auto &[sub, mode] : {std::pair{"", 0755}, {"spool", 0755}, {"spool/tmp", 01777}})
+            chmod(QFile::encodeName(d.filePath(QString::fromLatin1(sub))).constData(), mode);
         const QString conf = QStringLiteral("Listen %1\nLogLevel debug\nBrowsing No\nDefaultAuthType None\n"
                                             "WebInterface No\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
