@@ -1,9 +1,7 @@
 // The core below the windows: settings, dates, the database file, data sources and records.
 #include "support/testenv.h"
 #include "support/ui.h"
-#include "core/db/queries.h"
 #include "core/db/registers.h"
-
 #include "core/app/dates.h"
 #include "core/app/demofolder.h"
 #include "core/app/globals.h"
@@ -121,9 +119,7 @@ private slots:
             s.write(QStringLiteral("paths"), QStringLiteral("ExportPath"), QString());
             QVERIFY(s.sync());
         }
-        QFile back(path);
-        QVERIFY(back.open(QIODevice::ReadOnly));
-        const QByteArray text = back.readAll();
+        const QByteArray text = fileBytes(path);
         QCOMPARE(text.count("/old"), 0);
         QCOMPARE(text.toLower().count("dbpath="), 1);
         core::loadGlobals(Settings(path));
@@ -222,7 +218,8 @@ private slots:
         TestEnv env;
         const QString path = env.path("db1.mdb");
         QStringList first = schema::createTableStatements().replaceInStrings("NOT NULL ON CONFLICT REPLACE ", "");
-        first << schema::createIndexStatements() << "CREATE INDEX theirs ON project(company)" << "PRAGMA user_version = 1"
+        first << schema::createIndexStatements() << "DROP INDEX ix_authorizedcompanies_name" << "DROP INDEX ix_project_active_name"
+              << "CREATE INDEX theirs ON project(company)" << "PRAGMA user_version = 1"
               << QStringLiteral("PRAGMA application_id = %1").arg(schema::kApplicationId)
               << "INSERT INTO project (id, projectname, active) VALUES (1, 'LOST', NULL), (2, 'ON', -1), (9, 'GONE', 0)"
               << "DELETE FROM project WHERE id = 9" << "INSERT INTO authorizedcompanies (idproject, active) VALUES (1, NULL)";
@@ -435,7 +432,6 @@ private slots:
         QVERIFY(later.loadById(1));
         later.setValue(QStringLiteral("company"), QStringLiteral("OTHER"));
         QCOMPARE(write(later), QString());
-        RecordSource other(QStringLiteral("project"));
         rec.addNew();
         QCOMPARE(write(rec), QString());
         QVERIFY(env.exec("DELETE FROM project WHERE id = ?", {rec.id()}));
@@ -443,11 +439,11 @@ private slots:
         QVERIFY(write(rec).contains(QStringLiteral("no longer exists")));
         QCOMPARE(rec.value(QStringLiteral("projectname")).toString(), QStringLiteral("Y"));
         QVERIFY(env.refuse("INSERT", "project", "the register is closed"));
-        other.addNew();
-        other.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
-        QVERIFY(write(other).contains(QStringLiteral("the register is closed")));
-        QVERIFY(other.isNew());
-        QCOMPARE(other.value(QStringLiteral("projectname")).toString(), QStringLiteral("Z"));
+        first.addNew();
+        first.setValue(QStringLiteral("projectname"), QStringLiteral("Z"));
+        QVERIFY(write(first).contains(QStringLiteral("the register is closed")));
+        QVERIFY(first.isNew());
+        QCOMPARE(first.value(QStringLiteral("projectname")).toString(), QStringLiteral("Z"));
         QVERIFY(deleteRecord(QStringLiteral("pickuplog"), env.scalar("SELECT min(id) FROM pickuplog").toLongLong()));
         QVERIFY(!deleteRecord(QStringLiteral("sqlite_master"), 1));
         QStringList tables;

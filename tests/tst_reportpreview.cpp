@@ -1,5 +1,4 @@
 // The preview window, and printing where no printer is installed.
-#include "core/reports/reportlayout.h"
 #include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
 #include "ui/reports/reportpreview.h"

@@ -1,9 +1,5 @@
 // Real printing: a CUPS server of the test's own with a PDF printer as its
 // default destination; a report printed with no dialog must arrive there whole.
-#include "core/reports/layoutpass.h"
-#include "core/reports/reportlayout.h"
-#include "ui/reports/reportoutput.h"
-#include "support/recordingreports.h"
 #include "support/testenv.h"
 
 #include <QDir>

@@ -2,7 +2,6 @@
 // at once (also when written while laid out on another thread), and a cancelled or failed
 // PDF that leaves nothing behind.
 #include "core/db/database.h"
-#include "core/reports/reportjob.h"
 #include "core/reports/reportpainter.h"
 #include "support/testenv.h"
 #include "support/ui.h"
