@@ -112,34 +112,25 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
     QCOMPARE(doc.rowCount, rows);
     const QRectF body = doc.bodyRect;
     QVERIFY(doc.footerTop < body.bottom() && QRectF(QPointF(0, 0), doc.pageSize).contains(body));
-    int reportHeaders = 0, reportFooters = 0;
+    // A letter a band, pages apart: report header opening page 1, page header and footer on every page,
+    // only a record going on over a page, from its page's end; the report footer after the last record.
+    QStringList kinds;
+    for (const ReportPage &page : doc.pages) {
+        kinds << QString();
+        for (const PlacedBand &b : page.bands)
+            kinds.last() += b.continues ? 'C' : "RHDPF"[int(b.kind)];
+    }
+    QVERIFY2(QRegularExpression("^RH(D*C?P\\|H)*D*FP$").match(kinds.join('|')).hasMatch(), qPrintable(kinds.join('|')));
     for (int i = 0; i < doc.pages.size(); ++i) {
         const ReportPage &page = doc.pages.at(i);
+        const PlacedBand &header = page.bands.at(i == 0 ? 1 : 0), &footer = page.bands.last();
         QCOMPARE(page.number, i + 1);
-        // Report header opens page 1, page header every page, page footer at its reserved place; one of each.
-        const int k = i == 0 ? 1 : 0;
-        QVERIFY(page.bands.size() >= 2 + k);
-        if (i == 0)
-            QCOMPARE(page.bands.at(0).kind, BandKind::ReportHeader);
         QCOMPARE(page.bands.at(0).rect.top(), body.top());
-        QCOMPARE(page.bands.at(k).kind, BandKind::PageHeader);
-        const PlacedBand &footer = page.bands.last();
-        QCOMPARE(footer.kind, BandKind::PageFooter);
         QVERIFY(near(footer.rect.top(), doc.footerTop) && footer.rect.bottom() <= body.bottom() + kEps);
-        int headers = 0, footers = 0;
         for (int b = 0; b < page.bands.size(); ++b) {
             const PlacedBand &band = page.bands.at(b);
-            headers += band.kind == BandKind::PageHeader;
-            footers += band.kind == BandKind::PageFooter;
-            reportHeaders += band.kind == BandKind::ReportHeader;
-            QVERIFY(!band.continues || band.kind == BandKind::Detail); // only a record goes on over a page
-            if (band.kind == BandKind::ReportFooter) {
-                ++reportFooters;
-                QCOMPARE(i, int(doc.pages.size()) - 1); // on the last page, after the last record
-                QCOMPARE(page.bands.at(b + 1).kind, BandKind::PageFooter);
-                QCOMPARE(findItem(page, band, QStringLiteral("lblTotal"))->text(), QStringLiteral("Registers Total:"));
-                QCOMPARE(findItem(page, band, QStringLiteral("FunTotalRegistros"))->text(), QString::number(rows));
-            }
+            if (band.kind == BandKind::ReportFooter)
+                QCOMPARE(findItem(page, band, "lblTotal")->text() + findItem(page, band, "FunTotalRegistros")->text(), "Registers Total:" + QString::number(rows));
             if (b + 1 < page.bands.size()) // one after the other, no gap but before the page footer
                 QVERIFY2(page.bands.at(b + 1).kind == BandKind::PageFooter ? band.rect.bottom() <= footer.rect.top() + kEps
                                                                            : near(band.rect.bottom(), page.bands.at(b + 1).rect.top()),
@@ -151,13 +142,11 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
                     QVERIFY2(line.width <= it.rect.width() + kEps, qPrintable(it.name + " is wider than its box"));
             }
         }
-        QCOMPARE(QList<int>({headers, footers}), QList<int>({1, 1}));
         // Page number in every footer; date and title in every header.
         QCOMPARE(findItem(page, footer, QStringLiteral("lblPage"))->text(), QString::number(page.number));
-        QCOMPARE(findItem(page, page.bands.at(k), QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
-        QCOMPARE(words(findItem(page, page.bands.at(k), QStringLiteral("lblReportTitle"))->text()), words(title));
+        QCOMPARE(findItem(page, header, QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
+        QCOMPARE(words(findItem(page, header, QStringLiteral("lblReportTitle"))->text()), words(title));
     }
-    QCOMPARE(QList<int>({reportHeaders, reportFooters}), QList<int>({1, 1}));
     // Every record once, in order; a split record's parts on consecutive pages.
     int expectRow = 0, expectPart = 0, lastPage = 0;
     for (const Part &p : detailParts(doc)) {
@@ -170,7 +159,6 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
         expectRow += p.continues ? 0 : 1;
     }
     QCOMPARE(expectRow, rows);
-    QCOMPARE(expectPart, 0);
 }
 
 // Every text of the layout comes back from the PDF, in order, on the right pages.
