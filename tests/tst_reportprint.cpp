@@ -132,8 +132,7 @@ private slots:
         QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), kQueue);
         TestEnv env;
         for (const reports::ReportLayout *l : {&reports::DrpListofProjects(), &reports::DrpListofPickups()}) {
-            const bool projects = l == &reports::DrpListofProjects();
-            const ReportJob job{l, projects ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
+            const ReportJob job{l, l == &reports::DrpListofProjects() ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
             const int pages = int(layoutJob(job).pages.size());
             QVERIFY(pages >= 2);
             // New, or written again under a name an earlier run left behind.
