@@ -1,6 +1,4 @@
 // The report engine: the layout pass and the PDF it paints, read back with poppler's tools.
-#include "core/reports/layoutpass.h"
-#include "core/reports/reportlayout.h"
 #include "core/reports/reportpainter.h"
 #include "support/recordingreports.h"
 
@@ -111,38 +109,28 @@ QString detailText(const ReportDocument &doc, int row, const QString &name)
 // What must hold for every report, whatever its rows.
 void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
 {
-    QVERIFY(!doc.pages.isEmpty());
     QCOMPARE(doc.rowCount, rows);
     const QRectF body = doc.bodyRect;
     QVERIFY(doc.footerTop < body.bottom() && QRectF(QPointF(0, 0), doc.pageSize).contains(body));
-    int reportHeaders = 0, reportFooters = 0;
+    // A letter a band, pages apart: report header opening page 1, page header and footer on every page,
+    // only a record going on over a page, from its page's end; the report footer after the last record.
+    QStringList kinds;
+    for (const ReportPage &page : doc.pages) {
+        kinds << QString();
+        for (const PlacedBand &b : page.bands)
+            kinds.last() += b.continues ? 'C' : "RHDPF"[int(b.kind)];
+    }
+    QVERIFY2(QRegularExpression("^RH(D*C?P\\|H)*D*FP$").match(kinds.join('|')).hasMatch(), qPrintable(kinds.join('|')));
     for (int i = 0; i < doc.pages.size(); ++i) {
         const ReportPage &page = doc.pages.at(i);
+        const PlacedBand &header = page.bands.at(i == 0 ? 1 : 0), &footer = page.bands.last();
         QCOMPARE(page.number, i + 1);
-        // Report header opens page 1, page header every page, page footer at its reserved place; one of each.
-        const int k = i == 0 ? 1 : 0;
-        QVERIFY(page.bands.size() >= 2 + k);
-        if (i == 0)
-            QCOMPARE(page.bands.at(0).kind, BandKind::ReportHeader);
         QCOMPARE(page.bands.at(0).rect.top(), body.top());
-        QCOMPARE(page.bands.at(k).kind, BandKind::PageHeader);
-        const PlacedBand &footer = page.bands.last();
-        QCOMPARE(footer.kind, BandKind::PageFooter);
         QVERIFY(near(footer.rect.top(), doc.footerTop) && footer.rect.bottom() <= body.bottom() + kEps);
-        int headers = 0, footers = 0;
         for (int b = 0; b < page.bands.size(); ++b) {
             const PlacedBand &band = page.bands.at(b);
-            headers += band.kind == BandKind::PageHeader;
-            footers += band.kind == BandKind::PageFooter;
-            reportHeaders += band.kind == BandKind::ReportHeader;
-            QVERIFY(!band.continues || band.kind == BandKind::Detail); // only a record goes on over a page
-            if (band.kind == BandKind::ReportFooter) {
-                ++reportFooters;
-                QCOMPARE(i, int(doc.pages.size()) - 1); // on the last page, after the last record
-                QCOMPARE(page.bands.at(b + 1).kind, BandKind::PageFooter);
-                QCOMPARE(findItem(page, band, QStringLiteral("lblTotal"))->text(), QStringLiteral("Registers Total:"));
-                QCOMPARE(findItem(page, band, QStringLiteral("FunTotalRegistros"))->text(), QString::number(rows));
-            }
+            if (band.kind == BandKind::ReportFooter)
+                QCOMPARE(findItem(page, band, "lblTotal")->text() + findItem(page, band, "FunTotalRegistros")->text(), "Registers Total:" + QString::number(rows));
             if (b + 1 < page.bands.size()) // one after the other, no gap but before the page footer
                 QVERIFY2(page.bands.at(b + 1).kind == BandKind::PageFooter ? band.rect.bottom() <= footer.rect.top() + kEps
                                                                            : near(band.rect.bottom(), page.bands.at(b + 1).rect.top()),
@@ -154,13 +142,11 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
                     QVERIFY2(line.width <= it.rect.width() + kEps, qPrintable(it.name + " is wider than its box"));
             }
         }
-        QCOMPARE(QList<int>({headers, footers}), QList<int>({1, 1}));
         // Page number in every footer; date and title in every header.
         QCOMPARE(findItem(page, footer, QStringLiteral("lblPage"))->text(), QString::number(page.number));
-        QCOMPARE(findItem(page, page.bands.at(k), QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
-        QCOMPARE(words(findItem(page, page.bands.at(k), QStringLiteral("lblReportTitle"))->text()), words(title));
+        QCOMPARE(findItem(page, header, QStringLiteral("lblDate"))->text(), QStringLiteral("3/7/2026"));
+        QCOMPARE(words(findItem(page, header, QStringLiteral("lblReportTitle"))->text()), words(title));
     }
-    QCOMPARE(QList<int>({reportHeaders, reportFooters}), QList<int>({1, 1}));
     // Every record once, in order; a split record's parts on consecutive pages.
     int expectRow = 0, expectPart = 0, lastPage = 0;
     for (const Part &p : detailParts(doc)) {
@@ -173,7 +159,6 @@ void checkInvariants(const ReportDocument &doc, int rows, const QString &title)
         expectRow += p.continues ? 0 : 1;
     }
     QCOMPARE(expectRow, rows);
-    QCOMPARE(expectPart, 0);
 }
 
 // Every text of the layout comes back from the PDF, in order, on the right pages.
@@ -181,7 +166,6 @@ void checkPdf(const ReportDocument &doc, const QString &layout, const RowSet &da
 {
     Failure error;
     QVERIFY2(writePdf(doc, path, &error), qPrintable(error.description));
-    QCOMPARE(pdftools::pageCount(path), int(doc.pages.size()));
     const QString text = pdftools::text(path);
     QStringList pages = text.split('\f');
     if (pages.last().trimmed().isEmpty())
@@ -199,10 +183,9 @@ void checkPdf(const ReportDocument &doc, const QString &layout, const RowSet &da
         QVERIFY2(next > first, qPrintable(QStringLiteral("page %1 holds no record").arg(p + 1)));
         if (p == pages.size() - 1)
             expected << QStringLiteral("Registers Total:") << QString::number(data.size());
-        expected << QString::number(p + 1); // the page number closes the page
         const QString missing = firstOutOfOrder(pages[p], expected);
         QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("page %1: \"%2\" missing or out of order\n%3").arg(p + 1).arg(missing, pages[p])));
-        QCOMPARE(pages[p].split('\n', Qt::SkipEmptyParts).last().trimmed(), QString::number(p + 1));
+        QCOMPARE(pages[p].split('\n', Qt::SkipEmptyParts).last().trimmed(), QString::number(p + 1)); // the page number closes the page
     }
     QCOMPARE(next, data.size());
     QCOMPARE(QList<int>({occurrences(text, QStringLiteral("Registers Total:")), occurrences(text, doc.caption)}), QList<int>({1, 1}));
@@ -254,11 +237,9 @@ private slots:
             if (parts[i].page != parts[i - 1].page)
                 QVERIFY2(doc.footerTop - parts[i - 1].band->rect.bottom() < parts[i].band->rect.height() - kEps,
                          qPrintable(QStringLiteral("record %1 moved on although it fitted").arg(parts[i].row)));
-        for (const ReportPage &page : doc.pages)
-            for (const PlacedBand &b : page.bands)
-                for (const PlacedItem &it : page.itemsOf(b))
-                    if (empty && b.kind == BandKind::Detail && it.kind == ItemKind::Field)
-                        QVERIFY2(it.lines.isEmpty(), qPrintable(it.name + " printed " + it.text()));
+        for (const Part &p : parts)
+            for (const PlacedItem &it : doc.pages.at(p.page - 1).itemsOf(*p.band))
+                QVERIFY2(!empty || it.kind != ItemKind::Field || it.lines.isEmpty(), qPrintable(it.name + " printed " + it.text()));
         if (rows > 100)
             checkPdf(doc, layout, data, m_dir.filePath(layout + ".pdf"));
     }
@@ -288,10 +269,8 @@ private slots:
         QCOMPARE(detailText(doc, 1, QStringLiteral("txtpickupby")), QStringLiteral("PICKUP BY 002")); // printed once
         const QList<Part> parts = detailParts(doc);
         QCOMPARE(parts[1].page, 1); // it starts on the page of the record before it
-        const ReportItem *src = nullptr;
-        for (const ReportItem &it : l.detail.items)
-            src = it.name == QLatin1String("txtnote") ? &it : src;
-        QVERIFY(src);
+        const auto src = std::find_if(l.detail.items.begin(), l.detail.items.end(), [](const ReportItem &it) { return it.name == "txtnote"; });
+        QVERIFY(src != l.detail.items.end());
         if (noteWords > 1000) {
             QVERIFY(parts.size() >= 5); // row 1 in three or more parts
             for (const Part &p : parts) {
@@ -349,62 +328,46 @@ private slots:
         }
     }
 
-    void fieldText_data()
-    {
-        QTest::addColumn<QString>("layout");
-        QTest::addColumn<QString>("column");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("printed");
-        QTest::newRow("date and time") << "DrpListofPickupsOnly" << "pickupdate" << QVariant("2026-11-30 14:05:00") << "11/30/2026 2:05:00 PM";
-        QTest::newRow("null date") << "DrpListofPickups" << "pickupdate" << QVariant() << "";
-        QTest::newRow("active null") << "DrpListofProjects" << "Active" << QVariant() << "";
-        QTest::newRow("active as text") << "DrpListofCompanies" << "active" << QVariant("-1") << "Yes";
-        QTest::newRow("name, other case") << "DrpListofPickups" << "NAME" << QVariant("ACME & SONS") << "ACME & SONS";
-        QTest::newRow("number") << "DrpListofCompanies" << "ZIPCODE" << QVariant(12345) << "12345";
-    }
-
-    // What a field prints, by column name in any case (plain dates and yes/no are read back from the PDF above).
-    void fieldText()
-    {
-        QFETCH(QString, layout);
-        QFETCH(QString, column);
-        QFETCH(QVariant, value);
-        QFETCH(QString, printed);
-        RowSet rows;
-        rows.columns = {QStringLiteral("id"), column};
-        rows.rows = {{1, value}};
-        QString name;
-        for (const ReportItem &it : layoutByName(layout)->detail.items)
-            if (it.kind == ItemKind::Field && it.name.compare("txt" + column, Qt::CaseInsensitive) == 0)
-                name = it.name;
-        QVERIFY(!name.isEmpty());
-        QCOMPARE(detailText(layoutReport(*layoutByName(layout), rows, QStringLiteral("T"), kDate), 0, name), printed);
-    }
-
-    void titles_data()
+    void printedText_data()
     {
         QTest::addColumn<QString>("layout");
         QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("titlePrinted");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("printed");
-        QTest::newRow("projects, no title set") << "DrpListofProjects" << QString() << "List of Projects";
-        QTest::newRow("projects, title set") << "DrpListofProjects" << "Projects list not active" << "Projects list not active";
-        QTest::newRow("companies, one blank") << "DrpListofCompanies" << " " << "";
-        QTest::newRow("pickups, no title set") << "DrpListofPickups" << QString() << "";
-        QTest::newRow("main window's title, its blanks kept") << "DrpListofPickupsOnly" << "Project: A B   Subcontractor: C  D" << "Project: A B   Subcontractor: C  D";
+        const QString mains = QStringLiteral("Project: A B   Subcontractor: C  D"); // the main window's, its blanks kept
+        QTest::newRow("projects, no title set; active null") << "DrpListofProjects" << QString() << "List of Projects" << "Active" << QVariant() << "";
+        QTest::newRow("projects, title set") << "DrpListofProjects" << "Projects list not active" << "Projects list not active" << "projectname" << QVariant("A") << "A";
+        QTest::newRow("companies, one blank; active as text") << "DrpListofCompanies" << " " << "" << "active" << QVariant("-1") << "Yes";
+        QTest::newRow("companies, a number") << "DrpListofCompanies" << mains << mains << "ZIPCODE" << QVariant(12345) << "12345";
+        QTest::newRow("pickups, no title set; null date") << "DrpListofPickups" << QString() << "" << "pickupdate" << QVariant() << "";
+        QTest::newRow("pickups, name in other case") << "DrpListofPickups" << mains << mains << "NAME" << QVariant("ACME & SONS") << "ACME & SONS";
+        QTest::newRow("main window's title; date and time") << "DrpListofPickupsOnly" << mains << mains << "pickupdate" << QVariant("2026-11-30 14:05:00")
+                                                            << "11/30/2026 2:05:00 PM";
     }
 
     // "%i" prints the caller's title; the projects report has its own; layouts are found by name in any case.
-    void titles()
+    // What a field prints, by column name in any case (plain dates and yes/no are read back from the PDF above).
+    void printedText()
     {
         QFETCH(QString, layout);
         QFETCH(QString, title);
+        QFETCH(QString, titlePrinted);
+        QFETCH(QString, column);
+        QFETCH(QVariant, value);
         QFETCH(QString, printed);
         const ReportLayout *l = layoutByName(layout.toLower());
         QVERIFY(l && l->name == layout && !layoutByName("DrpNothing"));
-        const ReportDocument doc = layoutReport(*l, rowsFor(layout, 2), title, kDate);
+        const ReportDocument doc = layoutReport(*l, RowSet{{QStringLiteral("id"), column}, {{1, value}}}, title, kDate);
         const PlacedItem *t = findItem(doc.pages.first(), doc.pages.first().bands.at(1), QStringLiteral("lblReportTitle"));
-        QCOMPARE(t->text().trimmed(), printed);
+        QCOMPARE(t->text().trimmed(), titlePrinted);
         QVERIFY(t->lines.size() <= 1);
+        const auto field = std::find_if(l->detail.items.begin(), l->detail.items.end(), [&](const ReportItem &it) {
+            return it.kind == ItemKind::Field && it.name.compare("txt" + column, Qt::CaseInsensitive) == 0;
+        });
+        QVERIFY(field != l->detail.items.end());
+        QCOMPARE(detailText(doc, 0, field->name), printed);
     }
 
     // Too wide for a fixed box: one line, cut at the box; 8.25 points keep their fraction, line spacing follows size.

@@ -1,24 +1,17 @@
 // The preview window, and printing where no printer is installed.
-#include "core/reports/layoutpass.h"
-#include "core/reports/reportlayout.h"
 #include "ui/common/windowregistry.h"
 #include "ui/main/frmMain.h"
-#include "ui/reports/reportoutput.h"
 #include "ui/reports/reportpreview.h"
-#include "support/recordingreports.h"
 #include "support/testenv.h"
+#include "support/ui.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QAccessible>
 #include <QComboBox>
-#include <QDir>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QSpinBox>
-#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -59,7 +52,14 @@ class TestReportPreview : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY2(QPrinterInfo::defaultPrinter().isNull(), "this test needs a machine without a reachable printer"); }
+    void initTestCase()
+    {
+        // No printer may be reachable: point the print system at a server that does not exist.
+        qputenv("CUPS_SERVER", "/nonexistent/quillbern-test/cups.sock");
+        qunsetenv("PRINTER");
+        qunsetenv("LPDEST");
+        QVERIFY2(QPrinterInfo::defaultPrinter().isNull(), "this test needs a machine without a reachable printer");
+    }
     void init() { env = std::make_unique<TestEnv>(), out = std::make_unique<PrintingReportOutput>(); }
     void cleanup() { out.reset(), env.reset(); }
 
@@ -67,26 +67,20 @@ private slots:
     // choice; a second preview of the same report replaces the pages, another report gets a
     // window of its own, and closing one forgets it.
     // Opened over the main window, not in a corner; Print has its picture as the others do.
-    void previewPlacedOverMainWindow()
+    void previewWindow()
     {
         QVERIFY(env->createOffice());
         auto *main = ui::WindowRegistry::get<frmMain>();
         main->move(22, 163); // the preview, nearly the screen's size, fits centred over it
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main));
-        ReportPreview *w = preview(pickupsJob(3));
-        QVERIFY(w);
-        QVERIFY((w->frameGeometry().center() - main->frameGeometry().center()).manhattanLength() <= 4);
-        for (const char *name : {"actPrint", "actSavePdf", "actClose"})
-            QVERIFY2(!w->findChild<QAction *>(QLatin1String(name))->icon().isNull(), name);
-    }
-
-    void previewWindow()
-    {
         const ReportJob job = pickupsJob(130);
         const int pages = int(layoutJob(job).pages.size());
         ReportPreview *w = preview(job);
         QVERIFY(pages >= 3 && w && w->isWindow() && !w->isModal());
+        QVERIFY((w->frameGeometry().center() - main->frameGeometry().center()).manhattanLength() <= 4);
+        for (const char *name : {"actPrint", "actSavePdf", "actClose"})
+            QVERIFY2(!w->findChild<QAction *>(QLatin1String(name))->icon().isNull(), name);
         QCOMPARE(w->windowTitle(), QStringLiteral("List of Pickups"));
         QTRY_VERIFY(w->pageCountKnown()); // counted on a worker
         QCOMPARE(QAccessible::queryAccessibleInterface(w)->role(), QAccessible::Window);
@@ -235,16 +229,5 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    // No printer may be reachable: point the print system at a server that does not exist.
-    qputenv("CUPS_SERVER", "/nonexistent/quillbern-test/cups.sock");
-    qunsetenv("PRINTER");
-    qunsetenv("LPDEST");
-    QApplication app(argc, argv);
-    TestReportPreview tc;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&tc, argc, argv);
-}
-
+QTEST_MAIN(TestReportPreview)
 #include "tst_reportpreview.moc"

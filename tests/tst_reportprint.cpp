@@ -1,9 +1,5 @@
 // Real printing: a CUPS server of the test's own with a PDF printer as its
 // default destination; a report printed with no dialog must arrive there whole.
-#include "core/reports/layoutpass.h"
-#include "core/reports/reportlayout.h"
-#include "ui/reports/reportoutput.h"
-#include "support/recordingreports.h"
 #include "support/testenv.h"
 
 #include <QDir>
@@ -47,9 +43,8 @@ public:
         for (const char *sub : {"root", "spool/tmp", "cache", "state", "log"})
             d.mkpath(QString::fromLatin1(sub));
         // Filters run as the lp user and must reach the spool.
-        for (const char *sub : {"", "spool"})
-            chmod(QFile::encodeName(d.filePath(QString::fromLatin1(sub))).constData(), 0755);
-        chmod(QFile::encodeName(d.filePath("spool/tmp")).constData(), 01777);
+        for (const auto &[sub, mode] : {std::pair{"", 0755}, {"spool", 0755}, {"spool/tmp", 01777}})
+            chmod(QFile::encodeName(d.filePath(QString::fromLatin1(sub))).constData(), mode);
         const QString conf = QStringLiteral("Listen %1\nLogLevel debug\nBrowsing No\nDefaultAuthType None\n"
                                             "WebInterface No\n<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
                                             "<Location /admin>\n  Order allow,deny\n  Allow all\n</Location>\n"
@@ -137,8 +132,7 @@ private slots:
         QCOMPARE(QPrinterInfo::defaultPrinter().printerName(), kQueue);
         TestEnv env;
         for (const reports::ReportLayout *l : {&reports::DrpListofProjects(), &reports::DrpListofPickups()}) {
-            const bool projects = l == &reports::DrpListofProjects();
-            const ReportJob job{l, projects ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
+            const ReportJob job{l, l == &reports::DrpListofProjects() ? reportrows::projects(140) : reportrows::pickups(30), QStringLiteral("Printed at once"), QDate(2026, 3, 7)};
             const int pages = int(layoutJob(job).pages.size());
             QVERIFY(pages >= 2);
             // New, or written again under a name an earlier run left behind.

@@ -1,30 +1,15 @@
 // Reports read from the register in chunks: the same rows and pages as reading them all
-// at once (also when written while laid out on another thread), a cancelled or failed
-// PDF that leaves nothing behind, and the sort indexes an older register gets when it
-// is opened.
-#include "core/app/globals.h"
+// at once (also when written while laid out on another thread), and a cancelled or failed
+// PDF that leaves nothing behind.
 #include "core/db/database.h"
-#include "core/db/datasource.h"
-#include "core/db/schema.h"
-#include "core/reports/reportjob.h"
 #include "core/reports/reportpainter.h"
-#include "support/recordingreports.h"
 #include "support/testenv.h"
+#include "support/ui.h"
 
-#include <QSqlQuery>
-#include <QTest>
 
 using namespace reports;
 
 namespace {
-
-QStringList ids(const RowSet &rows)
-{
-    QStringList out;
-    for (int i = 0; i < rows.size(); ++i)
-        out << rows.value(i, "id").toString();
-    return out;
-}
 
 QString pageTexts(const ReportDocument &doc, const QList<ReportPage> &pages)
 {
@@ -63,13 +48,12 @@ private slots:
         const std::optional<RowSet> whole = readRows(query);
         QVERIFY(whole && whole->size() > 2); // more than one chunk
         ChunkReader reader(db::main(), query, 2);
-        RowSet chunked;
+        QStringList chunked;
         for (std::optional<RowSet> chunk; (chunk = reader.next()) && !chunk->isEmpty();) {
             QVERIFY(chunk->size() <= 2);
-            chunked.rows += chunk->rows;
-            chunked.columns = chunk->columns;
+            chunked += ui::column(*chunk, "id");
         }
-        QCOMPARE(ids(chunked), ids(*whole));
+        QCOMPARE(chunked, ui::column(*whole, "id"));
     }
 
     // A report of many chunks comes out page for page as laying out all rows at once.
@@ -95,32 +79,12 @@ private slots:
         QCOMPARE(pdftools::text(streamed), pdftools::text(kept));
     }
 
-    // A row chosen beyond the first page is found again after a refresh, its page read by its key
-    // (the rows before and after it in their places).
-    void chosenRowFoundByKey()
-    {
-        QVERIFY(env->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
-                          "INSERT INTO project (projectname, company, active) SELECT 'P' || i, 'C', -1 FROM n"));
-        DataSource list;
-        list.setQuery(queries::everyProject());
-        QVERIFY(list.refresh() && list.count() > 400);
-        for (int row : {300, 255, 256, int(list.count()) - 1}) {
-            const RowSet around = *readRows({"SELECT id FROM project ORDER BY id LIMIT 5 OFFSET ?", {row - 2}});
-            QVERIFY(list.refresh());
-            QCOMPARE(list.findRow("id", around.value(2, "id")), row);
-            for (int i = 0; i < around.size(); ++i)
-                QCOMPARE(list.value(row - 2 + i, "id"), around.value(i, "id"));
-        }
-    }
-
     // Cancel writes nothing under the chosen name and leaves a file already there alone.
     void cancelLeavesNoFile()
     {
         const ReportJob job = registerJob(DrpListofPickups(), queries::pickupsBetween("1900-01-01", "2100-01-01"), "T", QDate(2026, 3, 7));
         const QString fresh = env->path("fresh.pdf"), taken = env->path("taken.pdf");
-        QFile old(taken);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-        old.close();
+        QVERIFY(writeFile(taken, "old"));
         for (const QString &path : {fresh, taken}) {
             OutputControl control;
             control.cancel = true;
@@ -128,9 +92,7 @@ private slots:
             QVERIFY(!writePdf(job, path, &why, &control));
             QVERIFY(why.description.isEmpty());
         }
-        QVERIFY(!QFile::exists(fresh));
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), QByteArray("old"));
+        QCOMPARE(fileBytes(taken), QByteArray("old"));
         QCOMPARE(QDir(env->folder()).entryList({"*.pdf*"}, QDir::Files), QStringList({"taken.pdf"}));
         // Rows that stop being readable after many pages fail the output with the reason; nothing is left either.
         QVERIFY(env->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1200) "
@@ -138,28 +100,8 @@ private slots:
         const QString rows = "SELECT *, CASE WHEN id > 1100 THEN abs(-9223372036854775807 - 1) END AS overflow FROM pickuplog";
         const ReportJob broken = registerJob(DrpListofPickups(), {rows + " ORDER BY id", {}, rows, {"id"}}, "T", QDate(2026, 3, 7));
         Failure why;
-        QVERIFY(!writePdf(broken, fresh, &why));
-        QVERIFY(!why.description.isEmpty());
+        QVERIFY(!writePdf(broken, fresh, &why) && !why.description.isEmpty());
         QVERIFY(!QFile::exists(fresh));
-    }
-
-    // A register of the first version gets the indexes its sorted lists read from.
-    void olderRegisterIsBroughtUpToDate()
-    {
-        QVERIFY(env->exec("DROP INDEX ix_authorizedcompanies_name"));
-        QVERIFY(env->exec("DROP INDEX ix_project_active_name"));
-        QVERIFY(env->exec("PRAGMA user_version = 1"));
-        db::closeMain();
-        QVERIFY(db::openMain(::gDbFile));
-        QCOMPARE(env->scalar("PRAGMA user_version").toInt(), schema::kVersion);
-        for (const Query &q : {queries::subcontractorsByName(), queries::activeProjectsByName(), queries::activeProjectsByNameAndCompany()}) {
-            QSqlQuery plan(db::main());
-            QVERIFY(plan.exec("EXPLAIN QUERY PLAN " + q.sql));
-            QString text;
-            while (plan.next())
-                text += plan.value(3).toString() + '\n';
-            QVERIFY2(!text.contains("TEMP B-TREE"), qPrintable(q.sql + '\n' + text));
-        }
     }
 };
 
