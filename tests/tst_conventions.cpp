@@ -1,24 +1,12 @@
 // What the editors share: Enter walks the fields, typing writes capitals, keys enable "Save", dates are checked.
-#include "support/testenv.h"
-#include "support/ui.h"
-
+#include "support/windows.h"
 #include "ui/common/conventions.h"
-#include "ui/common/windowregistry.h"
 #include "ui/reports/frmreportdate.h"
-#include "ui/editors/frmAuthorizedCompanies.h"
-#include "ui/editors/frmNewProject.h"
-#include "ui/editors/frmPickupForm.h"
 
-#include "core/app/globals.h"
-#include "core/db/database.h"
-
-#include <QCheckBox>
-#include <QStyleOption>
-#include <QTimer>
 #include <QClipboard>
 #include <QKeyEvent>
-
-using ui::field;
+#include <QStyleOption>
+#include <QTimer>
 
 class TestConventions : public OfficeTest
 {

@@ -1,20 +1,5 @@
 // The list of pick-ups: its fills (a project, or a range of dates), printing, editing and deleting.
-#include "support/testenv.h"
-#include "support/ui.h"
-#include "core/app/globals.h"
-
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmPickupForm.h"
-#include "ui/lists/frmListofPickups.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include <QStyledItemDelegate>
-
-using namespace drive;
-using ui::button;
-using ui::sorted;
+#include "support/windows.h"
 
 class TestListofPickups : public OfficeTest
 {

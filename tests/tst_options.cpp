@@ -1,16 +1,10 @@
 // The options window: the two folders, typed or chosen in the folder list, and saved.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "ui/common/windowregistry.h"
+#include "support/windows.h"
 #include "ui/options/frmOptions.h"
 
 #include <QDir>
 #include <QFileSystemModel>
 #include <QTreeView>
-
-using ui::field;
 
 class TestOptions : public QObject
 {

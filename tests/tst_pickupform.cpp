@@ -1,23 +1,5 @@
 // The pick-up editor: new and edited pick-ups, the subcontractor chosen through its list.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmPickupForm.h"
-#include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include "core/db/registers.h"
-
-#include <QAction>
-#include <QSignalSpy>
-
-using namespace drive;
-using ui::button;
-using ui::field;
+#include "support/windows.h"
 
 class TestPickupForm : public OfficeTest
 {

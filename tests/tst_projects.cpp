@@ -1,25 +1,5 @@
 // The project and subcontractor editors and their list windows.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmAuthorizedCompanies.h"
-#include "ui/editors/frmNewProject.h"
-#include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include <QAccessible>
-#include <QAction>
-#include <QCheckBox>
-#include <QStyledItemDelegate>
-
-using namespace drive;
-using ui::column;
-using ui::field;
-using ui::press;
+#include "support/windows.h"
 
 class TestProjects : public OfficeTest
 {
@@ -235,9 +215,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), field(w, "TxtCompanyName"));
         for (const auto &[name, text] : {std::pair{"TxtCompanyName", "delta steel & co."}, {"TxtCity", "albuquerque nm"},
                                          {"TxtEmail", "office@delta.com"}, {"Text1", "memo with 'quotes'"},
-                                         {"TxtPickupDate", "3/7/26"}, {"TxtPackage", "keys"}}) {
+                                         {"TxtPickupDate", "3/7/26"}, {"TxtPackage", "keys"}})
             retype(w, name, QString::fromLatin1(text));
-        }
         press(w, "cmdsave");
         QTRY_VERIFY(!WindowRegistry::existing<frmAuthorizedCompanies>());
         QCOMPARE(env->scalar("SELECT idproject || '|' || name || '|' || city || '|' || email || '|' || note || '|' || pickupdate || '|' "

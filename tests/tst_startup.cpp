@@ -1,19 +1,10 @@
 // The start: the database found, offered, refused or unusable; the command line; one window per type.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/database.h"
-#include "ui/common/windowregistry.h"
-#include "ui/main/frmMain.h"
+#include "support/windows.h"
+#include "ui/main/appicon.h"
 #include "ui/main/startup.h"
 
-#include "ui/main/appicon.h"
-
-#include <QListView>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTest>
 
 class TestStartup : public QObject
 {
