@@ -14,11 +14,14 @@ class TestMainWindow : public OfficeTest
     QListView *projects = nullptr, *companies = nullptr;
     QTableView *grid = nullptr;
 
-    QStringList gridColumn(const char *field)
+    // One column of the grid, as the model holds it or as the grid draws it.
+    QStringList gridColumn(const char *field, bool drawn = false)
     {
         QStringList out;
-        for (int r = 0; r < grid->model()->rowCount(); ++r)
-            out << grid->model()->index(r, w->adopickups()->column(field)).data().toString();
+        for (int r = 0; r < grid->model()->rowCount(); ++r) {
+            const QModelIndex i = grid->model()->index(r, w->adopickups()->column(field));
+            out << (drawn ? qobject_cast<QStyledItemDelegate *>(grid->itemDelegateForIndex(i))->displayText(i.data(), {}) : i.data().toString());
+        }
         return out;
     }
     // The shown columns' captions; past the last one, the plain model's number.
@@ -62,12 +65,7 @@ private slots:
         clickRow(companies, 0);
         // Oldest first, only the chosen project's pick-ups (ACME has one on HARBOR VIEW too), dates in short form.
         QCOMPARE(gridColumn("pickupby"), QStringList({"M. GARCIA", "L. CHEN", "J. SMITH", "AFTER"}));
-        QStringList shownDates;
-        for (int r = 0; r < 4; ++r) {
-            const QModelIndex i = grid->model()->index(r, w->adopickups()->column("pickupdate"));
-            shownDates << qobject_cast<QStyledItemDelegate *>(grid->itemDelegateForIndex(i))->displayText(i.data(), {});
-        }
-        QCOMPARE(shownDates, QStringList({"12/31/2002 11:59:59 PM", "1/1/2003", "1/15/2003", "2/1/2003"}));
+        QCOMPARE(gridColumn("pickupdate", true), QStringList({"12/31/2002 11:59:59 PM", "1/1/2003", "1/15/2003", "2/1/2003"}));
         QVERIFY(!w->adopickups()->sql().contains(QStringLiteral("10"))); // values are bound, not pasted
         // The ids stay hidden over later queries.
         clickRow(companies, 1);
@@ -167,10 +165,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(projects->currentIndex().data().toString(), QStringLiteral("HARBOUR VIEW"), 2000);
         QCOMPARE(companies->currentIndex().row(), 1);
         QVERIFY(env->messages.calls.isEmpty());
-        const QStringList shown = texts(companies);
         projects->setFocus(); // the keyboard is followed again after the re-read
         QTest::keyClick(projects, Qt::Key_Down);
-        QVERIFY(texts(companies) != shown);
+        QCOMPARE(texts(companies), QStringList({"ZENITH ROOFING"}));
     }
 
     // A register unreadable later is said once, again after a recovery; the grid keeps its captions.
