@@ -47,12 +47,9 @@ ServerSettings TestEnv::testServer(const QString &database)
     s.host = qEnvironmentVariable("QB_TEST_PGHOST");
     s.port = qEnvironmentVariableIntValue("QB_TEST_PGPORT");
     if (s.host.isEmpty()) {
-        QFile f(qEnvironmentVariable("QB_TEST_PGSTATE") + QStringLiteral("/server"));
-        if (f.open(QIODevice::ReadOnly)) {
-            const QStringList hostPort = QString::fromUtf8(f.readAll()).simplified().split(' ');
-            s.host = hostPort.value(0);
-            s.port = hostPort.value(1).toInt();
-        }
+        const QStringList hostPort = QString::fromUtf8(fileBytes(qEnvironmentVariable("QB_TEST_PGSTATE") + QStringLiteral("/server"))).simplified().split(' ');
+        s.host = hostPort.value(0);
+        s.port = hostPort.value(1).toInt();
     }
     if (s.host.isEmpty() || s.port <= 0)
         qFatal("No test server: set QB_TEST_PGHOST and QB_TEST_PGPORT, or start one with "
