@@ -200,13 +200,6 @@ private slots:
         QCOMPARE(env->files.offeredNames, QStringList({"", "", file}));
     }
 
-    // The menu entries that open a window.
-    static QStringList menuWindows()
-    {
-        return {"mnuProListofProjects", "mnuAutNewCompany", "mnuAutListOfCompany", "Mexport", "mnuPicNewPickup", "mnuPicListofPickups",
-                "mnuPicPrintListOfPickups", "mnusubnotpckup", "Allpickupsbydate", "mnuPpbydate", "mnuspbydate", "mnuProNewProject", "mnuOptions"};
-    }
-
     // Each named child's place and size, the window's size and its Tab order.
     static QStringList figures(QWidget *top)
     {
@@ -254,8 +247,9 @@ private slots:
                 }
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         };
-        for (const QString &action : menuWindows())
-            w->findChild<QAction *>(action)->trigger(), takeOpen(action);
+        for (const char *action : {"mnuProListofProjects", "mnuAutNewCompany", "mnuAutListOfCompany", "Mexport", "mnuPicNewPickup", "mnuPicListofPickups",
+                                   "mnuPicPrintListOfPickups", "mnusubnotpckup", "Allpickupsbydate", "mnuPpbydate", "mnuspbydate", "mnuProNewProject", "mnuOptions"})
+            w->findChild<QAction *>(action)->trigger(), takeOpen(action); // the menu entries that open a window
         window<frmAuthorizedCompanies>()->NewCompany(1), takeOpen("NewCompany");
         window<frmPickupForm>()->NewPickup(1), takeOpen("NewPickup");
         window<frmListofCompanies>()->showlist("1"), takeOpen("companies");
