@@ -6,16 +6,6 @@ class TestProjects : public OfficeTest
     Q_OBJECT
     QStringList mainProjects() { return ui::texts(window<frmMain>()->findChild<QListView *>(QStringLiteral("dbProject"))); }
     static QWidget *active(QWidget *w) { return w && QTest::qWaitForWindowActive(w) ? w : nullptr; }
-    static frmListofProjects *projectList()
-    {
-        window<frmListofProjects>()->showlist();
-        return WindowRegistry::existing<frmListofProjects>();
-    }
-    static frmListofCompanies *companyList(const QString &ids)
-    {
-        window<frmListofCompanies>()->showlist(ids);
-        return WindowRegistry::existing<frmListofCompanies>();
-    }
     static void selectRow(QTableView *g, const char *field, const QString &value) { g->selectRow(int(column(g, field).indexOf(value))); }
 
 private slots:
@@ -191,7 +181,8 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QStringList, names);
         const bool projects = mode.contains("active");
-        ListWindow *list = projects ? static_cast<ListWindow *>(projectList()) : companyList(QStringLiteral("1"));
+        ListWindow *list = projects ? static_cast<ListWindow *>(window<frmListofProjects>()) : window<frmListofCompanies>();
+        projects ? window<frmListofProjects>()->showlist() : window<frmListofCompanies>()->showlist(QStringLiteral("1"));
         if (mode == QLatin1String("not active"))
             QTest::mouseClick(list->findChild<QCheckBox *>(QStringLiteral("chkactive")), Qt::LeftButton);
         if (mode == QLatin1String("notpickedup"))
@@ -228,7 +219,8 @@ private slots:
     // Edit of the cursor row keeps its project; the list shows old values until Refresh; "Acept" closes it.
     void subcontractorList()
     {
-        frmListofCompanies *list = companyList(QStringLiteral("1"));
+        frmListofCompanies *list = window<frmListofCompanies>();
+        list->showlist(QStringLiteral("1"));
         QCOMPARE(list->listmode(), QStringLiteral("showlist"));
         const int c = list->ADOlist()->column("pickupdate");
         auto *d = qobject_cast<QStyledItemDelegate *>(list->grid()->itemDelegateForColumn(c));
