@@ -191,27 +191,6 @@ private slots:
         }
         QVERIFY(env->messages.calls.isEmpty());
     }
-
-    // The chooser hands over the cursor row (not the selection), ids above 32767 included.
-    void openedFromTheProjectChooser()
-    {
-        frmListofProjects *projects = window<frmListofProjects>();
-        projects->Mostrar(QStringLiteral("listofpickups"));
-        projects->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(projects));
-        QTableView *g = projects->grid(); // by name: ANNEX, ELM SCHOOL, ELM SCHOOL, EMPTY LOT, NORTH TOWER
-        clickRow(g, 3);
-        key(g, Qt::Key_Down, Qt::ControlModifier);
-        QCOMPARE(g->selectionModel()->selectedRows().first().row(), 3);
-        click(button(projects, "CmdAcept"));
-        auto *w = WindowRegistry::existing<frmListofPickups>();
-        QVERIFY(w && w->isVisible() && projects->isVisible());
-        QCOMPARE(w->listmode() + w->ids(), QStringLiteral("showlist1"));
-        clickRow(g, 0);
-        click(button(projects, "CmdAcept"));
-        QCOMPARE(w->ids() + pickers(w).join(""), QStringLiteral("40000BIG ID PICKUP"));
-        QVERIFY(env->messages.calls.isEmpty());
-    }
 };
 
 QTEST_MAIN(TestListofPickups)

@@ -130,6 +130,7 @@ private slots:
         QTest::newRow("list of subcontractors") << "listofcompanies" << qint64(1);
         QTest::newRow("not picked up") << "subcontractornotpickups" << qint64(1);
         QTest::newRow("export") << "export" << qint64(40000);
+        QTest::newRow("list of pick-ups: the cursor row, not the selection") << "listofpickups" << qint64(40000);
     }
 
     // "Acept" routes the chosen project by the chooser's mode; a chooser hides Delete and Edit.
@@ -142,13 +143,17 @@ private slots:
         list->showlist(); // a later showlist keeps the chooser
         QVERIFY(active(list));
         QCOMPARE(ui::button(list, "CmdEdit")->isVisible() + ui::button(list, "CmdDelete")->isVisible(), origen.isEmpty() ? 2 : 0);
-        list->grid()->selectRow(list->ADOlist()->findRow("id", project));
+        list->grid()->selectRow(list->ADOlist()->findRow("id", origen == "listofpickups" ? 1 : project)); // the cursor moves on unselecting
+        list->grid()->selectionModel()->setCurrentIndex(list->grid()->model()->index(list->ADOlist()->findRow("id", project), 0), QItemSelectionModel::NoUpdate);
         press(list, "CmdAcept");
         QCOMPARE(WindowRegistry::existing<frmListofProjects>() != nullptr, !origen.isEmpty()); // a chooser stays for another choice
         auto *editor = WindowRegistry::existing<frmAuthorizedCompanies>();
         auto *companies = WindowRegistry::existing<frmListofCompanies>();
         QCOMPARE(editor != nullptr, origen == "newcompany");
-        QCOMPARE(companies != nullptr, origen.startsWith("listof") || origen.startsWith("subcontractor"));
+        auto *pickups = WindowRegistry::existing<frmListofPickups>();
+        QCOMPARE(companies != nullptr, origen == "listofcompanies" || origen.startsWith("subcontractor"));
+        QCOMPARE(pickups ? pickups->listmode() + pickups->ids() + column(pickups->grid(), "pickupby").join(',') : QString(),
+                 origen == "listofpickups" ? QStringLiteral("showlist40000BIG ID PICKUP") : QString());
         QCOMPARE(env->messages.said(), origen == "export" ? QStringList{"EXPORT DATABASE|Export process complete"} : QStringList());
         if (editor) {
             QCOMPARE(editor->ProjectId(), project);
