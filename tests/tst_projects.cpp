@@ -59,11 +59,8 @@ private slots:
     {
         QFETCH(QString, editor);
         QFETCH(QString, how);
-        QWidget *w = nullptr;
-        if (editor == QLatin1String("project"))
-            (w = window<frmNewProject>(), static_cast<frmNewProject *>(w)->NewProject());
-        else
-            (w = window<frmAuthorizedCompanies>(), static_cast<frmAuthorizedCompanies *>(w)->NewCompany(4));
+        editor == "project" ? window<frmNewProject>()->NewProject() : window<frmAuthorizedCompanies>()->NewCompany(4);
+        QWidget *w = editor == "project" ? static_cast<QWidget *>(window<frmNewProject>()) : window<frmAuthorizedCompanies>();
         QVERIFY(active(w));
         type(w, QStringLiteral("x"));
         // Written by another program (on a server another desk, which announces it itself).
