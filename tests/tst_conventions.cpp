@@ -1,24 +1,22 @@
 // What the editors share: Enter walks the fields, typing writes capitals, keys enable "Save", dates are checked.
-#include "support/testenv.h"
-#include "support/ui.h"
-
+#include "support/windows.h"
 #include "ui/common/conventions.h"
-#include "ui/common/windowregistry.h"
 #include "ui/reports/frmreportdate.h"
-#include "ui/editors/frmAuthorizedCompanies.h"
-#include "ui/editors/frmNewProject.h"
-#include "ui/editors/frmPickupForm.h"
 
-#include "core/app/globals.h"
-#include "core/db/database.h"
-
-#include <QCheckBox>
-#include <QStyleOption>
-#include <QTimer>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QStyleOption>
+#include <QTimer>
 
-using ui::field;
+// A date typed into `field` of `window`, as shown once left and as stored (invalid: not
+// saved, 0: NULL); left by a press on "Cancel" taking the focus, else by Tab.
+struct DateCase
+{
+    QString window, field, typed, shown;
+    QVariant stored;
+    bool toCancel = false;
+};
+Q_DECLARE_METATYPE(DateCase)
 
 class TestConventions : public OfficeTest
 {
@@ -144,47 +142,36 @@ private slots:
 
     void dateCheckOnFocusLoss_data()
     {
-        QTest::addColumn<QString>("window");
-        QTest::addColumn<QString>("fieldName");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QVariant>("stored"); // invalid: not saved
-        QTest::addColumn<bool>("toCancel"); // left as a press on "Cancel" takes the focus, else by Tab
-        QTest::newRow("subcontractor, two-digit year") << "company" << "TxtPickupDate" << "12/05/26" << "12/5/2026" << QVariant("2026-12-05") << false;
-        QTest::newRow("subcontractor, impossible") << "company" << "TxtPickupDate" << "2/30/2003" << "" << QVariant(0) << false;
-        QTest::newRow("pick-up, time of day") << "pickup" << "TxtPickupDate" << "3/7/26 4:30 pm" << "3/7/2026 4:30:00 PM"
-                                              << QVariant("2026-03-07 16:30:00") << false;
-        QTest::newRow("date window, 31 April") << "dates" << "Text2" << "4/31/2003" << "" << QVariant() << false;
-        QTest::newRow("date window, lower case kept") << "dates" << "Text1" << "march 7, 2026" << "3/7/2026" << QVariant() << false;
-        QTest::newRow("subcontractor, left for Cancel") << "company" << "TxtPickupDate" << "4/31/2026" << "" << QVariant() << true;
+        QTest::addColumn<DateCase>("c");
+        QTest::newRow("subcontractor, two-digit year") << DateCase{"company", "TxtPickupDate", "12/05/26", "12/5/2026", "2026-12-05"};
+        QTest::newRow("subcontractor, impossible") << DateCase{"company", "TxtPickupDate", "2/30/2003", "", 0};
+        QTest::newRow("pick-up, time of day") << DateCase{"pickup", "TxtPickupDate", "3/7/26 4:30 pm", "3/7/2026 4:30:00 PM", "2026-03-07 16:30:00"};
+        QTest::newRow("date window, 31 April") << DateCase{"dates", "Text2", "4/31/2003", ""};
+        QTest::newRow("date window, lower case kept") << DateCase{"dates", "Text1", "march 7, 2026", "3/7/2026"};
+        QTest::newRow("subcontractor, left for Cancel") << DateCase{"company", "TxtPickupDate", "4/31/2026", "", {}, true};
     }
 
     // Typed dates are checked when the field is left, and saved in ISO form (empty: NULL).
     void dateCheckOnFocusLoss()
     {
-        QFETCH(QString, window);
-        QFETCH(QString, fieldName);
-        QFETCH(QString, typed);
-        QFETCH(QString, shown);
-        QFETCH(QVariant, stored);
-        QFETCH(bool, toCancel);
-        QWidget *w = open(window, qPrintable(fieldName));
+        QFETCH(DateCase, c);
+        QWidget *w = open(c.window, qPrintable(c.field));
         QVERIFY(w);
-        QLineEdit *date = field(w, qPrintable(fieldName));
-        drive::retype(w, qPrintable(fieldName), typed);
-        QCOMPARE(date->text(), window == QLatin1String("dates") ? typed : typed.toUpper());
-        toCancel ? ui::button(w, "CmdCancel")->setFocus(Qt::MouseFocusReason) : drive::key(w, Qt::Key_Tab);
-        QCOMPARE(date->text(), shown);
-        if (!stored.isValid())
+        QLineEdit *date = field(w, qPrintable(c.field));
+        drive::retype(w, qPrintable(c.field), c.typed);
+        QCOMPARE(date->text(), c.window == QLatin1String("dates") ? c.typed : c.typed.toUpper());
+        c.toCancel ? button(w, "CmdCancel")->setFocus(Qt::MouseFocusReason) : drive::key(w, Qt::Key_Tab);
+        QCOMPARE(date->text(), c.shown);
+        if (!c.stored.isValid())
             return;
-        if (window == QLatin1String("pickup"))
+        if (c.window == QLatin1String("pickup"))
             static_cast<frmPickupForm *>(w)->ShowSelectedcompany(10);
         ui::press(w, "cmdsave");
-        const QVariant v = env->scalar(window == QLatin1String("pickup") ? "SELECT pickupdate FROM pickuplog WHERE id = 110"
-                                                                         : "SELECT pickupdate FROM authorizedcompanies WHERE id = 40002");
-        QCOMPARE(v.isNull(), stored.typeId() == QMetaType::Int);
+        const QVariant v = env->scalar(c.window == QLatin1String("pickup") ? "SELECT pickupdate FROM pickuplog WHERE id = 110"
+                                                                           : "SELECT pickupdate FROM authorizedcompanies WHERE id = 40002");
+        QCOMPARE(v.isNull(), c.stored.typeId() == QMetaType::Int);
         if (!v.isNull())
-            QCOMPARE(v.toString(), stored.toString());
+            QCOMPARE(v.toString(), c.stored.toString());
     }
 
     // A look at another window leaves a date half typed as it is.

@@ -1,36 +1,28 @@
 // The list of pick-ups: its fills (a project, or a range of dates), printing, editing and deleting.
-#include "support/testenv.h"
-#include "support/ui.h"
-#include "core/app/globals.h"
+#include "support/windows.h"
 
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmPickupForm.h"
-#include "ui/lists/frmListofPickups.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include <QStyledItemDelegate>
-
-using namespace drive;
-using ui::button;
-using ui::sorted;
+// A fill of the list: its mode and what it is handed.
+struct Fill
+{
+    QString mode, from, to, ids;
+};
+Q_DECLARE_METATYPE(Fill)
 
 class TestListofPickups : public OfficeTest
 {
     Q_OBJECT
     static frmListofPickups *list() { return window<frmListofPickups>(); }
     static QStringList pickers(frmListofPickups *w) { return ui::column(w->grid(), "pickupby"); }
-    static void fill(frmListofPickups *w, const QString &mode, const QString &from, const QString &to, const QString &ids)
+    static void fill(frmListofPickups *w, const Fill &f)
     {
-        if (mode == QLatin1String("showlist"))
-            w->showlist(ids);
-        else if (mode == QLatin1String("showall"))
-            w->showall(from, to);
-        else if (mode == QLatin1String("showproject"))
-            w->showProject(from, to, ids);
+        if (f.mode == QLatin1String("showlist"))
+            w->showlist(f.ids);
+        else if (f.mode == QLatin1String("showall"))
+            w->showall(f.from, f.to);
+        else if (f.mode == QLatin1String("showproject"))
+            w->showProject(f.from, f.to, f.ids);
         else
-            w->showSubcontractor(from, to, ids);
+            w->showSubcontractor(f.from, f.to, f.ids);
     }
     int mainProjects() { return window<frmMain>()->AdoProjects()->model()->rowCount(); }
     bool addedElsewhere() // by another program, or on a server by another desk
@@ -42,44 +34,35 @@ class TestListofPickups : public OfficeTest
 private slots:
     void fillModesAndPrint_data()
     {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("ids");
+        QTest::addColumn<Fill>("f");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QStringList>("rows");
         const QString all = QStringLiteral("All Pikups By date"), byCompany = QStringLiteral("Subcontractor Pickups by date");
-        QTest::newRow("one project") << "showlist" << "" << "" << "1" << "List of Pick-ups"
-                                     << QStringList({"J. SMITH", "M. GARCIA", "L. CHEN", "AFTER"});
-        QTest::newRow("project above 32767") << "showlist" << "" << "" << "40000" << "List of Pick-ups" << QStringList({"BIG ID PICKUP"});
-        QTest::newRow("all in January, both ends") << "showall" << "1/1/2003" << "1/31/2003" << "" << all
+        QTest::newRow("one project") << Fill{"showlist", "", "", "1"} << "List of Pick-ups" << QStringList({"J. SMITH", "M. GARCIA", "L. CHEN", "AFTER"});
+        QTest::newRow("project above 32767") << Fill{"showlist", "", "", "40000"} << "List of Pick-ups" << QStringList({"BIG ID PICKUP"});
+        QTest::newRow("all in January, both ends") << Fill{"showall", "1/1/2003", "1/31/2003"} << all
             << QStringList({"J. SMITH", "L. CHEN", "OTHER PROJECT", "R. JOHNSON", "D. O'BRIEN", "ORPHAN", "BIG ID PICKUP"});
-        QTest::newRow("one day") << "showall" << "1/31/2003" << "1/31/2003" << "" << all
-                                 << QStringList({"OTHER PROJECT", "R. JOHNSON", "D. O'BRIEN"});
-        QTest::newRow("end with a time of day") << "showall" << "12/31/2002 11:59:59 PM" << "1/31/2003 4:30:00 PM" << "" << all
+        QTest::newRow("one day") << Fill{"showall", "1/31/2003", "1/31/2003"} << all << QStringList({"OTHER PROJECT", "R. JOHNSON", "D. O'BRIEN"});
+        QTest::newRow("end with a time of day") << Fill{"showall", "12/31/2002 11:59:59 PM", "1/31/2003 4:30:00 PM"} << all
             << QStringList({"J. SMITH", "M. GARCIA", "L. CHEN", "OTHER PROJECT", "R. JOHNSON", "ORPHAN", "BIG ID PICKUP"});
-        QTest::newRow("from after to") << "showall" << "2/1/03" << "1/1/2003" << "" << all << QStringList();
-        QTest::newRow("project by date") << "showproject" << "1/1/2003" << "1/31/2003" << "2" << "Project Pickups by date"
+        QTest::newRow("from after to") << Fill{"showall", "2/1/03", "1/1/2003"} << all << QStringList();
+        QTest::newRow("project by date") << Fill{"showproject", "1/1/2003", "1/31/2003", "2"} << "Project Pickups by date"
                                          << QStringList({"OTHER PROJECT", "R. JOHNSON", "D. O'BRIEN", "ORPHAN"});
-        QTest::newRow("subcontractor above 32767") << "showsubcontractor" << "1/1/2003" << "12/31/2003" << "40001" << byCompany
-                                                   << QStringList({"BIG ID PICKUP"});
-        QTest::newRow("subcontractor by date, any project") << "showsubcontractor" << "1/1/2003" << "1/31/2003" << "10" << byCompany
+        QTest::newRow("subcontractor above 32767") << Fill{"showsubcontractor", "1/1/2003", "12/31/2003", "40001"} << byCompany << QStringList({"BIG ID PICKUP"});
+        QTest::newRow("subcontractor by date, any project") << Fill{"showsubcontractor", "1/1/2003", "1/31/2003", "10"} << byCompany
                                                             << QStringList({"J. SMITH", "L. CHEN", "OTHER PROJECT"});
     }
 
     // Each fill, and the report of the rows the grid shows; a range includes the whole end day.
     void fillModesAndPrint()
     {
-        QFETCH(QString, mode);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, ids);
+        QFETCH(Fill, f);
         QFETCH(QString, title);
         QFETCH(QStringList, rows);
         frmListofPickups *w = list();
-        fill(w, mode, from, to, ids);
+        fill(w, f);
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        QCOMPARE(w->listmode(), mode);
+        QCOMPARE(w->listmode(), f.mode);
         QCOMPARE(sorted(pickers(w)), sorted(rows));
         QVERIFY(!w->ADOlist()->sql().contains(QStringLiteral("2003"))); // dates are bound, not pasted
         click(button(w, "CmdPrint"));
@@ -101,28 +84,24 @@ private slots:
 
     void datesThatCannotBeRead_data()
     {
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::newRow("both empty") << "showall" << "" << "";
-        QTest::newRow("start empty") << "showproject" << "" << "1/31/2003";
-        QTest::newRow("end empty") << "showsubcontractor" << "1/1/2003" << "";
-        QTest::newRow("31 April") << "showall" << "4/1/2003" << "4/31/2003";
-        QTest::newRow("quote") << "showproject" << "1/1/2003'" << "1/31/2003";
+        QTest::addColumn<Fill>("f");
+        QTest::newRow("both empty") << Fill{"showall", "", "", "2"};
+        QTest::newRow("start empty") << Fill{"showproject", "", "1/31/2003", "2"};
+        QTest::newRow("end empty") << Fill{"showsubcontractor", "1/1/2003", "", "2"};
+        QTest::newRow("31 April") << Fill{"showall", "4/1/2003", "4/31/2003", "2"};
+        QTest::newRow("quote") << Fill{"showproject", "1/1/2003'", "1/31/2003", "2"};
     }
 
     // "please check dates" instead of a broken query; a closed list stays closed, an open one keeps its state.
     void datesThatCannotBeRead()
     {
-        QFETCH(QString, mode);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        fill(list(), mode, from, to, "2");
+        QFETCH(Fill, f);
+        fill(list(), f);
         QCOMPARE(env->messages.said(), QStringList({"Report|please check dates"}));
         QVERIFY(!WindowRegistry::existing<frmListofPickups>());
         frmListofPickups *w = list();
         w->showlist(QStringLiteral("1"));
-        fill(w, mode, from, to, "2");
+        fill(w, f);
         QCOMPARE(env->messages.calls.size(), 2);
         QCOMPARE(w->listmode() + w->ids() + w->fromdate(), QStringLiteral("showlist1"));
         QCOMPARE(pickers(w).size(), 4);
@@ -210,27 +189,6 @@ private slots:
             QVERIFY(!WindowRegistry::existing<frmListofPickups>() && !WindowRegistry::existing<frmPickupForm>());
             QTRY_COMPARE(mainProjects(), projectsBefore + 2);
         }
-        QVERIFY(env->messages.calls.isEmpty());
-    }
-
-    // The chooser hands over the cursor row (not the selection), ids above 32767 included.
-    void openedFromTheProjectChooser()
-    {
-        frmListofProjects *projects = window<frmListofProjects>();
-        projects->Mostrar(QStringLiteral("listofpickups"));
-        projects->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(projects));
-        QTableView *g = projects->grid(); // by name: ANNEX, ELM SCHOOL, ELM SCHOOL, EMPTY LOT, NORTH TOWER
-        clickRow(g, 3);
-        key(g, Qt::Key_Down, Qt::ControlModifier);
-        QCOMPARE(g->selectionModel()->selectedRows().first().row(), 3);
-        click(button(projects, "CmdAcept"));
-        auto *w = WindowRegistry::existing<frmListofPickups>();
-        QVERIFY(w && w->isVisible() && projects->isVisible());
-        QCOMPARE(w->listmode() + w->ids(), QStringLiteral("showlist1"));
-        clickRow(g, 0);
-        click(button(projects, "CmdAcept"));
-        QCOMPARE(w->ids() + pickers(w).join(""), QStringLiteral("40000BIG ID PICKUP"));
         QVERIFY(env->messages.calls.isEmpty());
     }
 };

@@ -1,16 +1,10 @@
 // The options window: the two folders, typed or chosen in the folder list, and saved.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "ui/common/windowregistry.h"
+#include "support/windows.h"
 #include "ui/options/frmOptions.h"
 
 #include <QDir>
 #include <QFileSystemModel>
 #include <QTreeView>
-
-using ui::field;
 
 class TestOptions : public QObject
 {
@@ -47,23 +41,20 @@ private slots:
         QTest::addColumn<QStringList>("steps");
         QTest::addColumn<QString>("exportBox");
         QTest::addColumn<QString>("databaseBox");
-        QTest::addColumn<bool>("pickerShown");
         const QString exp = QStringLiteral("/srv/export"), data = QStringLiteral("/srv/data");
-        QTest::newRow("export folder") << QStringList{"cmdexp1", "open:alpha", "cmdokexp"} << "{tree}/alpha" << data << false;
-        QTest::newRow("database folder") << QStringList{"cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta" << false;
-        QTest::newRow("the second Explore decides") << QStringList{"cmdexp1", "cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta" << false;
-        QTest::newRow("a single click only highlights") << QStringList{"cmdexp1", "open:alpha", "click:beta", "cmdokexp"} << "{tree}/alpha"
-                                                        << data << false;
-        QTest::newRow("a folder inside another") << QStringList{"cmdexp1", "open:alpha", "open:alpha/inner", "cmdokexp"}
-                                                 << "{tree}/alpha/inner" << data << false;
-        QTest::newRow("nothing opened: the starting folder") << QStringList{"cmddatabase", "cmdokexp"} << exp << "{tree}" << false;
-        QTest::newRow("Escape while hidden changes nothing") << QStringList{"escape"} << exp << data << false;
-        QTest::newRow("Explore shows it") << QStringList{"cmddatabase"} << exp << data << true;
+        QTest::newRow("export folder") << QStringList{"cmdexp1", "open:alpha", "cmdokexp"} << "{tree}/alpha" << data;
+        QTest::newRow("database folder") << QStringList{"cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta";
+        QTest::newRow("the second Explore decides") << QStringList{"cmdexp1", "cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta";
+        QTest::newRow("a single click only highlights") << QStringList{"cmdexp1", "open:alpha", "click:beta", "cmdokexp"} << "{tree}/alpha" << data;
+        QTest::newRow("a folder inside another") << QStringList{"cmdexp1", "open:alpha", "open:alpha/inner", "cmdokexp"} << "{tree}/alpha/inner" << data;
+        QTest::newRow("nothing opened: the starting folder") << QStringList{"cmddatabase", "cmdokexp"} << exp << "{tree}";
+        QTest::newRow("Escape while hidden changes nothing") << QStringList{"escape"} << exp << data;
+        QTest::newRow("Explore shows it") << QStringList{"cmddatabase"} << exp << data;
         QTest::newRow("it keeps its folder between uses") << QStringList{"cmdexp1", "open:beta", "escape", "cmddatabase", "cmdokexp"}
-                                                          << exp << "{tree}/beta" << false;
+                                                          << exp << "{tree}/beta";
         for (const char *focus : {"txtpath1", "txtdatabase", "cmdexp1", "Dir1", "cmdokexp", "cmdsave"})
             QTest::addRow("Escape in %s hides it, boxes unchanged", focus)
-                << QStringList{"cmdexp1", "open:alpha", QStringLiteral("focus:") + focus, "escape"} << exp << data << false;
+                << QStringList{"cmdexp1", "open:alpha", QStringLiteral("focus:") + focus, "escape"} << exp << data;
     }
 
     // A double click opens a folder, "OK" writes it into the box the last "Explore" named; Escape hides the list only.
@@ -72,7 +63,6 @@ private slots:
         QFETCH(QStringList, steps);
         QFETCH(QString, exportBox);
         QFETCH(QString, databaseBox);
-        QFETCH(bool, pickerShown);
         TestEnv env;
         for (const char *folder : {"tree/alpha/inner", "tree/beta"})
             QVERIFY(QDir().mkpath(env.path(folder)));
@@ -99,7 +89,7 @@ private slots:
         const auto expand = [&](QString s) { return QDir::toNativeSeparators(s.replace(QStringLiteral("{tree}"), tree)); };
         QCOMPARE(field(w, "txtpath1")->text(), expand(exportBox));
         QCOMPARE(field(w, "txtdatabase")->text(), expand(databaseBox));
-        QCOMPARE(w->findChild<QWidget *>("Picture1")->isVisible(), pickerShown);
+        QCOMPARE(w->findChild<QWidget *>("Picture1")->isVisible(), steps.last() == "cmdexp1" || steps.last() == "cmddatabase"); // the last step an Explore
         QVERIFY(w->isVisible());
         QCOMPARE(env.quitter.calls, 0);
         QVERIFY(env.messages.calls.isEmpty());
@@ -107,33 +97,30 @@ private slots:
 
     void save_data()
     {
-        QTest::addColumn<QString>("exportFolder");
-        QTest::addColumn<QString>("databaseFolder");
+        QTest::addColumn<QStringList>("typed"); // export folder, database folder, server host, port, database, user
         QTest::addColumn<bool>("saved");
-        QTest::addColumn<QStringList>("server"); // host, port, database, user as typed
-        QTest::addColumn<QString>("address");    // read back at the next start; empty: the file
-        QTest::newRow("two folders") << "/data/export" << "/data/main db" << true << QStringList{"", "", "", ""} << "";
-        QTest::newRow("empty boxes") << "" << "" << true << QStringList{"", "", "", ""} << "";
-        QTest::newRow("trailing separator, comma, quotes") << "/data/x/" << "/d, 'o' \"q\"" << true << QStringList{"", "", "", ""} << "";
-        QTest::newRow("closed without Save: nothing kept") << "/elsewhere" << "/other" << false << QStringList{"db.example", "", "", ""} << "";
-        QTest::newRow("a server") << "/e" << "/d" << true << QStringList{"db.example", "6543", "office", "desk"} << "postgresql://desk@db.example:6543/office";
-        QTest::newRow("a server, port not a number") << "/e" << "/d" << true << QStringList{" db.example ", "x", "office", ""} << "postgresql://db.example:5432/office";
+        QTest::addColumn<QString>("address"); // read back at the next start; empty: the file
+        QTest::newRow("two folders") << QStringList{"/data/export", "/data/main db", "", "", "", ""} << true << "";
+        QTest::newRow("empty boxes") << QStringList{"", "", "", "", "", ""} << true << "";
+        QTest::newRow("trailing separator, comma, quotes") << QStringList{"/data/x/", "/d, 'o' \"q\"", "", "", "", ""} << true << "";
+        QTest::newRow("closed without Save: nothing kept") << QStringList{"/elsewhere", "/other", "db.example", "", "", ""} << false << "";
+        QTest::newRow("a server") << QStringList{"/e", "/d", "db.example", "6543", "office", "desk"} << true << "postgresql://desk@db.example:6543/office";
+        QTest::newRow("a server, port not a number") << QStringList{"/e", "/d", " db.example ", "x", "office", ""} << true
+                                                     << "postgresql://db.example:5432/office";
     }
 
     // "Save" writes for the next start and ends the application; this run keeps what it read at its start.
     void save()
     {
-        QFETCH(QString, exportFolder);
-        QFETCH(QString, databaseFolder);
+        QFETCH(QStringList, typed);
         QFETCH(bool, saved);
-        QFETCH(QStringList, server);
         QFETCH(QString, address);
         TestEnv env;
         frmOptions *w = open();
         QVERIFY(w);
-        for (const auto &[box, text] : {std::pair{"txtpath1", exportFolder}, {"txtdatabase", databaseFolder}, {"txtServerHost", server[0]},
-                                        {"txtServerPort", server[1]}, {"txtServerDatabase", server[2]}, {"txtServerUser", server[3]}})
-            drive::retype(w, box, text);
+        const char *boxes[] = {"txtpath1", "txtdatabase", "txtServerHost", "txtServerPort", "txtServerDatabase", "txtServerUser"};
+        for (int i = 0; i < 6; ++i)
+            drive::retype(w, boxes[i], typed[i]);
         saved ? QTest::mouseClick(ui::button(w, "cmdsave"), Qt::LeftButton) : void(w->close());
         QCOMPARE(gExportPath, QStringLiteral("/srv/export"));
         QCOMPARE(env.messages.said(), saved ? QStringList{"Option|The application need to be restarted to make these changes take effect"}
@@ -147,8 +134,8 @@ private slots:
             return;
         }
         core::loadGlobals(next); // the next start reads them back ("Dbpath" written, "dbpath" read)
-        QCOMPARE(gExportPath, exportFolder);
-        QCOMPARE(gDbFile, core::joinPath(databaseFolder, core::kDbFileName));
+        QCOMPARE(gExportPath, typed[0]);
+        QCOMPARE(gDbFile, core::joinPath(typed[1], core::kDbFileName));
         QCOMPARE(gServer.isSet() ? gServer.address() : QString(), address);
     }
 

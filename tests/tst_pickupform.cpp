@@ -1,34 +1,16 @@
 // The pick-up editor: new and edited pick-ups, the subcontractor chosen through its list.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmPickupForm.h"
-#include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include "core/db/registers.h"
-
-#include <QAction>
-#include <QSignalSpy>
-
-using namespace drive;
-using ui::button;
-using ui::field;
+#include "support/windows.h"
 
 class TestPickupForm : public OfficeTest
 {
     Q_OBJECT
-    // The subcontractor fields, in the window's order.
-    static QStringList companyTexts(QWidget *w)
+    // The texts of fields `names`; by default the subcontractor's, in the window's order.
+    static QStringList fieldTexts(QWidget *w, const QStringList &names = {"TxtCompany", "TxtAddress", "txtaddress2", "TxtCity", "TxtZipCode",
+                                                                          "TxtState", "TxtPhone", "TxtWebsite", "TxtFax", "TxtEmail", "txtMemo"})
     {
         QStringList out;
-        for (const char *name : {"TxtCompany", "TxtAddress", "txtaddress2", "TxtCity", "TxtZipCode", "TxtState", "TxtPhone",
-                                 "TxtWebsite", "TxtFax", "TxtEmail", "txtMemo"})
-            out << field(w, name)->text();
+        for (const QString &name : names)
+            out << field(w, qPrintable(name))->text();
         return out;
     }
     static frmPickupForm *openNew(qint64 project, qint64 company = 0)
@@ -77,7 +59,7 @@ private slots:
         clickRow(companies->grid(), 0);
         click(button(companies, "CmdAcept"));
         QVERIFY(!WindowRegistry::existing<frmListofCompanies>());
-        QCOMPARE(companyTexts(editor), QStringList({"ACME ELECTRIC", "12 MAIN ST", "SUITE 4", "AUSTIN", "78701", "TX", "555-0100",
+        QCOMPARE(fieldTexts(editor), QStringList({"ACME ELECTRIC", "12 MAIN ST", "SUITE 4", "AUSTIN", "78701", "TX", "555-0100",
                                                     "www.acme.example", "555-0101", "acme@example.com", "KEYS AT DESK"}));
         // Typed with real keys, Enter walking the fields.
         editor->activateWindow();
@@ -154,10 +136,8 @@ private slots:
         QVERIFY(TestEnv::onServer() ? env->otherDesk(elsewhere) : withFile(gDbFile, elsewhere));
         frmPickupForm *w = edit(102);
         QVERIFY(w && w->isVisible());
-        QStringList shown;
-        for (const char *name : {"TxtCompanyName", "TxtProjectName", "TxtCompany", "txtMemo", "TxtPickupDate", "TxtPickupBy", "TxtPackage", "txtnote"})
-            shown << field(w, name)->text();
-        QCOMPARE(shown, QStringList({"ATLAS", "NORTH TOWER", "ACME ELECTRIC", "KEYS AT DESK", "12/31/2002 11:59:59 PM", "M. GARCIA", "KEYS", ""}));
+        QCOMPARE(fieldTexts(w, {"TxtCompanyName", "TxtProjectName", "TxtCompany", "txtMemo", "TxtPickupDate", "TxtPickupBy", "TxtPackage", "txtnote"}),
+                 QStringList({"ATLAS", "NORTH TOWER", "ACME ELECTRIC", "KEYS AT DESK", "12/31/2002 11:59:59 PM", "M. GARCIA", "KEYS", ""}));
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w));
         QCOMPARE(QApplication::focusWidget(), field(w, "TxtPickupDate"));
@@ -168,10 +148,10 @@ private slots:
         field(w, "TxtPackage")->setText(QStringLiteral("KEYS AND BADGE"));
         field(w, "TxtPickupBy")->setText(QStringLiteral("TYPED BEFORE"));
         w->ShowSelectedcompany(11);
-        QCOMPARE(companyTexts(w), QStringList({"O'NEIL PLUMBING", "", "", "CHICAGO", "", "", "", "", "", "", ""}));
+        QCOMPARE(fieldTexts(w), QStringList({"O'NEIL PLUMBING", "", "", "CHICAGO", "", "", "", "", "", "", ""}));
         QCOMPARE(field(w, "TxtPickupBy")->text(), QStringLiteral("TYPED BEFORE"));
         w->ShowSelectedcompany(12345); // one that does not exist empties them all
-        QCOMPARE(companyTexts(w), QStringList(11));
+        QCOMPARE(fieldTexts(w), QStringList(11));
         w->ShowSelectedcompany(11);
         click(button(w, "cmdsave"));
         QVERIFY(!WindowRegistry::existing<frmPickupForm>());
@@ -185,7 +165,7 @@ private slots:
     {
         frmPickupForm *w = edit(108); // subcontractor 99 is gone
         QCOMPARE(field(w, "TxtProjectName")->text(), QStringLiteral("HARBOR VIEW"));
-        QCOMPARE(companyTexts(w), QStringList(11));
+        QCOMPARE(fieldTexts(w), QStringList(11));
         QVERIFY(QTest::qWaitForWindowExposed(w));
         click(button(w, "cmdsave"));
         QCOMPARE(env->messages.texts(), QStringList({"Please enter the company by clicking on the company list button"}));
@@ -233,10 +213,7 @@ private slots:
     // NewPickup and EditPickup on an open editor drop what it held; quotes, SQL and a long note are stored verbatim.
     void secondOpeningStartsAfresh()
     {
-        QString note;
-        for (int i = 0; note.size() < 10000; ++i)
-            note += QStringLiteral("it's \"n%1\"; drop table pickuplog; -- ").arg(i);
-        note.truncate(10000);
+        const QString note = QStringLiteral("it's \"n\"; drop table pickuplog; -- ").repeated(300).left(10000);
         frmPickupForm *w = openNew(1, 10);
         field(w, "TxtPickupBy")->setText(QStringLiteral("ABANDONED"));
         env->clock.value = QDateTime(QDate(2026, 11, 22), QTime(9, 0));
@@ -245,7 +222,7 @@ private slots:
         QCOMPARE(w->ProjectId(), 2);
         QCOMPARE(field(w, "TxtProjectName")->text() + "|" + field(w, "TxtPickupBy")->text() + "|" + field(w, "TxtPickupDate")->text(),
                  QStringLiteral("HARBOR VIEW||11/22/26"));
-        QCOMPARE(companyTexts(w), QStringList(11));
+        QCOMPARE(fieldTexts(w), QStringList(11));
         field(w, "TxtPickupBy")->setText(QStringLiteral("ABANDONED AGAIN"));
         w->EditPickup(107);
         QCOMPARE(field(w, "TxtPickupBy")->text(), QStringLiteral("D. O'BRIEN"));

@@ -1,41 +1,11 @@
 // The project and subcontractor editors and their list windows.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/datasource.h"
-#include "ui/common/windowregistry.h"
-#include "ui/editors/frmAuthorizedCompanies.h"
-#include "ui/editors/frmNewProject.h"
-#include "ui/lists/frmListofCompanies.h"
-#include "ui/lists/frmListofProjects.h"
-#include "ui/main/frmMain.h"
-
-#include <QAccessible>
-#include <QAction>
-#include <QCheckBox>
-#include <QStyledItemDelegate>
-
-using namespace drive;
-using ui::column;
-using ui::field;
-using ui::press;
+#include "support/windows.h"
 
 class TestProjects : public OfficeTest
 {
     Q_OBJECT
     QStringList mainProjects() { return ui::texts(window<frmMain>()->findChild<QListView *>(QStringLiteral("dbProject"))); }
     static QWidget *active(QWidget *w) { return w && QTest::qWaitForWindowActive(w) ? w : nullptr; }
-    static frmListofProjects *projectList()
-    {
-        window<frmListofProjects>()->showlist();
-        return WindowRegistry::existing<frmListofProjects>();
-    }
-    static frmListofCompanies *companyList(const QString &ids)
-    {
-        window<frmListofCompanies>()->showlist(ids);
-        return WindowRegistry::existing<frmListofCompanies>();
-    }
     static void selectRow(QTableView *g, const char *field, const QString &value) { g->selectRow(int(column(g, field).indexOf(value))); }
 
 private slots:
@@ -89,11 +59,8 @@ private slots:
     {
         QFETCH(QString, editor);
         QFETCH(QString, how);
-        QWidget *w = nullptr;
-        if (editor == QLatin1String("project"))
-            (w = window<frmNewProject>(), static_cast<frmNewProject *>(w)->NewProject());
-        else
-            (w = window<frmAuthorizedCompanies>(), static_cast<frmAuthorizedCompanies *>(w)->NewCompany(4));
+        editor == "project" ? window<frmNewProject>()->NewProject() : window<frmAuthorizedCompanies>()->NewCompany(4);
+        QWidget *w = editor == "project" ? static_cast<QWidget *>(window<frmNewProject>()) : window<frmAuthorizedCompanies>();
         QVERIFY(active(w));
         type(w, QStringLiteral("x"));
         // Written by another program (on a server another desk, which announces it itself).
@@ -160,6 +127,7 @@ private slots:
         QTest::newRow("list of subcontractors") << "listofcompanies" << qint64(1);
         QTest::newRow("not picked up") << "subcontractornotpickups" << qint64(1);
         QTest::newRow("export") << "export" << qint64(40000);
+        QTest::newRow("list of pick-ups: the cursor row, not the selection") << "listofpickups" << qint64(40000);
     }
 
     // "Acept" routes the chosen project by the chooser's mode; a chooser hides Delete and Edit.
@@ -172,13 +140,17 @@ private slots:
         list->showlist(); // a later showlist keeps the chooser
         QVERIFY(active(list));
         QCOMPARE(ui::button(list, "CmdEdit")->isVisible() + ui::button(list, "CmdDelete")->isVisible(), origen.isEmpty() ? 2 : 0);
-        list->grid()->selectRow(list->ADOlist()->findRow("id", project));
+        list->grid()->selectRow(list->ADOlist()->findRow("id", origen == "listofpickups" ? 1 : project)); // the cursor moves on unselecting
+        list->grid()->selectionModel()->setCurrentIndex(list->grid()->model()->index(list->ADOlist()->findRow("id", project), 0), QItemSelectionModel::NoUpdate);
         press(list, "CmdAcept");
         QCOMPARE(WindowRegistry::existing<frmListofProjects>() != nullptr, !origen.isEmpty()); // a chooser stays for another choice
         auto *editor = WindowRegistry::existing<frmAuthorizedCompanies>();
         auto *companies = WindowRegistry::existing<frmListofCompanies>();
         QCOMPARE(editor != nullptr, origen == "newcompany");
-        QCOMPARE(companies != nullptr, origen.startsWith("listof") || origen.startsWith("subcontractor"));
+        auto *pickups = WindowRegistry::existing<frmListofPickups>();
+        QCOMPARE(companies != nullptr, origen == "listofcompanies" || origen.startsWith("subcontractor"));
+        QCOMPARE(pickups ? pickups->listmode() + pickups->ids() + column(pickups->grid(), "pickupby").join(',') : QString(),
+                 origen == "listofpickups" ? QStringLiteral("showlist40000BIG ID PICKUP") : QString());
         QCOMPARE(env->messages.said(), origen == "export" ? QStringList{"EXPORT DATABASE|Export process complete"} : QStringList());
         if (editor) {
             QCOMPARE(editor->ProjectId(), project);
@@ -211,7 +183,8 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QStringList, names);
         const bool projects = mode.contains("active");
-        ListWindow *list = projects ? static_cast<ListWindow *>(projectList()) : companyList(QStringLiteral("1"));
+        ListWindow *list = projects ? static_cast<ListWindow *>(window<frmListofProjects>()) : window<frmListofCompanies>();
+        projects ? window<frmListofProjects>()->showlist() : window<frmListofCompanies>()->showlist(QStringLiteral("1"));
         if (mode == QLatin1String("not active"))
             QTest::mouseClick(list->findChild<QCheckBox *>(QStringLiteral("chkactive")), Qt::LeftButton);
         if (mode == QLatin1String("notpickedup"))
@@ -235,9 +208,8 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), field(w, "TxtCompanyName"));
         for (const auto &[name, text] : {std::pair{"TxtCompanyName", "delta steel & co."}, {"TxtCity", "albuquerque nm"},
                                          {"TxtEmail", "office@delta.com"}, {"Text1", "memo with 'quotes'"},
-                                         {"TxtPickupDate", "3/7/26"}, {"TxtPackage", "keys"}}) {
+                                         {"TxtPickupDate", "3/7/26"}, {"TxtPackage", "keys"}})
             retype(w, name, QString::fromLatin1(text));
-        }
         press(w, "cmdsave");
         QTRY_VERIFY(!WindowRegistry::existing<frmAuthorizedCompanies>());
         QCOMPARE(env->scalar("SELECT idproject || '|' || name || '|' || city || '|' || email || '|' || note || '|' || pickupdate || '|' "
@@ -249,7 +221,8 @@ private slots:
     // Edit of the cursor row keeps its project; the list shows old values until Refresh; "Acept" closes it.
     void subcontractorList()
     {
-        frmListofCompanies *list = companyList(QStringLiteral("1"));
+        frmListofCompanies *list = window<frmListofCompanies>();
+        list->showlist(QStringLiteral("1"));
         QCOMPARE(list->listmode(), QStringLiteral("showlist"));
         const int c = list->ADOlist()->column("pickupdate");
         auto *d = qobject_cast<QStyledItemDelegate *>(list->grid()->itemDelegateForColumn(c));

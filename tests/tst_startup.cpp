@@ -1,19 +1,10 @@
-// The start: the database found, offered, refused or unusable; the command line; one window per type.
-#include "support/testenv.h"
-#include "support/ui.h"
-
-#include "core/app/globals.h"
-#include "core/db/database.h"
-#include "ui/common/windowregistry.h"
-#include "ui/main/frmMain.h"
+// The start: the database found, offered, refused or unusable; a demo killed; the icon.
+#include "support/windows.h"
+#include "ui/main/appicon.h"
 #include "ui/main/startup.h"
 
-#include "ui/main/appicon.h"
-
-#include <QListView>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTest>
 
 class TestStartup : public QObject
 {
@@ -125,24 +116,6 @@ private slots:
             QCOMPARE(shown, where == env.folder() ? QColor(Qt::red) : QColor(22, 62, 122));
         }
         QIcon::setThemeSearchPaths(paths);
-    }
-
-    // A second run leaves the existing file alone and says why (what a first run makes: tst_install.sh).
-    void commandLineCreatesDatabase()
-    {
-        TestEnv env;
-        const QString folder = env.path(QStringLiteral("new office"));
-        QProcess p;
-        for (int run = 0; run < 2; ++run) {
-            p.start(qEnvironmentVariable("QB_APP"), {QStringLiteral("--create-database"), folder});
-            QVERIFY(p.waitForFinished(30000));
-            QCOMPARE(p.exitCode(), run);
-            QVERIFY(db::openMain(folder + QStringLiteral("/db1.mdb")));
-            QCOMPARE(env.count("project"), run);
-            QVERIFY(run || env.exec("INSERT INTO project (projectname) VALUES ('KEPT')"));
-            db::closeMain();
-        }
-        QVERIFY(p.readAllStandardError().contains("already exists"));
     }
 };
 

@@ -17,12 +17,7 @@
 TestEnv::TestEnv()
 {
     settings = std::make_unique<Settings>(m_dir.filePath(QStringLiteral("qubern.conf")));
-    Services &s = services();
-    s.messages = &messages;
-    s.files = &files;
-    s.quitter = &quitter;
-    s.reports = &reports;
-    s.settings = settings.get();
+    services() = Services{&messages, &files, &reports, &quitter, settings.get()};
     core::setClock(&clock);
     gDbPath = m_dir.path();
     gExportPath = m_dir.path();
@@ -52,12 +47,9 @@ ServerSettings TestEnv::testServer(const QString &database)
     s.host = qEnvironmentVariable("QB_TEST_PGHOST");
     s.port = qEnvironmentVariableIntValue("QB_TEST_PGPORT");
     if (s.host.isEmpty()) {
-        QFile f(qEnvironmentVariable("QB_TEST_PGSTATE") + QStringLiteral("/server"));
-        if (f.open(QIODevice::ReadOnly)) {
-            const QStringList hostPort = QString::fromUtf8(f.readAll()).simplified().split(' ');
-            s.host = hostPort.value(0);
-            s.port = hostPort.value(1).toInt();
-        }
+        const QStringList hostPort = QString::fromUtf8(fileBytes(qEnvironmentVariable("QB_TEST_PGSTATE") + QStringLiteral("/server"))).simplified().split(' ');
+        s.host = hostPort.value(0);
+        s.port = hostPort.value(1).toInt();
     }
     if (s.host.isEmpty() || s.port <= 0)
         qFatal("No test server: set QB_TEST_PGHOST and QB_TEST_PGPORT, or start one with "
@@ -89,6 +81,8 @@ bool TestEnv::freshServerDatabase(const QString &database)
 bool TestEnv::createDatabase()
 {
     Failure why;
+    bool opened;
+    db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
     if (onServer()) {
         // One database per test program, so that programs run side by side; made
         // afresh for every test.
@@ -96,18 +90,10 @@ bool TestEnv::createDatabase()
         if (!freshServerDatabase(database))
             return false;
         gServer = testServer(database);
-        db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
-        const bool opened = db::createServerRegister(gServer, &why) && db::openMainOnServer(gServer, &why);
-        if (!opened)
-            QWARN(qPrintable(why.description));
-        return opened;
+        opened = db::createServerRegister(gServer, &why) && db::openMainOnServer(gServer, &why);
+    } else {
+        opened = db::createDatabaseFile(gDbFile, &why) && db::openMain(gDbFile, &why).has_value();
     }
-    if (!db::createDatabaseFile(gDbFile, &why)) {
-        QWARN(qPrintable(why.description));
-        return false;
-    }
-    db::createTemplateFile(core::joinPath(gExportPath, core::kTemplateFileName));
-    const bool opened = db::openMain(gDbFile, &why).has_value();
     if (!opened)
         QWARN(qPrintable(why.description));
     return opened;
@@ -115,11 +101,9 @@ bool TestEnv::createDatabase()
 
 bool TestEnv::createDatabase(const SampleSpec &sample)
 {
-    if (!createDatabase())
-        return false;
     Failure why;
-    const bool generated = generateSampleData(db::main(), sample, {}, &why);
-    if (!generated)
+    const bool generated = createDatabase() && generateSampleData(db::main(), sample, {}, &why);
+    if (!generated && !why.description.isEmpty())
         QWARN(qPrintable(why.description));
     return generated;
 }

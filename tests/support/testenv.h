@@ -22,18 +22,16 @@ public:
     QString folder() const { return m_dir.path(); }
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // The engine under test: QB_TEST_ENGINE=postgresql puts the register on the test
-    // server (QB_TEST_PGHOST/QB_TEST_PGPORT, else the one scripts/pgtest started for
-    // QB_TEST_PGSTATE), else it is the file.
+    // QB_TEST_ENGINE=postgresql puts the register on the test server (QB_TEST_PGHOST and
+    // QB_TEST_PGPORT, else the one scripts/pgtest started for QB_TEST_PGSTATE).
     static bool onServer();
     // The test server, as user postgres on `database`; fails the test when there is none.
     static ServerSettings testServer(const QString &database = QString());
     // Creates an empty database of this name on the test server (dropping an older one).
     static bool freshServerDatabase(const QString &database);
 
-    // Creates db1.mdb (or, on the server, a fresh register in the test's own database)
-    // and the transfer template in the folder, sets the globals and opens the main
-    // connection. Returns false (with a QWARN) on failure.
+    // Creates the register (db1.mdb, or on the server in the test's own database) and the
+    // transfer template, sets the globals and opens the main connection; false on failure.
     bool createDatabase();
     bool createDatabase(const SampleSpec &sample);
     // The shared office (rows in testenv.cpp): every window test starts from it.
@@ -41,8 +39,7 @@ public:
 
     // Plain SQL on the main connection, for checks: the first column of the first row.
     QVariant scalar(const QString &sql, const QVariantList &binds = {}) const;
-    // Runs `statements` in one transaction through a second connection to the server
-    // (another desk); false on failure.
+    // Runs `statements` in one transaction on a second connection to the server (another desk).
     bool otherDesk(const QStringList &statements) const;
     // Makes the register refuse every `op` (INSERT, UPDATE, DELETE) on `table` with `message`.
     bool refuse(const QString &op, const QString &table, const QString &message) const;
@@ -71,8 +68,7 @@ public:
 QByteArray fileBytes(const QString &path); // empty unless an ordinary file that can be read
 bool writeFile(const QString &path, const QByteArray &bytes);
 QStringList entries(const QString &folder); // every entry, hidden ones too, by name
-// Opens (creating when needed) the SQLite file at `path` on a connection of its own, runs
-// `statements`, then `body`; false when one of them fails.
+// Runs `statements`, then `body`, on the SQLite file at `path` (made when needed); false on failure.
 bool withFile(const QString &path, const QStringList &statements, const std::function<void(QSqlDatabase &)> &body = {});
 
 // A test class whose every test function starts with the office open.

@@ -11,17 +11,17 @@
 #include <QLineEdit>
 #include <QListView>
 #include "core/db/rowwindow.h"
-#include <QSqlRecord>
 #include <QTableView>
 #include <QTest>
 #include <QWindow>
 
 namespace drive {
 
-inline void click(QWidget *w, Qt::KeyboardModifiers mods = {})
+// A click at `at` in `w`, delivered through its window.
+inline void click(QWidget *w, Qt::KeyboardModifiers mods = {}, std::optional<QPoint> at = {})
 {
     QWidget *top = w->window();
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, w->mapTo(top, w->rect().center()));
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, w->mapTo(top, at.value_or(w->rect().center())));
     QCoreApplication::processEvents();
 }
 
@@ -37,9 +37,7 @@ inline void clickRow(QAbstractItemView *v, int row, Qt::KeyboardModifiers mods =
                 column = t->horizontalHeader()->logicalIndex(visual);
     const QModelIndex idx = v->model()->index(row, column);
     v->scrollTo(idx);
-    QWidget *top = v->window();
-    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, mods, v->viewport()->mapTo(top, v->visualRect(idx).center()));
-    QCoreApplication::processEvents();
+    click(v->viewport(), mods, v->visualRect(idx).center());
 }
 
 // Types into whatever has the focus in `w`'s window.
