@@ -25,10 +25,10 @@
 #include "ui/reports/reportoutput.h"
 
 #include "common.h"
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlQueryModel>
@@ -220,18 +220,25 @@ int dates(const QString &path, const QStringList &args)
     return 0;
 }
 
-// "All Pikups By date" over every pick-up, written to PDF as the application does;
-// the floor reads the same rows the same way and does nothing with them.
-int report(const QString &path, const QStringList &args)
+// "All Pikups By date" over every pick-up of the register.
+reports::ReportJob everyPickup(const QString &path)
 {
-    QTemporaryDir tmp;
-    const QString out = option(args, "--out", tmp.filePath(QStringLiteral("report.pdf")));
     reports::ReportJob job;
     job.layout = &reports::DrpListofPickups();
     job.title = QStringLiteral("All Pikups By date");
     job.date = QDate(2026, 12, 7);
     job.query = queries::pickupsBetween(QStringLiteral("1900-01-01"), QStringLiteral("2100-01-01"));
     job.registerFile = path;
+    return job;
+}
+
+// "All Pikups By date" over every pick-up, written to PDF as the application does;
+// the floor reads the same rows the same way and does nothing with them.
+int report(const QString &path, const QStringList &args)
+{
+    QTemporaryDir tmp;
+    const QString out = option(args, "--out", tmp.filePath(QStringLiteral("report.pdf")));
+    const reports::ReportJob job = everyPickup(path);
     AnonPeak anon;
     QElapsedTimer t;
     t.start();
@@ -302,12 +309,7 @@ int answering(const QString &path, const QStringList &args)
     chooser.path = option(args, "--out", tmp.filePath(QStringLiteral("report.pdf")));
     ui::services().files = &chooser;
     ui::services().messages = &messages;
-    reports::ReportJob job;
-    job.layout = &reports::DrpListofPickups();
-    job.title = QStringLiteral("All Pikups By date");
-    job.date = QDate(2026, 12, 7);
-    job.query = queries::pickupsBetween(QStringLiteral("1900-01-01"), QStringLiteral("2100-01-01"));
-    job.registerFile = path;
+    const reports::ReportJob job = everyPickup(path);
     PaintClock window;
     window.resize(400, 300);
     window.show();
