@@ -470,12 +470,14 @@ private slots:
                                      QStringLiteral("(SELECT %1 - %2 AS gap FROM pickuplog WINDOW w AS (PARTITION BY idauthorizedcompany ORDER BY id)) AS g "
                                                     "WHERE gap NOT BETWEEN 1 AND 5").arg(TestEnv::onServer() ? "substr(pickupdate, 1, 10)::date" : "julianday(substr(pickupdate, 1, 10))",
                                                                                           TestEnv::onServer() ? "substr(lag(pickupdate) OVER w, 1, 10)::date" : "julianday(substr(lag(pickupdate) OVER w, 1, 10))"),
+                                     TestEnv::onServer() ? "authorizedcompanies WHERE telephone !~ '^[(][0-9]{3}[)] [0-9]{3}-[0-9]{4}$' OR fax !~ '^[(][0-9]{3}[)] [0-9]{3}-[0-9]{4}$'"
+                                                         : "authorizedcompanies WHERE telephone NOT GLOB '([0-9][0-9][0-9]) [0-9][0-9][0-9]-[0-9][0-9][0-9][0-9]' OR fax NOT GLOB '([0-9][0-9][0-9]) [0-9][0-9][0-9]-[0-9][0-9][0-9][0-9]'",
                                      "authorizedcompanies WHERE length(city) > 10",
                                      "authorizedcompanies a WHERE NOT EXISTS (SELECT 1 FROM pickuplog p WHERE p.idauthorizedcompany = a.id)",
                                      "(SELECT city FROM authorizedcompanies GROUP BY city HAVING count(DISTINCT state) > 1) AS c"})
                 counts << env.count(from);
             // 23 of 70 without pick-ups (2 of them deleted); 5 deleted ones leave theirs behind
-            QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, (70 - 23) * 4, 5 * 4, 0, 0, 0, 0, 0, 23 - 2, 0}));
+            QCOMPARE(counts, (QList<int>{14, 2, 70 - 7, (70 - 23) * 4, 5 * 4, 0, 0, 0, 0, 0, 0, 23 - 2, 0}));
             const QString now = env.scalar(TestEnv::onServer() ? "SELECT string_agg(name, '|' ORDER BY id) FROM authorizedcompanies"
                                                                 : "SELECT group_concat(name, '|') FROM authorizedcompanies").toString();
             QVERIFY(round == 0 || now == names);
