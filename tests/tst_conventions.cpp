@@ -13,7 +13,7 @@
 struct DateCase
 {
     QString window, field, typed, shown;
-    QVariant stored;
+    QVariant stored = {};
     bool toCancel = false;
 };
 Q_DECLARE_METATYPE(DateCase)
@@ -121,8 +121,8 @@ private slots:
         QTest::newRow("arrow") << int(Qt::Key_Left) << false;
         QTest::newRow("delete") << int(Qt::Key_Delete) << false;
         QTest::newRow("function key") << int(Qt::Key_F2) << false;
-        QTest::newRow("paste") << int(Qt::Key_V | Qt::ControlModifier) << true;
-        QTest::newRow("copy") << int(Qt::Key_C | Qt::ControlModifier) << false;
+        QTest::newRow("paste") << (Qt::ControlModifier | Qt::Key_V).toCombined() << true;
+        QTest::newRow("copy") << (Qt::ControlModifier | Qt::Key_C).toCombined() << false;
     }
 
     void keysThatEnableSave()

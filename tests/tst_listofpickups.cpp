@@ -4,7 +4,7 @@
 // A fill of the list: its mode and what it is handed.
 struct Fill
 {
-    QString mode, from, to, ids;
+    QString mode, from = {}, to = {}, ids = {};
 };
 Q_DECLARE_METATYPE(Fill)
 

@@ -9,6 +9,62 @@
 
 namespace core::db {
 
+namespace {
+
+// The result columns that order terms such as "pickuplog.id" name.
+QStringList resultColumns(const QStringList &order)
+{
+    QStringList keys;
+    for (const QString &term : order)
+        keys << term.section(QLatin1Char('.'), -1);
+    return keys;
+}
+
+// Rows after `last` in the ascending order of `keys` (NULL sorts first). A row value
+// comparison lets SQLite start the index scan there; a NULL in the last values
+// needs the longer form.
+QString afterPredicate(const QStringList &keys, const QVariantList &last, QVariantList &binds)
+{
+    int firstNull = -1;
+    for (int i = 0; i < keys.size(); ++i)
+        if (last.at(i).isNull()) {
+            firstNull = i;
+            break;
+        }
+    if (firstNull < 0) {
+        QStringList marks;
+        for (const QVariant &v : last) {
+            marks << QStringLiteral("?");
+            binds << v;
+        }
+        return QStringLiteral("(%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+    }
+    // (same prefix, NULL here, after in the rest) OR (same prefix, not NULL here) OR (after in the prefix)
+    QStringList prefix;
+    QVariantList prefixBinds;
+    for (int i = 0; i < firstNull; ++i) {
+        prefix << QStringLiteral("%1 = ?").arg(keys.at(i));
+        prefixBinds << last.at(i);
+    }
+    const QString key = keys.at(firstNull);
+    QStringList alternatives;
+    QString same = prefix.isEmpty() ? QString() : prefix.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ");
+    if (firstNull + 1 < keys.size()) {
+        binds << prefixBinds;
+        const QString rest = afterPredicate(keys.mid(firstNull + 1), last.mid(firstNull + 1), binds);
+        alternatives << QStringLiteral("(%1%2 IS NULL AND %3)").arg(same, key, rest);
+    }
+    binds << prefixBinds;
+    alternatives << QStringLiteral("(%1%2 IS NOT NULL)").arg(same, key);
+    if (firstNull > 0) {
+        alternatives << QStringLiteral("(%1)").arg(
+            afterPredicate(keys.mid(0, firstNull), last.mid(0, firstNull), binds));
+    }
+    return alternatives.join(QStringLiteral(" OR "));
+}
+
+} // namespace
+
 namespace queries {
 
 namespace {
@@ -143,6 +199,33 @@ Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
     return {sql + QStringLiteral(" LIMIT ? OFFSET ?"), binds};
 }
 
+std::optional<Query> keyAt(const Query &rows, qint64 offset, bool fromEnd)
+{
+    if (rows.order.isEmpty())
+        return std::nullopt;
+    const QStringList keys = resultColumns(rows.order);
+    QStringList terms = keys;
+    if (fromEnd)
+        for (QString &t : terms)
+            t += QStringLiteral(" DESC");
+    QVariantList binds = rows.binds;
+    binds << offset;
+    return Query{QStringLiteral("SELECT %1 FROM (%2) AS q ORDER BY %3 LIMIT 1 OFFSET ?")
+                     .arg(keys.join(QLatin1Char(',')), rows.unordered, terms.join(QLatin1Char(','))),
+                 binds};
+}
+
+Query rowsAfter(const Query &rows, const QVariantList &key, int limit)
+{
+    const QStringList keys = resultColumns(rows.order);
+    QVariantList binds = rows.binds;
+    const QString after = afterPredicate(keys, key, binds);
+    binds << limit;
+    return {QStringLiteral("SELECT * FROM (%1) AS q WHERE %2 ORDER BY %3 LIMIT ?")
+                .arg(rows.unordered, after, keys.join(QLatin1Char(','))),
+            binds};
+}
+
 std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value, bool after)
 {
     if (rows.order.size() != 1)
@@ -214,53 +297,6 @@ std::optional<bool> hasRows(const Query &query, Failure *why)
     return !first->isEmpty();
 }
 
-namespace {
-
-// Rows after `last` in the ascending order of `keys` (NULL sorts first). A row value
-// comparison lets SQLite start the index scan there; a NULL in the last values
-// needs the longer form.
-QString afterPredicate(const QStringList &keys, const QVariantList &last, QVariantList &binds)
-{
-    int firstNull = -1;
-    for (int i = 0; i < keys.size(); ++i)
-        if (last.at(i).isNull()) {
-            firstNull = i;
-            break;
-        }
-    if (firstNull < 0) {
-        QStringList marks;
-        for (const QVariant &v : last) {
-            marks << QStringLiteral("?");
-            binds << v;
-        }
-        return QStringLiteral("(%1) > (%2)").arg(keys.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-    }
-    // (same prefix, NULL here, after in the rest) OR (same prefix, not NULL here) OR (after in the prefix)
-    QStringList prefix;
-    QVariantList prefixBinds;
-    for (int i = 0; i < firstNull; ++i) {
-        prefix << QStringLiteral("%1 = ?").arg(keys.at(i));
-        prefixBinds << last.at(i);
-    }
-    const QString key = keys.at(firstNull);
-    QStringList alternatives;
-    QString same = prefix.isEmpty() ? QString() : prefix.join(QStringLiteral(" AND ")) + QStringLiteral(" AND ");
-    if (firstNull + 1 < keys.size()) {
-        binds << prefixBinds;
-        const QString rest = afterPredicate(keys.mid(firstNull + 1), last.mid(firstNull + 1), binds);
-        alternatives << QStringLiteral("(%1%2 IS NULL AND %3)").arg(same, key, rest);
-    }
-    binds << prefixBinds;
-    alternatives << QStringLiteral("(%1%2 IS NOT NULL)").arg(same, key);
-    if (firstNull > 0) {
-        alternatives << QStringLiteral("(%1)").arg(
-            afterPredicate(keys.mid(0, firstNull), last.mid(0, firstNull), binds));
-    }
-    return alternatives.join(QStringLiteral(" OR "));
-}
-
-} // namespace
-
 ChunkReader::ChunkReader(const QSqlDatabase &db, const Query &query, int chunkRows)
     : m_db(db)
     , m_query(query)
@@ -281,9 +317,7 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
     QVariantList binds = m_query.binds;
     const bool chunked = !m_query.order.isEmpty();
     // The chunk reads the query as a subquery: its order terms by the result columns they name.
-    QStringList keys;
-    for (const QString &term : m_query.order)
-        keys << term.section(QLatin1Char('.'), -1);
+    const QStringList keys = resultColumns(m_query.order);
     if (chunked) {
         if (!m_last.isEmpty() && m_query.orderFrom >= 0 && m_query.orderFrom < binds.size() && !m_last.at(0).isNull())
             binds[m_query.orderFrom] = m_last.at(0);

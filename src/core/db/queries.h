@@ -74,6 +74,12 @@ Query countOf(const Query &rows);
 // `limit` rows of `rows` from `offset`; with `fromEnd`, counted from the last row
 // and listed last first.
 Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd);
+// For ordered rows: the order columns' values of the row `offset` rows from the
+// start (or from the end), read from those columns alone, which an index can give
+// without visiting the rows skipped; and up to `limit` rows after a row with those
+// values. Together they read a page far from both ends in about the time of a near one.
+std::optional<Query> keyAt(const Query &rows, qint64 offset, bool fromEnd);
+Query rowsAfter(const Query &rows, const QVariantList &key, int limit);
 // The number of rows before the one whose `column` is `value` (with `after`: of it
 // and the rows after it), for rows ordered by that column alone; nothing otherwise.
 std::optional<Query> rowsBefore(const Query &rows, const QString &column, const QVariant &value, bool after = false);

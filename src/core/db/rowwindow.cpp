@@ -1,5 +1,6 @@
 #include "core/db/rowwindow.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/pgserver.h"
 
 #include <QSqlError>
@@ -141,6 +142,8 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     // Read from the nearer end: skipping rows costs as many steps as rows skipped.
     const bool fromEnd = !m_query.order.isEmpty() && first > m_rows / 2;
     const qint64 offset = fromEnd ? m_rows - (first + limit) : first;
+    if (std::optional<RowSet> keyed = farPage(first, limit, fromEnd))
+        return keep(number, Page{std::move(keyed->rows)});
     std::optional<RowSet> read = readRows(queries::windowOf(m_query, offset, limit, fromEnd));
     if (!read)
         return nullptr;
@@ -148,6 +151,27 @@ const RowWindow::Page *RowWindow::page(qint64 number) const
     if (fromEnd)
         std::reverse(p.rows.begin(), p.rows.end());
     return keep(number, std::move(p));
+}
+
+std::optional<RowSet> RowWindow::farPage(qint64 first, int limit, bool fromEnd) const
+{
+    // Far from both ends, skipping whole rows is slow (the rows are made, joins and
+    // all, then dropped): the key of the row before the page is found from the order
+    // columns alone, and the page read after it. On a server, where NULL keys sort
+    // last, the key comparison would not find the rows that follow them.
+    const qint64 skipped = fromEnd ? m_rows - first : first - 1;
+    if (skipped < kFarRows || m_query.order.isEmpty() || db::mainOnServer())
+        return std::nullopt;
+    const std::optional<Query> keyQuery = queries::keyAt(m_query, skipped, fromEnd);
+    const std::optional<RowSet> key = keyQuery ? readRows(*keyQuery) : std::nullopt;
+    if (!key || key->isEmpty()
+        || std::any_of(key->rows.first().begin(), key->rows.first().end(),
+                       [](const QVariant &v) { return v.isNull(); }))
+        return std::nullopt;
+    std::optional<RowSet> read = readRows(queries::rowsAfter(m_query, key->rows.first(), limit));
+    if (!read || read->size() != limit)
+        return std::nullopt; // changed since it was counted: read by position
+    return read;
 }
 
 void RowWindow::keyedPage(qint64 row, const QString &column, const QVariant &key) const

@@ -22,6 +22,8 @@ class RowWindow : public QAbstractTableModel
 public:
     static constexpr int kPageRows = 128;
     static constexpr int kKeptPages = 32;
+    // Rows from the nearer end past which a page is read by key, not by skipping.
+    static constexpr qint64 kFarRows = 8 * kPageRows;
 
     explicit RowWindow(QObject *parent = nullptr);
 
@@ -63,6 +65,9 @@ private:
     const Page *page(qint64 number) const;
     // Holds `page` as page `number`, forgetting the least recently used one when full.
     const Page *keep(qint64 number, Page page) const;
+    // The rows of a page far from both ends, read by the key of the row before it;
+    // nothing when it is near one or cannot be read so.
+    std::optional<RowSet> farPage(qint64 first, int limit, bool fromEnd) const;
     // Reads the page of `row`, whose ordering column holds `key`, by that key.
     void keyedPage(qint64 row, const QString &column, const QVariant &key) const;
 
