@@ -73,7 +73,10 @@ int main(int argc, char **argv)
         return 1;
     auto *projects = w->findChild<QListView *>(QStringLiteral("dbProject"));
     // The list is counted after its first paint; its middle and end are wanted.
-    QTest::qWaitFor([&] { return projects->model()->rowCount() > 128; }, 10000);
+    if (!QTest::qWaitFor([&] { return projects->model()->rowCount() > 128; }, 10000)) {
+        std::printf("the project list was not counted\n");
+        return 1;
+    }
     const int n = projects->model()->rowCount();
     for (const auto &[where, row] : {std::pair{"first", 0}, std::pair{"middle", n / 2}, std::pair{"last", n - 1}}) {
         const QModelIndex at = projects->model()->index(row, 0);

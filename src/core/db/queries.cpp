@@ -184,16 +184,24 @@ Query countOf(const Query &rows)
     return {QStringLiteral("SELECT count(*) FROM (%1) counted").arg(from), rows.binds};
 }
 
+namespace {
+
+// Order terms as an ORDER BY list, reversed from the end.
+QString orderList(QStringList terms, bool fromEnd)
+{
+    if (fromEnd)
+        for (QString &t : terms)
+            t += QStringLiteral(" DESC");
+    return terms.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
 {
     QString sql = rows.sql;
-    if (!rows.order.isEmpty()) {
-        QStringList terms = rows.order;
-        if (fromEnd)
-            for (QString &t : terms)
-                t += QStringLiteral(" DESC");
-        sql = rows.unordered + QStringLiteral(" ORDER BY ") + terms.join(QStringLiteral(", "));
-    }
+    if (!rows.order.isEmpty())
+        sql = rows.unordered + QStringLiteral(" ORDER BY ") + orderList(rows.order, fromEnd);
     QVariantList binds = rows.binds;
     binds << limit << offset;
     return {sql + QStringLiteral(" LIMIT ? OFFSET ?"), binds};
@@ -204,14 +212,10 @@ std::optional<Query> keyAt(const Query &rows, qint64 offset, bool fromEnd)
     if (rows.order.isEmpty())
         return std::nullopt;
     const QStringList keys = resultColumns(rows.order);
-    QStringList terms = keys;
-    if (fromEnd)
-        for (QString &t : terms)
-            t += QStringLiteral(" DESC");
     QVariantList binds = rows.binds;
     binds << offset;
     return Query{QStringLiteral("SELECT %1 FROM (%2) AS q ORDER BY %3 LIMIT 1 OFFSET ?")
-                     .arg(keys.join(QLatin1Char(',')), rows.unordered, terms.join(QLatin1Char(','))),
+                     .arg(keys.join(QLatin1Char(',')), rows.unordered, orderList(keys, fromEnd)),
                  binds};
 }
 
