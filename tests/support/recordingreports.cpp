@@ -18,12 +18,10 @@ void RecordingReports::record(Kind kind, const ReportJob &job)
 
 namespace reportrows {
 
-namespace {
 QString num(int i)
 {
     return QStringLiteral("%1").arg(i + 1, 3, 10, QLatin1Char('0'));
 }
-} // namespace
 
 QString words(int count, int seed)
 {

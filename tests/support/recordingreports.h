@@ -34,6 +34,7 @@ namespace reportrows {
 RowSet pickups(int n, const std::function<QString(int)> &note = {}); // `note(i)` gives record i's note
 RowSet projects(int n);  // Active is -1 and 0 in turn
 RowSet companies(int n); // the columns the list of subcontractors prints
+QString num(int i); // "001" for record 0, as the values above number their records
 QString words(int count, int seed = 0); // words of varied length, numbered so that their order can be checked
 } // namespace reportrows
 
