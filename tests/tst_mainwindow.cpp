@@ -119,21 +119,12 @@ private slots:
         QCOMPARE(env->messages.calls.size(), 2);
     }
 
-    // Tab walks the lists, the grid, then Print; arrow keys choose.
-    void keyboardWalksTheLists()
+    // Arrow keys choose a subcontractor (Tab's order is in the layout snapshot, a project chosen by key below).
+    void keyboardChoosesASubcontractor()
     {
-        projects->setFocus();
-        for (QWidget *next : QList<QWidget *>{companies, grid, button(w, "CmdPrint")}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), next);
-        }
-        clickRow(projects, 0);
-        projects->setFocus();
-        QTest::keyClick(projects, Qt::Key_Down);
-        QCOMPARE(texts(companies), QStringList({"HARBOR GLASS", "ACME ELECTRIC"}));
-        QTest::keyClick(projects, Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), companies);
+        clickRow(projects, 1);
         // Focus puts the cursor on the first entry; moving it chooses.
+        companies->setFocus(Qt::TabFocusReason);
         QTest::keyClick(companies, Qt::Key_Down);
         QCOMPARE(gridColumn("pickupby"), QStringList({"D. O'BRIEN"}));
         QTest::keyClick(companies, Qt::Key_Up);
@@ -158,8 +149,7 @@ private slots:
         QCOMPARE(resets.size(), 1);
         QCOMPARE(texts(projects).size(), 7);
         QCOMPARE(projects->currentIndex().data().toString(), QStringLiteral("HARBOR VIEW"));
-        const QStringList elsewhere = {"UPDATE project SET projectname = 'HARBOUR VIEW' WHERE id = 2"};
-        QVERIFY(TestEnv::onServer() ? env->otherDesk(elsewhere) : withFile(gDbFile, elsewhere));
+        QVERIFY(writtenElsewhere(*env, {"UPDATE project SET projectname = 'HARBOUR VIEW' WHERE id = 2"}));
         if (!TestEnv::onServer())
             registers().announce("authorizedcompanies");
         QTRY_COMPARE_WITH_TIMEOUT(projects->currentIndex().data().toString(), QStringLiteral("HARBOUR VIEW"), 2000);
