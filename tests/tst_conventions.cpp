@@ -93,6 +93,7 @@ private slots:
         QTest::addColumn<bool>("enables");
         QTest::newRow("letter") << int(Qt::Key_Q) << true;
         QTest::newRow("digit") << int(Qt::Key_7) << true;
+        QTest::newRow("backspace") << int(Qt::Key_Backspace) << true;
         QTest::newRow("enter") << int(Qt::Key_Return) << true;
         QTest::newRow("arrow") << int(Qt::Key_Left) << false;
         QTest::newRow("delete") << int(Qt::Key_Delete) << false;
