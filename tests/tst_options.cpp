@@ -99,7 +99,6 @@ private slots:
         QTest::addColumn<QStringList>("typed"); // export folder, database folder, server host, port, database, user
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QString>("address"); // read back at the next start; empty: the file
-        QTest::newRow("empty boxes") << QStringList{"", "", "", "", "", ""} << true << "";
         QTest::newRow("trailing separator, comma, quotes") << QStringList{"/data/x/", "/d, 'o' \"q\"", "", "", "", ""} << true << "";
         QTest::newRow("closed without Save: nothing kept") << QStringList{"/elsewhere", "/other", "db.example", "", "", ""} << false << "";
         QTest::newRow("a server") << QStringList{"/e", "/d", "db.example", "6543", "office", "desk"} << true << "postgresql://desk@db.example:6543/office";
