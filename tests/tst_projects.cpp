@@ -43,11 +43,11 @@ private slots:
         QTest::addColumn<QString>("how"); // empty: the title bar's close box
         for (const char *editor : {"project", "company", "pickup"})
             for (const char *how : {"cmdsave", "CmdCancel", ""})
-                if (QLatin1String(editor) != "pickup" || QLatin1String(how) != "cmdsave") // a pick-up needs a subcontractor
+                if (QLatin1String(editor) != "pickup" || QLatin1String(how) != "cmdsave") // needs a subcontractor
                     QTest::addRow("%s, %s", editor, *how ? how : "close box") << editor << how;
     }
 
-    // Only "Save" writes; saving, and every way of closing the subcontractor and pick-up editors, refreshes the main window.
+    // Only "Save" writes; saving, and any close of the subcontractor or pick-up editor, refreshes the main window.
     void editorsClose()
     {
         QFETCH(QString, editor);
