@@ -1,47 +1,24 @@
 // What the editors share: Enter walks the fields, typing writes capitals, keys enable "Save", dates are checked.
 #include "support/windows.h"
 #include "ui/common/conventions.h"
-#include "ui/reports/frmreportdate.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
 #include <QStyleOption>
 #include <QTimer>
 
-// A date typed into `field` of `window`, as shown once left and as stored (invalid: not
-// saved, 0: NULL); left by a press on "Cancel" taking the focus, else by Tab.
+// A date typed into `field` of `window`, as shown once left by Tab and as stored (invalid: not
+// saved, 0: NULL).
 struct DateCase
 {
     QString window, field, typed, shown;
     QVariant stored = {};
-    bool toCancel = false;
 };
 Q_DECLARE_METATYPE(DateCase)
 
 class TestConventions : public OfficeTest
 {
     Q_OBJECT
-
-    // The window, open and active, with the focus on `start`.
-    static QWidget *open(const QString &which, const char *start = nullptr)
-    {
-        QWidget *w = nullptr;
-        if (which == QLatin1String("project"))
-            (w = WindowRegistry::get<frmNewProject>(), static_cast<frmNewProject *>(w)->NewProject());
-        else if (which == QLatin1String("company"))
-            (w = WindowRegistry::get<frmAuthorizedCompanies>(), static_cast<frmAuthorizedCompanies *>(w)->NewCompany(1));
-        else if (which == QLatin1String("pickup"))
-            (w = WindowRegistry::get<frmPickupForm>(), static_cast<frmPickupForm *>(w)->NewPickup(1));
-        else
-            (w = WindowRegistry::get<frmreportdate>(), static_cast<frmreportdate *>(w)->showdate("all"));
-        w->activateWindow();
-        if (!QTest::qWaitForWindowActive(w))
-            return nullptr;
-        if (start)
-            w->findChild<QWidget *>(QLatin1String(start))->setFocus();
-        return w;
-    }
-
 private slots:
     void enterWalk_data()
     {
@@ -57,7 +34,7 @@ private slots:
     {
         QFETCH(QString, editor);
         QFETCH(QString, start);
-        QWidget *w = open(editor, qPrintable(start));
+        QWidget *w = openEditor(editor, qPrintable(start));
         QVERIFY(w);
         if (editor == QLatin1String("project")) // a key press enables "Save" first
             drive::key(w, Qt::Key_A);
@@ -80,7 +57,7 @@ private slots:
     // The next position is the disabled "Save": the focus stays, and the same key enables it.
     void enterBeforeDisabledSave()
     {
-        QWidget *w = open("project", "chkActive");
+        QWidget *w = openEditor("project", "chkActive");
         QVERIFY(w);
         QVERIFY(!ui::button(w, "cmdsave")->isEnabled());
         drive::key(w, Qt::Key_Return);
@@ -93,7 +70,7 @@ private slots:
     // Typed letters become capitals, one for one, dead keys and input methods too; pasted text keeps its case.
     void capitalsOnTypingOnly()
     {
-        QWidget *w = open("company", "TxtCompanyName");
+        QWidget *w = openEditor("company", "TxtCompanyName");
         QVERIFY(w);
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("smith & co. 7"));
         QKeyEvent umlaut(QEvent::KeyPress, Qt::Key_Udiaeresis, Qt::NoModifier, QStringLiteral("ü"));
@@ -120,7 +97,6 @@ private slots:
         QTest::newRow("enter") << int(Qt::Key_Return) << true;
         QTest::newRow("arrow") << int(Qt::Key_Left) << false;
         QTest::newRow("delete") << int(Qt::Key_Delete) << false;
-        QTest::newRow("function key") << int(Qt::Key_F2) << false;
         QTest::newRow("paste") << (Qt::ControlModifier | Qt::Key_V).toCombined() << true;
         QTest::newRow("copy") << (Qt::ControlModifier | Qt::Key_C).toCombined() << false;
     }
@@ -129,7 +105,7 @@ private slots:
     {
         QFETCH(int, key);
         QFETCH(bool, enables);
-        QWidget *w = open("project", "TxtCompany");
+        QWidget *w = openEditor("project", "TxtCompany");
         QVERIFY(w);
         QTest::mouseClick(w->findChild<QCheckBox *>(QStringLiteral("chkActive")), Qt::LeftButton);
         QVERIFY(!ui::button(w, "cmdsave")->isEnabled()); // a click in the check box alone does not enable it
@@ -146,21 +122,19 @@ private slots:
         QTest::newRow("subcontractor, two-digit year") << DateCase{"company", "TxtPickupDate", "12/05/26", "12/5/2026", "2026-12-05"};
         QTest::newRow("subcontractor, impossible") << DateCase{"company", "TxtPickupDate", "2/30/2003", "", 0};
         QTest::newRow("pick-up, time of day") << DateCase{"pickup", "TxtPickupDate", "3/7/26 4:30 pm", "3/7/2026 4:30:00 PM", "2026-03-07 16:30:00"};
-        QTest::newRow("date window, 31 April") << DateCase{"dates", "Text2", "4/31/2003", ""};
         QTest::newRow("date window, lower case kept") << DateCase{"dates", "Text1", "march 7, 2026", "3/7/2026"};
-        QTest::newRow("subcontractor, left for Cancel") << DateCase{"company", "TxtPickupDate", "4/31/2026", "", {}, true};
     }
 
     // Typed dates are checked when the field is left, and saved in ISO form (empty: NULL).
     void dateCheckOnFocusLoss()
     {
         QFETCH(DateCase, c);
-        QWidget *w = open(c.window, qPrintable(c.field));
+        QWidget *w = openEditor(c.window, qPrintable(c.field));
         QVERIFY(w);
         QLineEdit *date = field(w, qPrintable(c.field));
         drive::retype(w, qPrintable(c.field), c.typed);
         QCOMPARE(date->text(), c.window == QLatin1String("dates") ? c.typed : c.typed.toUpper());
-        c.toCancel ? button(w, "CmdCancel")->setFocus(Qt::MouseFocusReason) : drive::key(w, Qt::Key_Tab);
+        drive::key(w, Qt::Key_Tab);
         QCOMPARE(date->text(), c.shown);
         if (!c.stored.isValid())
             return;
@@ -177,7 +151,7 @@ private slots:
     // A look at another window leaves a date half typed as it is.
     void dateKeptWhileAnotherWindowIsUsed()
     {
-        QWidget *w = open("pickup", "TxtPickupDate");
+        QWidget *w = openEditor("pickup", "TxtPickupDate");
         QVERIFY(w);
         drive::retype(w, "TxtPickupDate", QStringLiteral("12/05"));
         window<frmNewProject>()->NewProject();
@@ -189,16 +163,17 @@ private slots:
         QCOMPARE(field(w, "TxtPickupDate")->text(), QStringLiteral("12/5/2026"));
     }
 
-    // A save with no database open says why, naming the file and what to do; the editor stays.
+    // A failed save says why (here: no database open, naming the file and what to do); the editor stays.
     void saveWithoutDatabase()
     {
-        QWidget *w = open("project", "TxtCompany");
+        QWidget *w = openEditor("project", "TxtCompany");
         QVERIFY(w);
         drive::type(w, QStringLiteral("kept"));
         db::main().close();
         ui::press(w, "cmdsave");
         QCOMPARE(env->messages.said(), QStringList("Quillbern|The project could not be saved: no database is open at \"" + gDbFile
                                                    + "\": choose its folder in Options, or restart and answer Yes to create it"));
+        QCOMPARE(env->messages.calls.first().icon, QMessageBox::Critical);
         QVERIFY(w->isVisible() && field(w, "TxtCompany")->text() == QStringLiteral("KEPT"));
     }
 

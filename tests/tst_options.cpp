@@ -43,7 +43,6 @@ private slots:
         QTest::addColumn<QString>("databaseBox");
         const QString exp = QStringLiteral("/srv/export"), data = QStringLiteral("/srv/data");
         QTest::newRow("export folder") << QStringList{"cmdexp1", "open:alpha", "cmdokexp"} << "{tree}/alpha" << data;
-        QTest::newRow("database folder") << QStringList{"cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta";
         QTest::newRow("the second Explore decides") << QStringList{"cmdexp1", "cmddatabase", "open:beta", "cmdokexp"} << exp << "{tree}/beta";
         QTest::newRow("a single click only highlights") << QStringList{"cmdexp1", "open:alpha", "click:beta", "cmdokexp"} << "{tree}/alpha" << data;
         QTest::newRow("a folder inside another") << QStringList{"cmdexp1", "open:alpha", "open:alpha/inner", "cmdokexp"} << "{tree}/alpha/inner" << data;
@@ -100,8 +99,6 @@ private slots:
         QTest::addColumn<QStringList>("typed"); // export folder, database folder, server host, port, database, user
         QTest::addColumn<bool>("saved");
         QTest::addColumn<QString>("address"); // read back at the next start; empty: the file
-        QTest::newRow("two folders") << QStringList{"/data/export", "/data/main db", "", "", "", ""} << true << "";
-        QTest::newRow("empty boxes") << QStringList{"", "", "", "", "", ""} << true << "";
         QTest::newRow("trailing separator, comma, quotes") << QStringList{"/data/x/", "/d, 'o' \"q\"", "", "", "", ""} << true << "";
         QTest::newRow("closed without Save: nothing kept") << QStringList{"/elsewhere", "/other", "db.example", "", "", ""} << false << "";
         QTest::newRow("a server") << QStringList{"/e", "/d", "db.example", "6543", "office", "desk"} << true << "postgresql://desk@db.example:6543/office";

@@ -15,6 +15,7 @@
 #include "ui/lists/frmListofPickups.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
+#include "ui/reports/frmreportdate.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -28,3 +29,29 @@ using ui::field;
 using ui::press;
 using ui::sorted;
 using ui::texts;
+
+// `statements` written by another program, or on a server by another desk (which announces them itself).
+inline bool writtenElsewhere(const TestEnv &env, const QStringList &statements)
+{
+    return TestEnv::onServer() ? env.otherDesk(statements) : withFile(gDbFile, statements);
+}
+
+// An editor ("project", "company", "pickup") or the date window, open and active, with the focus on `start`.
+inline QWidget *openEditor(const QString &which, const char *start = nullptr)
+{
+    QWidget *w = nullptr;
+    if (which == QLatin1String("project"))
+        (w = WindowRegistry::get<frmNewProject>(), static_cast<frmNewProject *>(w)->NewProject());
+    else if (which == QLatin1String("company"))
+        (w = WindowRegistry::get<frmAuthorizedCompanies>(), static_cast<frmAuthorizedCompanies *>(w)->NewCompany(1));
+    else if (which == QLatin1String("pickup"))
+        (w = WindowRegistry::get<frmPickupForm>(), static_cast<frmPickupForm *>(w)->NewPickup(1));
+    else
+        (w = WindowRegistry::get<frmreportdate>(), static_cast<frmreportdate *>(w)->showdate("all"));
+    w->activateWindow();
+    if (!QTest::qWaitForWindowActive(w))
+        return nullptr;
+    if (start)
+        w->findChild<QWidget *>(QLatin1String(start))->setFocus();
+    return w;
+}
