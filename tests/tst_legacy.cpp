@@ -74,15 +74,9 @@ private slots:
         QFETCH(QString, file);
         const QJsonObject tables = expectedTables(file);
         QVERIFY(!tables.isEmpty());
-        Failure why;
-        auto reader = legacy::Reader::openRegister(fixture(file), &why);
-        QVERIFY2(reader, qPrintable(why.description));
-        const legacy::Counts counts = reader->counts();
-        QCOMPARE(QList<qint64>({counts.projects, counts.companies, counts.pickups}), QList<qint64>({4, 7, 25}));
-        reader.reset();
-
         // The old file moves aside unchanged and the new register holds the same rows.
         TestEnv env;
+        Failure why;
         const QString old = env.path(file.endsWith("accdb") ? "db1.accdb" : "db1.mdb");
         QVERIFY(QFile::copy(fixture(file), old));
         const auto done = convertLegacy(old, env.folder(), {}, &why);
@@ -208,7 +202,6 @@ private slots:
         QTest::newRow("encrypted") << patched([](QByteArray &b) { b[0x3e] = char(b[0x3e] ^ 0x01); }) << "new" << "it is encrypted";
         QTest::newRow("cut short") << reg.left(150000) << "new" << "cut short";
         QTest::newRow("cut at a page") << reg.left(36 * 4096) << "new" << "damaged";
-        QTest::newRow("a lost page") << patched([](QByteArray &b) { b.replace(pickup11(b) / 4096 * 4096, 4096, QByteArray(4096, 0)); }) << "new" << "damaged";
         QTest::newRow("a column of another type") << patched([](QByteArray &b) { b[b.indexOf(QByteArray::fromHex("0a5906000001000000010009"))] = 7; })
                                                   << "new" << "the column \"projectname\" of the table \"project\" is of the type Double";
         QTest::newRow("not a database") << QByteArray("just text\n") << "new" << "no Jet or ACE header";
