@@ -376,11 +376,6 @@ private slots:
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<qint64>("chosen"); // 0: none; -1: none, and the file is read-only
         QTest::addColumn<QStringList>("asStored"); // how the expected rows differ from the file's
-        const QStringList twoProjects{
-            "INSERT INTO project VALUES (6, 'ANOTHER', 'ELSEWHERE', 0)",
-            "INSERT INTO authorizedcompanies (id, idproject, name, active) VALUES (21, 6, 'OTHER SUB', 0), (22, 6, 'THIRD SUB', -1)",
-            "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z'), (202, 6, 22, NULL, NULL, NULL, NULL), "
-            "(203, 6, 11, '2026-03-02', 'ON ANOTHER PROJECT', NULL, NULL)"};
         const auto mb = [](const QString &piece) { return '\'' + piece.repeated((1 << 20) / piece.toUtf8().size() + 1) + '\''; };
         QStringList huge, quoted;
         for (const char *column : {"name", "address1", "address2", "city", "state", "zipcode", "telephone", "fax", "email", "website", "note",
@@ -389,8 +384,12 @@ private slots:
             quoted << QStringLiteral("%1 = '%1: O''Neil \"q\" ; DROP TABLE project; -- ü 北京 😀 \\ %_'").arg(column);
         }
         const auto row = [](const char *name, const QStringList &extra, qint64 chosen = 0, const QStringList &asStored = {}) { QTest::newRow(name) << extra << chosen << asStored; };
-        row("two projects, none chosen: the first row", twoProjects);
-        row("pick-ups pointing at no subcontractor", {"INSERT INTO pickuplog VALUES (301, 5, 999, '2026-03-01', 'NOBODY', NULL, NULL), (302, 5, NULL, NULL, 'NULL SUB', NULL, NULL)"});
+        // Pick-ups of the other project's subcontractors stay; one filed under that project for a subcontractor of this one travels.
+        row("two projects, none chosen: the first row",
+            {"INSERT INTO project VALUES (6, 'ANOTHER', 'ELSEWHERE', 0)",
+             "INSERT INTO authorizedcompanies (id, idproject, name, active) VALUES (21, 6, 'OTHER SUB', 0), (22, 6, 'THIRD SUB', -1)",
+             "INSERT INTO pickuplog VALUES (201, 6, 21, '2026-03-01', 'X', 'Y', 'Z'), (202, 6, 22, NULL, NULL, NULL, NULL), "
+             "(203, 6, 11, '2026-03-02', 'ON ANOTHER PROJECT', NULL, NULL)"});
         row("triggers, views and indexes planted", {"CREATE TRIGGER wipe AFTER INSERT ON project BEGIN DELETE FROM authorizedcompanies; END",
                                                     "CREATE TRIGGER wipe2 BEFORE DELETE ON pickuplog BEGIN SELECT RAISE(ABORT, 'planted'); END",
                                                     "CREATE VIEW evil AS SELECT * FROM project, authorizedcompanies", "CREATE INDEX ix_evil ON pickuplog(lower(note))",
