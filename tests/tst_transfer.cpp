@@ -310,10 +310,10 @@ private slots:
         gDbFile = core::joinPath(gDbPath, core::kDbFileName);
         gExportPath = env.path(QStringLiteral("it's \"out\""));
         QVERIFY(QDir().mkpath(gExportPath) && env.createDatabase(SampleSpec{.projects = 1, .companiesPerProject = 2, .pickupsPerCompany = 3}));
-        const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, "O'BRIEN _QUOTED_ 1437_0307.mdb");
+        const QString tpl = transfer::templatePath(gExportPath), taken = core::joinPath(gExportPath, "O'BRIEN _QUOTED__ 1437_0307.mdb");
         QVERIFY(QFile::remove(tpl) && writeFile(taken, "an earlier export, kept"));
         for (int i = 0; i < 2; ++i)
-            ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\""), nullptr);
+            ui::ExportDatabase(QStringLiteral("1"), QStringLiteral("O'BRIEN \"QUOTED\"\t"), nullptr);
         QCOMPARE(env.messages.said(), QStringList({kExported, kExported}));
         QCOMPARE(fileBytes(taken), QByteArray("an earlier export, kept"));
         for (const char *n : {" (2).mdb", " (3).mdb"})
