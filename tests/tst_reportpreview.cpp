@@ -1,11 +1,7 @@
 // The preview window, and printing where no printer is installed.
-#include "ui/common/windowregistry.h"
-#include "ui/main/frmMain.h"
+#include "support/windows.h"
 #include "ui/reports/reportpreview.h"
-#include "support/testenv.h"
-#include "support/ui.h"
 
-#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QPrinterInfo>

@@ -15,7 +15,9 @@
 #include "ui/lists/frmListofPickups.h"
 #include "ui/lists/frmListofProjects.h"
 #include "ui/main/frmMain.h"
+#include "ui/reports/frmprojectlist.h"
 #include "ui/reports/frmreportdate.h"
+#include "ui/reports/frmsubcontractorlist.h"
 
 #include <QAction>
 #include <QCheckBox>
