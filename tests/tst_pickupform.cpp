@@ -35,9 +35,11 @@ class TestPickupForm : public OfficeTest
     }
 
 private slots:
-    // From the menu, with real clicks and keys, to the register.
+    // From the menu, with real clicks and keys, to the register and back; ids beyond 32 bits (so beyond 16 too) kept whole.
     void roadOfOnePickup()
     {
+        QVERIFY(env->exec("UPDATE project SET id = 5000000000 WHERE id = 1"));
+        QVERIFY(env->exec("UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 5000000000 WHERE idproject = 1"));
         frmMain *main = window<frmMain>();
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main));
@@ -72,7 +74,13 @@ private slots:
         click(button(editor, "cmdsave"));
         QVERIFY(!WindowRegistry::existing<frmPickupForm>());
         QCOMPARE(rereads.size(), 1); // the write announced; closing after it does not again
-        QCOMPARE(pickup(), QStringLiteral("1|10|2026-03-07|J. SMITH|DRAWINGS REV. 2|LEFT AT GATE, O'NEIL'S \"B\" DOOR"));
+        QCOMPARE(pickup(), QStringLiteral("5000000000|5000000010|2026-03-07|J. SMITH|DRAWINGS REV. 2|"
+                                          "LEFT AT GATE, O'NEIL'S \"B\" DOOR"));
+        QVERIFY(env->exec("UPDATE pickuplog SET id = 70000 WHERE id = (SELECT max(id) FROM pickuplog)"));
+        editor = edit(70000);
+        QVERIFY(editor && editor->isVisible());
+        QCOMPARE(QList<qint64>({editor->ProjectId(), editor->CompanyId()}), QList<qint64>({5000000000, 5000000010}));
+        QCOMPARE(field(editor, "TxtProjectName")->text(), QStringLiteral("NORTH TOWER"));
         QVERIFY(env->messages.calls.isEmpty());
     }
 
@@ -81,7 +89,6 @@ private slots:
         QTest::addColumn<qint64>("company"); // chosen before "Save"; 0: none
         QTest::newRow("none chosen") << qint64(0);
         QTest::newRow("empty name") << qint64(15);
-        QTest::newRow("deleted meanwhile") << qint64(99);
     }
 
     // Said, and nothing written; once a subcontractor with a name is chosen the same "Save" writes.
@@ -102,35 +109,10 @@ private slots:
         QCOMPARE(pickup(), QStringLiteral("1|11|2026-03-07|SOMEONE|<NULL>|<NULL>"));
     }
 
-    // Ids beyond 32 bits (so beyond 16 too) chosen through the list of subcontractors, stored, and opened again.
-    void largeIds()
-    {
-        const qint64 project = 5000000000, company = 5000000001;
-        QVERIFY(env->exec("INSERT INTO project VALUES (5000000000, 'HUGE ID', 'VAST', -1)"));
-        QVERIFY(env->exec("INSERT INTO authorizedcompanies (id, idproject, name) VALUES (5000000001, 5000000000, 'VERY FAR CO')"));
-        frmPickupForm *w = openNew(project);
-        click(button(w, "CmdListofCompanies"));
-        auto *list = WindowRegistry::existing<frmListofCompanies>();
-        QVERIFY(list && QTest::qWaitForWindowExposed(list));
-        QCOMPARE(list->ADOlist()->count(), 1);
-        clickRow(list->grid(), 0);
-        click(button(list, "CmdAcept"));
-        click(button(w, "cmdsave"));
-        QVERIFY(pickup().startsWith(QStringLiteral("%1|%2|").arg(project).arg(company)));
-        QVERIFY(env->exec("UPDATE pickuplog SET id = 70000 WHERE id = (SELECT max(id) FROM pickuplog)"));
-        w = edit(70000);
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(QList<qint64>({w->ProjectId(), w->CompanyId()}), QList<qint64>({project, company}));
-        QCOMPARE(field(w, "TxtProjectName")->text(), env->scalar("SELECT projectname FROM project WHERE id = ?", {project}));
-        QVERIFY(env->messages.calls.isEmpty());
-    }
-
     // Saved unchanged it stays the same; a change goes to this row only; a second choice replaces every subcontractor field.
     void editAndChooseAgain()
     {
         const QString before = pickup("id = 102");
-        frmMain *main = window<frmMain>();
-        QVERIFY(writtenElsewhere(*env, {"INSERT INTO project (projectname) VALUES ('ADDED ELSEWHERE')"}));
         frmPickupForm *w = edit(102);
         QVERIFY(w && w->isVisible());
         QCOMPARE(fieldTexts(w, {"TxtCompanyName", "TxtProjectName", "TxtCompany", "txtMemo", "TxtPickupDate", "TxtPickupBy", "TxtPackage", "txtnote"}),
@@ -140,7 +122,6 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), field(w, "TxtPickupDate"));
         click(button(w, "cmdsave"));
         QCOMPARE(pickup("id = 102"), before);
-        QTRY_COMPARE(main->AdoProjects()->model()->rowCount(), 7);
         w = edit(102);
         field(w, "TxtPackage")->setText(QStringLiteral("KEYS AND BADGE"));
         field(w, "TxtPickupBy")->setText(QStringLiteral("TYPED BEFORE"));
