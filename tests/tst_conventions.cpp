@@ -94,7 +94,6 @@ private slots:
         QTest::newRow("letter") << int(Qt::Key_Q) << true;
         QTest::newRow("digit") << int(Qt::Key_7) << true;
         QTest::newRow("backspace") << int(Qt::Key_Backspace) << true;
-        QTest::newRow("enter") << int(Qt::Key_Return) << true;
         QTest::newRow("arrow") << int(Qt::Key_Left) << false;
         QTest::newRow("delete") << int(Qt::Key_Delete) << false;
         QTest::newRow("paste") << (Qt::ControlModifier | Qt::Key_V).toCombined() << true;
@@ -119,7 +118,6 @@ private slots:
     void dateCheckOnFocusLoss_data()
     {
         QTest::addColumn<DateCase>("c");
-        QTest::newRow("subcontractor, two-digit year") << DateCase{"company", "TxtPickupDate", "12/05/26", "12/5/2026", "2026-12-05"};
         QTest::newRow("subcontractor, impossible") << DateCase{"company", "TxtPickupDate", "2/30/2003", "", 0};
         QTest::newRow("pick-up, time of day") << DateCase{"pickup", "TxtPickupDate", "3/7/26 4:30 pm", "3/7/2026 4:30:00 PM", "2026-03-07 16:30:00"};
         QTest::newRow("date window, lower case kept") << DateCase{"dates", "Text1", "march 7, 2026", "3/7/2026"};
