@@ -52,7 +52,6 @@ private slots:
         frmListofPickups *w = list();
         fill(w, f);
         QVERIFY(QTest::qWaitForWindowExposed(w));
-        QCOMPARE(w->listmode(), f.mode);
         QCOMPARE(sorted(pickers(w)), sorted(rows));
         QVERIFY(!w->ADOlist()->sql().contains(QStringLiteral("2003"))); // dates are bound, not pasted
         click(button(w, "CmdPrint"));

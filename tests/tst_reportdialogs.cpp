@@ -67,7 +67,6 @@ private slots:
         }
         QVERIFY(env->messages.calls.isEmpty());
         QVERIFY(!WindowRegistry::existing<frmreportdate>() && list && list->isVisible());
-        QCOMPARE(list->listmode(), QStringLiteral("showall"));
         QCOMPARE(pickers(list), rows);
         QCOMPARE(list->fromdate() + " " + list->todate(), shown); // the texts as the fields showed them
     }
