@@ -35,11 +35,12 @@ class TestPickupForm : public OfficeTest
     }
 
 private slots:
-    // From the menu, with real clicks and keys, to the register and back; ids beyond 32 bits (so beyond 16 too) kept whole.
+    // From the menu, with real clicks and keys, to the register and back; ids beyond 32 bits kept whole.
     void roadOfOnePickup()
     {
         QVERIFY(env->exec("UPDATE project SET id = 5000000000 WHERE id = 1"));
-        QVERIFY(env->exec("UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 5000000000 WHERE idproject = 1"));
+        QVERIFY(env->exec("UPDATE authorizedcompanies SET idproject = 5000000000, id = id + 5000000000 "
+                          "WHERE idproject = 1"));
         frmMain *main = window<frmMain>();
         main->show();
         QVERIFY(QTest::qWaitForWindowExposed(main));

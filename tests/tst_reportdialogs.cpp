@@ -26,7 +26,6 @@ class TestReportDialogs : public OfficeTest
         return picker && QTest::qWaitForWindowExposed(picker) ? picker : nullptr;
     }
     static QStringList listed(QWidget *picker) { return ui::texts(picker->findChild<QListView *>(QStringLiteral("Dlist"))); }
-    static QStringList pickers(frmListofPickups *w) { return ui::sorted(ui::column(w->grid(), "pickupby")); }
     // Clicks `row` of the picker and "OK"; the list of pick-ups it opens.
     static frmListofPickups *pick(QWidget *picker, int row)
     {
@@ -67,7 +66,7 @@ private slots:
         }
         QVERIFY(env->messages.calls.isEmpty());
         QVERIFY(!WindowRegistry::existing<frmreportdate>() && list && list->isVisible());
-        QCOMPARE(pickers(list), rows);
+        QCOMPARE(sorted(column(list->grid(), "pickupby")), rows);
         QCOMPARE(list->fromdate() + " " + list->todate(), shown); // the texts as the fields showed them
     }
 
