@@ -52,7 +52,6 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("expected"); // read under [paths]
         QTest::addColumn<QString>("dbFile");   // as the globals make it; "~": the default folder
-        QTest::newRow("key capitalised in file") << QByteArray("[paths]\nDbpath=/data/q\n") << "dbpath" << "/data/q" << "/data/q/db1.mdb";
         QTest::newRow("section in capitals") << QByteArray("[PATHS]\nExportPath=/x\n") << "exportpath" << "/x" << "~/db1.mdb";
         QTest::newRow("other section ignored") << QByteArray("[other]\ndbpath=/x\n") << "dbpath" << "DEFAULT" << "~/db1.mdb";
         QTest::newRow("comma and escaped backslash") << QByteArray("[paths]\nExportPath=/data/smith\\\\jones, lee\n") << "ExportPath"
