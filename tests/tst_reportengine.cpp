@@ -341,8 +341,6 @@ private slots:
         QTest::newRow("companies, one blank; active as text") << "DrpListofCompanies" << " " << "" << "active" << QVariant("-1") << "Yes";
         QTest::newRow("companies, a number") << "DrpListofCompanies" << mains << mains << "ZIPCODE" << QVariant(12345) << "12345";
         QTest::newRow("pickups, no title set; null date") << "DrpListofPickups" << QString() << "" << "pickupdate" << QVariant() << "";
-        QTest::newRow("main window's title; date and time") << "DrpListofPickupsOnly" << mains << mains << "pickupdate" << QVariant("2026-11-30 14:05:00")
-                                                            << "11/30/2026 2:05:00 PM";
     }
 
     // "%i" prints the caller's title; the projects report has its own; layouts are found by name in any case.

@@ -43,11 +43,6 @@ public:
     bool otherDesk(const QStringList &statements) const;
     // Makes the register refuse every `op` (INSERT, UPDATE, DELETE) on `table` with `message`.
     bool refuse(const QString &op, const QString &table, const QString &message) const;
-    // Undoes refuse().
-    bool allow(const QString &op, const QString &table) const
-    {
-        return exec(QStringLiteral("DROP TRIGGER refuse_%1").arg(op.toLower()) + (onServer() ? QStringLiteral(" ON ") + table : QString()));
-    }
     // Plain SQL that changes data; false on failure.
     bool exec(const QString &sql, const QVariantList &binds = {}) const;
     int count(const QString &from, const QVariantList &binds = {}) const { return scalar("SELECT count(*) FROM " + from, binds).toInt(); }
