@@ -329,6 +329,24 @@ private slots:
         QVERIFY(!f.description.isEmpty() && f.text() == QString::number(f.number) + f.description);
     }
 
+    // Ordered by names, some NULL: each row where one read of them all puts it (NULL first on both engines), from either end.
+    void windowByName()
+    {
+        TestEnv env;
+        QVERIFY(env.createDatabase(SampleSpec{.projects = 6000, .companiesPerProject = 0}));
+        QVERIFY(env.exec("UPDATE project SET active = -1, projectname = CASE WHEN id % 5 = 0 THEN NULL ELSE projectname END, "
+                         "company = CASE WHEN id % 3 = 0 THEN NULL ELSE company END"));
+        const Query query = queries::activeProjectsByNameAndCompany();
+        const std::optional<RowSet> whole = readRows(query);
+        QVERIFY(whole && whole->size() == 6000 && whole->rows.first().at(whole->columnIndex("projectname")).isNull());
+        const QStringList ids = ui::column(*whole, "id");
+        DataSource ds;
+        ds.setQuery(query);
+        QVERIFY(ds.refresh());
+        for (int row = 5999; row >= 0; row -= 11)
+            QCOMPARE(ds.value(row, QStringLiteral("id")).toString(), ids[row]);
+    }
+
     // Every row known at once, only pages around those read held, from either end; found by id with or without a stated order.
     void windowOfRows()
     {

@@ -211,6 +211,7 @@ private slots:
         QCOMPARE(env.count("project WHERE projectname = 'OLD' AND active = 0") + env.count("authorizedcompanies WHERE id = 11 AND active = 0"), 2);
         QCOMPARE(env.count("pg_indexes WHERE indexname IN ('ix_project_active_name', 'ix_authorizedcompanies_name')"), 2);
         QCOMPARE(env.count("pg_indexes WHERE indexname LIKE 'ix_%_idproject' AND indexdef LIKE '%(idproject, id)'"), 2);
+        QCOMPARE(env.count("pg_indexes WHERE indexdef LIKE '%NULLS FIRST%'"), 4); // the orderings' columns
         QVERIFY(env.exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));
         QVERIFY(env.exec("UPDATE authorizedcompanies SET active = NULL"));
         QCOMPARE(env.count("project WHERE active IS NULL") + env.count("authorizedcompanies WHERE active IS NULL"), 0);
