@@ -156,8 +156,8 @@ private slots:
         QCOMPARE(env->scalar("SELECT version FROM quillbern_schema").toInt(), schema::kServerVersion);
         QCOMPARE(env->count("project WHERE projectname = 'OLD' AND active = 0")
                      + env->count("authorizedcompanies WHERE id = 11 AND active = 0"), 2);
-        QCOMPARE(env->count("pg_indexes WHERE indexname IN ('ix_project_active_name', 'ix_authorizedcompanies_name')"),
-                 2);
+        // The orderings' indexes, NULL first (the project's and the subcontractors' names among them).
+        QCOMPARE(env->count("pg_indexes WHERE indexdef LIKE '%NULLS FIRST%'"), 4);
         QCOMPARE(env->count("pg_indexes WHERE indexname LIKE 'ix_%_idproject' AND indexdef LIKE '%(idproject, id)'"),
                  2);
         QVERIFY(env->exec("INSERT INTO project (projectname, active) VALUES ('NEW', NULL)"));

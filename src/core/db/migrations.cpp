@@ -4,6 +4,7 @@
 #include "core/db/pgserver.h"
 #include "core/db/schema.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -131,6 +132,19 @@ bool serverCatchUp(QSqlQuery &q)
     return true;
 }
 
+// 4 -> 5, on a server only: the indexes of the columns the lists order by hold NULL
+// first, as the lists now ask, so that the server still reads them in order.
+bool serverNullsFirst(QSqlQuery &q)
+{
+    static const QRegularExpression name(QStringLiteral("(\\w+) ON "));
+    for (const QString &statement : serverIndexStatements())
+        if (statement.contains(QLatin1String("NULLS FIRST"))
+            && (!run(q, QStringLiteral("DROP INDEX IF EXISTS %1").arg(name.match(statement).captured(1)))
+                || !run(q, statement)))
+            return false;
+    return true;
+}
+
 struct Step
 {
     int to;                       // the version the step leaves
@@ -143,6 +157,7 @@ constexpr Step kSteps[] = {
     {2, &yesNoNeverNull, &yesNoNeverNullOnServer},
     {3, &sortIndexes, &sortIndexes},
     {4, nullptr, &serverCatchUp},
+    {5, nullptr, &serverNullsFirst},
 };
 static_assert(std::end(kSteps)[-1].to == kServerVersion, "every version has its step");
 

@@ -6,6 +6,7 @@
 #include "core/db/schema.h"
 
 #include "core/db/clientcalls.h"
+#include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -55,11 +56,15 @@ QStringList serverIndexStatements()
 {
     // The file's indexes end in the rowid, so that a project's subcontractors and
     // pick-ups come out of them in id order, as the export reads them, with no sort
-    // of every row first; the server's name the id.
+    // of every row first; the server's name the id. The columns the lists order by
+    // hold NULL first, as the file's do and as the lists ask the server to.
+    static const QRegularExpression ordered(QStringLiteral("\\b(pickupdate|name|projectname|company)(?=[,)])"));
     QStringList out = createIndexStatements();
-    for (QString &statement : out)
+    for (QString &statement : out) {
         if (statement.endsWith(QLatin1String("(idproject)")))
             statement.insert(statement.size() - 1, QStringLiteral(", id"));
+        statement.replace(ordered, QStringLiteral("\\1 NULLS FIRST"));
+    }
     return out;
 }
 

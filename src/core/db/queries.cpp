@@ -1,5 +1,6 @@
 #include "core/db/queries.h"
 #include "core/db/database.h"
+#include "core/db/dialect.h"
 #include "core/db/registers.h"
 #include "core/db/schema.h"
 
@@ -18,6 +19,23 @@ QStringList resultColumns(const QStringList &order)
     for (const QString &term : order)
         keys << term.section(QLatin1Char('.'), -1);
     return keys;
+}
+
+// Order terms as an ORDER BY list, reversed from the end. NULL sorts first in a
+// file; a server sorts it last unless told, so it is told: both engines then list
+// rows alike, and a read resumed after a key (which assumes NULL first) finds the
+// rows after it. The last term, the never-NULL id, stays bare, so that the
+// server's key index still gives its order.
+QString orderList(QStringList terms, bool fromEnd, bool server = db::mainOnServer())
+{
+    for (qsizetype i = 0; i < terms.size(); ++i) {
+        const bool nullable = server && i + 1 < terms.size();
+        if (fromEnd)
+            terms[i] += nullable ? QStringLiteral(" DESC NULLS LAST") : QStringLiteral(" DESC");
+        else if (nullable)
+            terms[i] += QStringLiteral(" NULLS FIRST");
+    }
+    return terms.join(QStringLiteral(", "));
 }
 
 // Rows after `last` in the ascending order of `keys` (NULL sorts first). A row value
@@ -184,19 +202,6 @@ Query countOf(const Query &rows)
     return {QStringLiteral("SELECT count(*) FROM (%1) counted").arg(from), rows.binds};
 }
 
-namespace {
-
-// Order terms as an ORDER BY list, reversed from the end.
-QString orderList(QStringList terms, bool fromEnd)
-{
-    if (fromEnd)
-        for (QString &t : terms)
-            t += QStringLiteral(" DESC");
-    return terms.join(QStringLiteral(", "));
-}
-
-} // namespace
-
 Query windowOf(const Query &rows, qint64 offset, int limit, bool fromEnd)
 {
     QString sql = rows.sql;
@@ -226,7 +231,7 @@ Query rowsAfter(const Query &rows, const QVariantList &key, int limit)
     const QString after = afterPredicate(keys, key, binds);
     binds << limit;
     return {QStringLiteral("SELECT * FROM (%1) AS q WHERE %2 ORDER BY %3 LIMIT ?")
-                .arg(rows.unordered, after, keys.join(QLatin1Char(','))),
+                .arg(rows.unordered, after, orderList(keys, false)),
             binds};
 }
 
@@ -292,10 +297,17 @@ std::optional<QString> subcontractorName(qint64 id, Failure *why)
     return nameOf({QStringLiteral("SELECT name FROM authorizedcompanies WHERE id = ?"), {id}}, why);
 }
 
+QString textOn(const Query &query, const QSqlDatabase &db)
+{
+    if (query.order.isEmpty() || !onServer(db))
+        return query.sql;
+    return query.unordered + QStringLiteral(" ORDER BY ") + orderList(query.order, false, true);
+}
+
 std::optional<bool> hasRows(const Query &query, Failure *why)
 {
     const std::optional<RowSet> first
-        = readRows(QStringLiteral("SELECT 1 FROM (%1) AS q LIMIT 1").arg(query.sql), query.binds, why);
+        = readRows(QStringLiteral("SELECT 1 FROM (%1) AS q LIMIT 1").arg(textOn(query, main())), query.binds, why);
     if (!first)
         return std::nullopt;
     return !first->isEmpty();
@@ -328,7 +340,7 @@ std::optional<RowSet> ChunkReader::next(Failure *why)
         const QString where
             = m_last.isEmpty() ? QString() : QStringLiteral(" WHERE ") + afterPredicate(keys, m_last, binds);
         sql = QStringLiteral("SELECT * FROM (%1) AS q%2 ORDER BY %3 LIMIT %4")
-                  .arg(m_query.sql, where, keys.join(QLatin1Char(',')))
+                  .arg(m_query.unordered, where, orderList(keys, false, onServer(m_db)))
                   .arg(m_chunkRows);
     }
     std::optional<RowSet> rs = readRows(m_db, sql, binds, why);

@@ -90,6 +90,10 @@ std::optional<Query> rowsByKey(const Query &rows, const QString &column, const Q
 
 } // namespace queries
 
+// The text of `query` as `db` runs it: a server is asked to sort NULL first, as
+// the file does (the query's own text is the file's).
+QString textOn(const Query &query, const QSqlDatabase &db);
+
 // Whether the query gives at least one row.
 std::optional<bool> hasRows(const Query &query, Failure *why = nullptr);
 

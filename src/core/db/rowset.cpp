@@ -122,7 +122,7 @@ std::optional<RowSet> readRows(const QSqlDatabase &d, const QString &sql, const 
 
 std::optional<RowSet> readRows(const Query &query, Failure *why)
 {
-    return readRows(query.sql, query.binds, why);
+    return readRows(textOn(query, main()), query.binds, why);
 }
 
 } // namespace core::db

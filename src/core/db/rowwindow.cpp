@@ -1,6 +1,5 @@
 #include "core/db/rowwindow.h"
 #include "core/db/database.h"
-#include "core/db/dialect.h"
 #include "core/db/pgserver.h"
 
 #include <QSqlError>
@@ -15,7 +14,7 @@ namespace {
 
 bool run(QSqlQuery &q, const Query &query, Failure *why)
 {
-    const bool ok = execRead(q, query.sql, query.binds);
+    const bool ok = execRead(q, textOn(query, main()), query.binds);
     if (!ok && why)
         *why = readFailure(q.lastError(), QSqlDatabase::database(kMainConnection, false));
     return ok;
@@ -157,10 +156,9 @@ std::optional<RowSet> RowWindow::farPage(qint64 first, int limit, bool fromEnd) 
 {
     // Far from both ends, skipping whole rows is slow (the rows are made, joins and
     // all, then dropped): the key of the row before the page is found from the order
-    // columns alone, and the page read after it. On a server, where NULL keys sort
-    // last, the key comparison would not find the rows that follow them.
+    // columns alone, and the page read after it.
     const qint64 skipped = fromEnd ? m_rows - first : first - 1;
-    if (skipped < kFarRows || m_query.order.isEmpty() || db::mainOnServer())
+    if (skipped < kFarRows || m_query.order.isEmpty())
         return std::nullopt;
     const std::optional<Query> keyQuery = queries::keyAt(m_query, skipped, fromEnd);
     const std::optional<RowSet> key = keyQuery ? readRows(*keyQuery) : std::nullopt;

@@ -18,8 +18,8 @@ constexpr int kTransferApplicationId = 0x51424E54;
 constexpr int kVersion = 3;
 // The format of a register on a server, which has had a step of its own: 4 catches
 // up a register made at 3 before its yes/no columns were NOT NULL, and ends the
-// indexes on a project's rows in the id.
-constexpr int kServerVersion = 4;
+// indexes on a project's rows in the id; 5 puts NULL first in the orderings' indexes.
+constexpr int kServerVersion = 5;
 // The format of a transfer file, kept apart so that offices on different versions
 // still exchange projects: a main-database migration does not change it.
 constexpr int kTransferVersion = 1;
