@@ -75,6 +75,8 @@ private slots:
         QCOMPARE(column(list->grid(), "company"), QStringList({"WIDE", "BOARD", "COUNTY", "VACANT", "ATLAS"}));
         QTest::mouseClick(list->findChild<QCheckBox *>(QStringLiteral("chkactive")), Qt::LeftButton);
         QCOMPARE(column(list->grid(), "projectname") << list->listmode(), QStringList({"HARBOR VIEW", "showlistnotactive"}));
+        const QModelIndex yesNo = list->grid()->model()->index(0, qobject_cast<RowWindow *>(list->grid()->model())->column("active"));
+        QCOMPARE(qobject_cast<QStyledItemDelegate *>(list->grid()->itemDelegateForIndex(yesNo))->displayText(yesNo.data(), {}), "No");
         // Ticked again by the toggle action assistive tools use; Refresh makes no new delegates.
         const auto delegates = [&] { return list->grid()->findChildren<QAbstractItemDelegate *>().size(); };
         const qsizetype made = delegates();
