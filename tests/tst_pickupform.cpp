@@ -146,8 +146,6 @@ private slots:
         QCOMPARE(field(w, "TxtProjectName")->text() + field(w, "TxtCompanyName")->text(), QString());
         QCOMPARE(field(w, "TxtCompany")->text(), QStringLiteral("HARBOR GLASS"));
         click(button(w, "cmdsave"));
-        QVERIFY(!WindowRegistry::existing<frmPickupForm>());
-        QVERIFY(env->messages.calls.isEmpty());
         // A pick-up that does not exist: said so; an open new pick-up is left as it was.
         edit(404);
         QCOMPARE(env->messages.calls.size(), 1);
