@@ -358,7 +358,6 @@ private slots:
         QSignalSpy spy(&registers(), &Registers::changed);
         RecordSource rec(QStringLiteral("project"));
         rec.addNew();
-        QVERIFY(rec.isNew());
         rec.setValue(QStringLiteral("ProjectName"), QStringLiteral("NORTH TOWER"));
         rec.cancel();
         QVERIFY(!rec.hasRecord());
