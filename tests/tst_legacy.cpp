@@ -14,10 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QListView>
 #include <QProcess>
 #include <QSqlQuery>
-#include <QTest>
 #include <ranges>
 
 using namespace core::db;

@@ -12,11 +12,9 @@
 #include "ui/transfer/exportdatabase.h"
 #include "ui/transfer/frmimport.h"
 
-#include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QListView>
 #include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -25,7 +23,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <sys/stat.h>
