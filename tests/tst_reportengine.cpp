@@ -340,6 +340,7 @@ private slots:
         QTest::newRow("projects, no title set; active null") << "DrpListofProjects" << QString() << "List of Projects" << "Active" << QVariant() << "";
         QTest::newRow("companies, one blank; active as text") << "DrpListofCompanies" << " " << "" << "active" << QVariant("-1") << "Yes";
         QTest::newRow("companies, a number") << "DrpListofCompanies" << mains << mains << "ZIPCODE" << QVariant(12345) << "12345";
+        QTest::newRow("companies, a line break on one line") << "DrpListofCompanies" << "" << "" << "name" << QVariant("A\nB") << "A B";
         QTest::newRow("pickups, no title set; null date") << "DrpListofPickups" << QString() << "" << "pickupdate" << QVariant() << "";
     }
 
