@@ -306,8 +306,10 @@ QString textOn(const Query &query, const QSqlDatabase &db)
 
 std::optional<bool> hasRows(const Query &query, Failure *why)
 {
+    // Whether there is a row does not depend on their order: none is asked for.
+    const QString rows = query.order.isEmpty() ? query.sql : query.unordered;
     const std::optional<RowSet> first
-        = readRows(QStringLiteral("SELECT 1 FROM (%1) AS q LIMIT 1").arg(textOn(query, main())), query.binds, why);
+        = readRows(QStringLiteral("SELECT 1 FROM (%1) AS q LIMIT 1").arg(rows), query.binds, why);
     if (!first)
         return std::nullopt;
     return !first->isEmpty();
